@@ -1,0 +1,26 @@
+// The boundary between the program and its window module, kept to plain C so
+// that the module can be loaded on demand.
+#pragma once
+
+extern "C" {
+
+struct HarvixForm1Hooks {
+    const char* Caption;
+    const char* InitialStatus;
+    const char* CloseCaption;
+    // Each handler returns 0 and sets *text to the new status line, or returns
+    // non-zero and sets *text to the failure's description. Free with FreeText.
+    int (*Timer1_Timer)(char** text);
+    int (*Label1_DblClick)(char** text);
+    void (*FreeText)(char* text);
+    // Failure at start-up: only the message box is wanted.
+    const char* StartupFailure;
+};
+
+// Shows Form1 and runs until it closes; returns the process's exit status, or
+// kHarvixNoDisplay when no window can be opened.
+typedef int (*HarvixShowForm1Fn)(const HarvixForm1Hooks* hooks, int* argc, char*** argv);
+}
+
+inline constexpr int kHarvixNoDisplay = 125;
+inline constexpr const char* kHarvixShowForm1Symbol = "HarvixShowForm1";

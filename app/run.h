@@ -1,0 +1,24 @@
+// The one run of the program, shared by both windows.
+#pragma once
+
+#include <string>
+
+namespace harvix {
+
+inline const char* const kInitialStatus =
+    "Collecte des informations en cours, merci de patienter quelques instants...";
+inline const char* const kCaption = "Tarvell - Inventaire de l'ordinateur";
+inline const char* const kCloseCaption = "Fermer";
+
+// The whole argument string, lower-cased, equals "/silent": no trimming, no splitting.
+bool IsSilentArgument(const std::string& args);
+
+// Folder, separator, COMPUTERNAME, "_report.html"; the separator is added even
+// when the folder already ends with one.
+std::string BuildReportPath(const std::string& folder, const std::string& separator);
+
+// Collectors and writers in their fixed order, on WmiService; returns the
+// completion text for the status line. Writer failures pass out unchanged.
+std::string RunInventory(const std::string& folder, const std::string& separator);
+
+}  // namespace harvix

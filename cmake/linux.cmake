@@ -1,0 +1,25 @@
+# Native Linux build: the provider, the program and its GTK window module.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
+pkg_check_modules(MOUNT REQUIRED IMPORTED_TARGET mount)
+
+target_sources(harvix_core PRIVATE platform/platform_linux.cpp)
+
+add_library(harvix_provider STATIC
+  wmi/linux/provider.cpp
+  wmi/linux/system_sources.cpp
+  wmi/linux/storage_sources.cpp
+  wmi/linux/smbios.cpp)
+target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgConfig::MOUNT)
+
+add_executable(harvix app/linux/main.cpp)
+target_link_libraries(harvix PRIVATE harvix_provider ${CMAKE_DL_LIBS})
+
+if(HARVIX_GTK)
+  pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+  add_library(harvix-gtk MODULE app/linux/form1_gtk.cpp ${ART_DIR}/art_data.cpp)
+  set_target_properties(harvix-gtk PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
+  target_include_directories(harvix-gtk PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(harvix-gtk PRIVATE PkgConfig::GTK3)
+  add_dependencies(harvix harvix-gtk)
+endif()

@@ -1,0 +1,18 @@
+// Code-page encoding of the report, shared by the platforms.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace harvix::platform {
+
+// Decodes UTF-8; an invalid byte yields U+FFFD and decoding goes on.
+std::vector<char32_t> DecodeUtf8(const std::string& utf8);
+std::string EncodeUtf8(char32_t cp);
+// Windows-1252, with "&#N;" for what the code page cannot hold.
+std::string EncodeWindows1252(const std::string& utf8);
+// Bytes that are not valid UTF-8 are taken as Latin-1, so nothing is lost.
+std::string ToValidUtf8(const std::string& bytes);
+
+}  // namespace harvix::platform

@@ -1,0 +1,42 @@
+// Small seams several layers share; one implementation file per OS.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace harvix::platform {
+
+// The user's locale as the process currently sees it.
+std::string DecimalSeparator();
+std::string DateSeparator();
+
+// Environment variable as UTF-8; nullopt when unset.
+std::optional<std::string> GetEnv(const std::string& name);
+// What stands in for COMPUTERNAME / USERNAME when the variable is unset.
+std::string FallbackComputerName();
+std::string FallbackUserName();
+
+// Full path of the folder holding the executable, without a trailing separator
+// (except at a root).
+std::string ProgramFolder();
+// "\" on Windows, "/" elsewhere.
+const char* PathSeparator();
+
+// UTF-8 text in the report's code page; characters the code page lacks
+// become numeric character references.
+std::string EncodeForReport(const std::string& utf8);
+
+// Opens the report file for writing ("wb") or appending ("ab"); throws on failure.
+std::FILE* OpenReportFile(const std::string& path, bool append);
+
+// Today's date as day, month, year.
+struct LocalDate {
+    int day, month, year;
+};
+LocalDate Today();
+
+// Starts the platform's file manager on the folder; throws on failure.
+void OpenFolder(const std::string& folderWithSeparator);
+
+}  // namespace harvix::platform

@@ -1,0 +1,93 @@
+#include <langinfo.h>
+#include <locale.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "platform/encoding.h"
+#include "platform/platform.h"
+#include "wmi/modWMI.h"
+
+extern char** environ;
+
+namespace harvix::platform {
+
+std::string DecimalSeparator() {
+    const char* p = localeconv()->decimal_point;
+    return p && *p ? p : ".";
+}
+
+std::string DateSeparator() {
+    // The text between the first two conversions of the locale's date format.
+    const char* fmt = nl_langinfo(D_FMT);
+    std::string f = fmt ? fmt : "";
+    std::size_t a = f.find('%');
+    if (a != std::string::npos && a + 2 <= f.size()) {
+        std::size_t b = f.find('%', a + 2);
+        if (b != std::string::npos && b > a + 2) return f.substr(a + 2, b - a - 2);
+    }
+    return "/";
+}
+
+std::optional<std::string> GetEnv(const std::string& name) {
+    const char* v = std::getenv(name.c_str());
+    if (!v) return std::nullopt;
+    return ToValidUtf8(v);
+}
+
+std::string FallbackComputerName() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) return std::string();
+    std::string name = host;
+    return ToValidUtf8(name.substr(0, name.find('.')));
+}
+
+std::string FallbackUserName() {
+    if (const passwd* pw = getpwuid(geteuid())) return ToValidUtf8(pw->pw_name);
+    return std::to_string(geteuid());
+}
+
+std::string ProgramFolder() {
+    std::string buf(4096, '\0');
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0) throw HarvixError(std::string("Dossier du programme introuvable : ") +
+                                  std::strerror(errno));
+    buf.resize(static_cast<std::size_t>(n));
+    std::size_t slash = buf.rfind('/');
+    return slash == 0 ? std::string("/") : buf.substr(0, slash);
+}
+
+const char* PathSeparator() { return "/"; }
+
+std::string EncodeForReport(const std::string& utf8) { return EncodeWindows1252(utf8); }
+
+std::FILE* OpenReportFile(const std::string& path, bool append) {
+    std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");
+    if (!f)
+        throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " + std::strerror(errno));
+    return f;
+}
+
+LocalDate Today() {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    return {tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+}
+
+void OpenFolder(const std::string& folderWithSeparator) {
+    std::string prog = "xdg-open";
+    char* argv[] = {prog.data(), const_cast<char*>(folderWithSeparator.c_str()), nullptr};
+    pid_t pid;
+    int rc = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ);
+    if (rc != 0)
+        throw HarvixError("Impossible de lancer xdg-open : " + std::string(std::strerror(rc)));
+}
+
+}  // namespace harvix::platform

@@ -1,0 +1,263 @@
+#include "wmi/linux/provider.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "platform/encoding.h"
+#include "wmi/linux/sources.h"
+
+namespace harvix::linuxwmi {
+
+// ---- Root ----
+
+Root::Root(std::string base) : base_(std::move(base)) {
+    while (!base_.empty() && base_.back() == '/') base_.pop_back();
+}
+
+std::string Root::Path(const std::string& machinePath) const { return base_ + machinePath; }
+
+std::optional<std::string> Root::Read(const std::string& machinePath) const {
+    std::ifstream in(Path(machinePath), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return ss.str();
+}
+
+std::optional<std::string> Root::Line(const std::string& machinePath) const {
+    auto text = Read(machinePath);
+    if (!text) return std::nullopt;
+    std::string line = text->substr(0, text->find('\n'));
+    auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+    while (!line.empty() && blank(line.back())) line.pop_back();
+    std::size_t b = 0;
+    while (b < line.size() && blank(line[b])) ++b;
+    return platform::ToValidUtf8(line.substr(b));
+}
+
+std::optional<long long> Root::Number(const std::string& machinePath) const {
+    auto line = Line(machinePath);
+    if (!line || line->empty()) return std::nullopt;
+    try {
+        std::size_t used = 0;
+        long long v = std::stoll(*line, &used, 10);
+        if (used != line->size()) return std::nullopt;
+        return v;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool Root::Exists(const std::string& machinePath) const {
+    struct stat st;
+    return ::stat(Path(machinePath).c_str(), &st) == 0;
+}
+
+std::vector<std::string> Root::List(const std::string& machineDir) const {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(Path(machineDir).c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n != "." && n != "..") names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> Root::Resolve(const std::string& machinePath) const {
+    // Walks the path one component at a time so that links stay inside the root.
+    std::vector<std::string> pending, done;
+    auto push = [&](const std::string& p) {
+        std::vector<std::string> parts;
+        std::stringstream ss(p);
+        std::string c;
+        while (std::getline(ss, c, '/'))
+            if (!c.empty() && c != ".") parts.push_back(c);
+        pending.insert(pending.begin(), parts.begin(), parts.end());
+    };
+    push(machinePath);
+    int links = 0;
+    while (!pending.empty()) {
+        std::string c = pending.front();
+        pending.erase(pending.begin());
+        if (c == "..") {
+            if (!done.empty()) done.pop_back();
+            continue;
+        }
+        done.push_back(c);
+        std::string cur;
+        for (const auto& d : done) cur += "/" + d;
+        char buf[4096];
+        ssize_t n = ::readlink(Path(cur).c_str(), buf, sizeof buf);
+        if (n < 0) continue;
+        if (++links > 40) return std::nullopt;
+        std::string target(buf, static_cast<std::size_t>(n));
+        done.pop_back();
+        if (!target.empty() && target[0] == '/') done.clear();
+        push(target);
+    }
+    std::string out;
+    for (const auto& d : done) out += "/" + d;
+    return out.empty() ? "/" : out;
+}
+
+std::string HostName(const Root& root) {
+    std::string host = root.Line("/proc/sys/kernel/hostname").value_or("");
+    if (host.empty() && root.Live()) {
+        char buf[256] = {};
+        if (gethostname(buf, sizeof buf - 1) == 0) host = buf;
+    }
+    return host.substr(0, host.find('.'));
+}
+
+std::string ObjectPath(const Root& root, const std::string& cls, const std::string& key,
+                       const std::string& value) {
+    std::string escaped;
+    for (char c : value) {
+        if (c == '\\' || c == '"') escaped += '\\';
+        escaped += c;
+    }
+    return "\\\\" + HostName(root) + "\\root\\cimv2:" + cls + "." + key + "=\"" + escaped + "\"";
+}
+
+// ---- objects and result sets ----
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+class InstanceObject : public WmiObject {
+public:
+    InstanceObject(const Instance* inst, const std::vector<std::string>* selected)
+        : inst_(inst), selected_(selected) {}
+    WmiValue Get(const std::string& name) const override {
+        const std::string want = Lower(name);
+        bool allowed = selected_->empty() ||
+                       std::find(selected_->begin(), selected_->end(), want) != selected_->end();
+        if (allowed)
+            for (const auto& [prop, value] : inst_->Properties)
+                if (Lower(prop) == want) return value;
+        throw HarvixError("Propriété introuvable : " + name);
+    }
+
+private:
+    const Instance* inst_;
+    const std::vector<std::string>* selected_;
+};
+
+class InstanceResults : public WmiResultSet {
+public:
+    InstanceResults(std::function<std::vector<Instance>()> produce, std::vector<std::string> selected)
+        : produce_(std::move(produce)), selected_(std::move(selected)) {}
+
+    const WmiObject* Next() override {
+        if (!started_) {
+            // Like WMI with "return immediately": errors surface when the walk starts.
+            started_ = true;
+            instances_ = produce_();
+            pos_ = 0;
+        } else {
+            ++pos_;
+        }
+        if (pos_ >= instances_.size()) return nullptr;
+        current_.emplace(&instances_[pos_], &selected_);
+        return &*current_;
+    }
+
+private:
+    std::function<std::vector<Instance>()> produce_;
+    std::vector<std::string> selected_;
+    std::vector<Instance> instances_;
+    std::size_t pos_ = 0;
+    bool started_ = false;
+    std::optional<InstanceObject> current_;
+};
+
+// "Select * from C" or "Select P, Q from C"; nullopt when the text is not of that form.
+std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const std::string& wql) {
+    std::istringstream in(wql);
+    std::vector<std::string> words;
+    std::string w;
+    while (in >> w) words.push_back(w);
+    if (words.size() < 4 || Lower(words[0]) != "select") return std::nullopt;
+    std::size_t from = 1;
+    while (from < words.size() && Lower(words[from]) != "from") ++from;
+    if (from + 2 != words.size() || from == 1) return std::nullopt;
+    std::string list;
+    for (std::size_t i = 1; i < from; ++i) list += words[i];
+    std::vector<std::string> selected;
+    if (list != "*") {
+        std::stringstream ss(list);
+        std::string p;
+        while (std::getline(ss, p, ',')) {
+            if (p.empty()) return std::nullopt;
+            for (char c : p)
+                if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return std::nullopt;
+            selected.push_back(Lower(p));
+        }
+    }
+    return std::make_pair(selected, words.back());
+}
+
+}  // namespace
+
+Provider::Provider(std::string root) : root_(root == "/" ? std::string() : std::move(root)) {}
+
+std::vector<Instance> Provider::Instances(const std::string& className) const {
+    using Reader = std::vector<Instance> (*)(const Root&);
+    static const std::pair<const char*, Reader> kClasses[] = {
+        {"Win32_Processor", ProcessorInstances},
+        {"Win32_ComputerSystemProduct", ComputerSystemProductInstances},
+        {"Win32_ComputerSystem", ComputerSystemInstances},
+        {"Win32_OperatingSystem", OperatingSystemInstances},
+        {"Win32_PhysicalMemoryArray", PhysicalMemoryArrayInstances},
+        {"Win32_PhysicalMemory", PhysicalMemoryInstances},
+        {"Win32_DiskDrive", DiskDriveInstances},
+        {"Win32_DiskPartition", DiskPartitionInstances},
+        {"Win32_DiskDriveToDiskPartition", DiskDriveToDiskPartitionInstances},
+        {"Win32_LogicalDisk", LogicalDiskInstances},
+        {"Win32_LogicalDiskToPartition", LogicalDiskToPartitionInstances},
+    };
+    Root root(root_);
+    for (const auto& [name, read] : kClasses)
+        if (Lower(name) == Lower(className)) return read(root);
+    throw HarvixError("Classe non valide : " + className);
+}
+
+std::unique_ptr<WmiResultSet> Provider::ExecQuery(const std::string& wql, int /*flags*/) {
+    auto parsed = ParseQuery(wql);
+    if (!parsed) {
+        return std::make_unique<InstanceResults>(
+            [wql]() -> std::vector<Instance> { throw HarvixError("Requête non valide : " + wql); },
+            std::vector<std::string>{});
+    }
+    std::string cls = parsed->second;
+    return std::make_unique<InstanceResults>([this, cls] { return Instances(cls); },
+                                             parsed->first);
+}
+
+}  // namespace harvix::linuxwmi
+
+namespace harvix {
+
+WmiServicePtr ConnectWMI(const std::string& computerName) {
+    if (computerName != "localhost" && computerName != ".")
+        throw HarvixError("Le serveur RPC n'est pas disponible : " + computerName);
+    const char* root = std::getenv(linuxwmi::kRootVariable);
+    return std::make_shared<linuxwmi::Provider>(root && *root ? root : "/");
+}
+
+}  // namespace harvix

@@ -1,0 +1,34 @@
+// The WMI stand-in on Linux: answers the collectors' WQL texts from /proc,
+// /sys, SMBIOS and the mount table, all read under one root folder.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "wmi/modWMI.h"
+
+namespace harvix::linuxwmi {
+
+// Names the root folder of a recorded machine tree; "/" when unset.
+inline const char* const kRootVariable = "HARVIX_ROOT";
+
+struct Instance {
+    std::vector<std::pair<std::string, WmiValue>> Properties;
+    void Set(const std::string& name, WmiValue v) { Properties.emplace_back(name, std::move(v)); }
+};
+
+class Provider : public WmiServiceBase {
+public:
+    explicit Provider(std::string root);
+    std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override;
+
+    // One object per instance of the class, in a stable order; throws for a
+    // class it does not know.
+    std::vector<Instance> Instances(const std::string& className) const;
+
+private:
+    std::string root_;
+};
+
+}  // namespace harvix::linuxwmi

@@ -1,0 +1,41 @@
+// Memory structures of an SMBIOS table (types 16 and 17), parsed from raw bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace harvix::smbios {
+
+struct MemoryArray {
+    std::uint16_t Handle = 0;
+    std::optional<std::uint8_t> Use;
+    std::optional<std::uint64_t> MaxCapacityKb;  // kilobytes
+    std::optional<std::uint16_t> Devices;
+};
+
+struct MemoryDevice {
+    std::uint16_t Handle = 0;
+    std::optional<std::uint16_t> ArrayHandle;
+    bool Installed = false;
+    std::optional<std::uint64_t> SizeBytes;  // bytes; unknown when absent
+    std::optional<std::uint8_t> FormFactor;  // SMBIOS code
+    std::optional<std::string> DeviceLocator, BankLocator, Manufacturer, SerialNumber, PartNumber;
+    std::optional<std::uint32_t> Speed;  // MT/s
+};
+
+struct MemoryTable {
+    std::vector<MemoryArray> Arrays;
+    std::vector<MemoryDevice> Devices;
+};
+
+// Never reads outside the span: fields beyond a structure's length are absent,
+// a truncated structure ends the walk, a missing end marker is tolerated.
+MemoryTable ParseMemory(std::span<const std::uint8_t> table);
+
+// SMBIOS memory form factor to the code WMI reports (0 = unknown).
+int WmiFormFactor(std::uint8_t smbiosCode);
+
+}  // namespace harvix::smbios

@@ -1,0 +1,303 @@
+// Processor, identity, operating system and memory classes.
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/encoding.h"
+#include "wmi/linux/smbios.h"
+#include "wmi/linux/sources.h"
+
+namespace harvix::linuxwmi {
+
+namespace {
+
+std::optional<std::string> NonEmpty(std::optional<std::string> s) {
+    if (s && s->empty()) return std::nullopt;
+    return s;
+}
+
+WmiValue OrNull(const std::optional<std::string>& s) { return s ? WmiValue(*s) : WmiValue(); }
+
+// "key : value" blocks of /proc/cpuinfo, one map per block.
+std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) {
+    std::vector<std::map<std::string, std::string>> blocks(1);
+    std::istringstream in(root.Read("/proc/cpuinfo").value_or(""));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::size_t colon = line.find(':');
+        if (colon == std::string::npos) {
+            if (!blocks.back().empty()) blocks.emplace_back();
+            continue;
+        }
+        auto trim = [](std::string s) {
+            const char* ws = " \t\r";
+            s.erase(0, s.find_first_not_of(ws));
+            s.erase(s.find_last_not_of(ws) + 1);
+            return s;
+        };
+        blocks.back()[trim(line.substr(0, colon))] = platform::ToValidUtf8(trim(line.substr(colon + 1)));
+    }
+    if (blocks.back().empty()) blocks.pop_back();
+    return blocks;
+}
+
+// ARM cores carry no model name; name them from their implementer and part codes.
+std::optional<std::string> ArmName(const std::map<std::string, std::string>& b) {
+    auto imp = b.find("CPU implementer"), part = b.find("CPU part");
+    if (imp == b.end() || part == b.end()) return std::nullopt;
+    static const std::map<std::pair<long, long>, const char*> kParts = {
+        {{0x41, 0xd03}, "ARM Cortex-A53"},  {{0x41, 0xd04}, "ARM Cortex-A35"},
+        {{0x41, 0xd05}, "ARM Cortex-A55"},  {{0x41, 0xd07}, "ARM Cortex-A57"},
+        {{0x41, 0xd08}, "ARM Cortex-A72"},  {{0x41, 0xd09}, "ARM Cortex-A73"},
+        {{0x41, 0xd0a}, "ARM Cortex-A75"},  {{0x41, 0xd0b}, "ARM Cortex-A76"},
+        {{0x41, 0xd0c}, "ARM Neoverse-N1"}, {{0x41, 0xd0d}, "ARM Cortex-A77"},
+        {{0x41, 0xd40}, "ARM Neoverse-V1"}, {{0x41, 0xd41}, "ARM Cortex-A78"},
+        {{0x41, 0xd44}, "ARM Cortex-X1"},   {{0x41, 0xd46}, "ARM Cortex-A510"},
+        {{0x41, 0xd47}, "ARM Cortex-A710"}, {{0x41, 0xd49}, "ARM Neoverse-N2"},
+        {{0x41, 0xd4f}, "ARM Neoverse-V2"}, {{0x61, 0x022}, "Apple M1"},
+        {{0x61, 0x023}, "Apple M1"},        {{0x61, 0x032}, "Apple M2"},
+        {{0x61, 0x033}, "Apple M2"},        {{0xc0, 0xac3}, "Ampere-1"},
+    };
+    try {
+        auto it = kParts.find({std::stol(imp->second, nullptr, 0), std::stol(part->second, nullptr, 0)});
+        if (it != kParts.end()) return std::string(it->second);
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CpuName(const std::map<std::string, std::string>& b) {
+    for (const char* key : {"model name", "Processor", "cpu model", "cpu"}) {
+        auto it = b.find(key);
+        if (it != b.end() && !it->second.empty()) return it->second;
+    }
+    return ArmName(b);
+}
+
+std::vector<std::uint8_t> SmbiosTable(const Root& root) {
+    auto raw = root.Read("/sys/firmware/dmi/tables/DMI");
+    if (!raw) return {};
+    return std::vector<std::uint8_t>(raw->begin(), raw->end());
+}
+
+// Arrays of system memory; other arrays (video, flash) are not the board's RAM.
+bool IsSystemArray(const smbios::MemoryArray& a) { return !a.Use || *a.Use == 0x03; }
+
+std::string Architecture(const Root& root) {
+    std::string machine = root.Line("/proc/sys/kernel/arch").value_or("");
+    if (machine.empty() && root.Live()) {
+        utsname u{};
+        if (uname(&u) == 0) machine = u.machine;
+    }
+    if (machine.empty()) return std::string();
+    for (const char* wide : {"x86_64", "aarch64", "arm64", "ppc64", "s390x", "riscv64", "mips64",
+                             "loongarch64", "sparc64", "alpha", "ia64"})
+        if (machine.rfind(wide, 0) == 0) return "64-bit";
+    return "32-bit";
+}
+
+// The host's DNS domain from local files only: no resolver call.
+std::optional<std::string> Domain(const Root& root) {
+    std::string host = root.Line("/proc/sys/kernel/hostname").value_or("");
+    if (host.empty()) host = root.Line("/etc/hostname").value_or("");
+    if (std::size_t dot = host.find('.'); dot != std::string::npos && dot + 1 < host.size())
+        return host.substr(dot + 1);
+    std::istringstream hosts(root.Read("/etc/hosts").value_or(""));
+    std::string line;
+    while (!host.empty() && std::getline(hosts, line)) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::string address, canonical, alias;
+        if (!(words >> address >> canonical)) continue;
+        std::vector<std::string> names{canonical};
+        while (words >> alias) names.push_back(alias);
+        bool mine = std::find(names.begin(), names.end(), host) != names.end();
+        std::size_t dot = canonical.find('.');
+        if (mine && dot != std::string::npos && dot + 1 < canonical.size())
+            return platform::ToValidUtf8(canonical.substr(dot + 1));
+    }
+    std::istringstream resolv(root.Read("/etc/resolv.conf").value_or(""));
+    std::optional<std::string> search;
+    while (std::getline(resolv, line)) {
+        std::istringstream words(line);
+        std::string key, value;
+        if (!(words >> key >> value)) continue;
+        if (key == "domain") return platform::ToValidUtf8(value);
+        if (key == "search" && !search) search = platform::ToValidUtf8(value);
+    }
+    return search;
+}
+
+}  // namespace
+
+std::vector<Instance> ProcessorInstances(const Root& root) {
+    auto blocks = CpuInfoBlocks(root);
+    std::map<long long, const std::map<std::string, std::string>*> byCpu;
+    for (const auto& b : blocks) {
+        auto it = b.find("processor");
+        if (it == b.end()) continue;
+        try {
+            byCpu[std::stoll(it->second)] = &b;
+        } catch (const std::exception&) {
+        }
+    }
+    struct Package {
+        std::set<std::pair<long long, long long>> cores;  // (die, core)
+        int logical = 0;
+        long long firstCpu = -1;
+    };
+    std::map<long long, Package> packages;
+    for (const auto& entry : root.List("/sys/devices/system/cpu")) {
+        if (entry.size() < 4 || entry.rfind("cpu", 0) != 0 ||
+            entry.find_first_not_of("0123456789", 3) != std::string::npos)
+            continue;
+        const std::string topo = "/sys/devices/system/cpu/" + entry + "/topology/";
+        if (!root.Exists(topo + "core_id")) continue;  // offline
+        long long cpu = std::stoll(entry.substr(3));
+        long long pkg = std::max(0LL, root.Number(topo + "physical_package_id").value_or(0));
+        long long die = std::max(0LL, root.Number(topo + "die_id").value_or(0));
+        Package& p = packages[pkg];
+        p.cores.insert({die, root.Number(topo + "core_id").value_or(cpu)});
+        ++p.logical;
+        if (p.firstCpu < 0 || cpu < p.firstCpu) p.firstCpu = cpu;
+    }
+    if (packages.empty()) {
+        // No topology in sysfs: fall back to cpuinfo's own ids.
+        for (const auto& [cpu, b] : byCpu) {
+            auto get = [&](const char* k) {
+                auto it = b->find(k);
+                try {
+                    return it == b->end() ? 0LL : std::stoll(it->second);
+                } catch (const std::exception&) {
+                    return 0LL;
+                }
+            };
+            Package& p = packages[get("physical id")];
+            p.cores.insert({0, b->count("core id") ? get("core id") : cpu});
+            ++p.logical;
+            if (p.firstCpu < 0) p.firstCpu = cpu;
+        }
+    }
+    std::vector<Instance> out;
+    for (const auto& [pkg, p] : packages) {
+        Instance inst;
+        inst.Set("DeviceID", "CPU" + std::to_string(out.size()));
+        std::optional<std::string> name;
+        if (auto it = byCpu.find(p.firstCpu); it != byCpu.end()) name = CpuName(*it->second);
+        if (!name && !blocks.empty()) name = CpuName(blocks.front());
+        inst.Set("Name", OrNull(name));
+        inst.Set("NumberOfCores", static_cast<std::int32_t>(p.cores.size()));
+        inst.Set("NumberOfLogicalProcessors", p.logical);
+        inst.Set("SocketDesignation", "CPU" + std::to_string(pkg));
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+std::vector<Instance> ComputerSystemProductInstances(const Root& root) {
+    Instance inst;
+    inst.Set("IdentifyingNumber", OrNull(root.Line("/sys/class/dmi/id/product_serial")));
+    inst.Set("Name", OrNull(root.Line("/sys/class/dmi/id/product_name")));
+    inst.Set("Vendor", OrNull(root.Line("/sys/class/dmi/id/sys_vendor")));
+    return {inst};
+}
+
+std::vector<Instance> ComputerSystemInstances(const Root& root) {
+    Instance inst;
+    inst.Set("Name", HostName(root));
+    inst.Set("Manufacturer", OrNull(root.Line("/sys/class/dmi/id/sys_vendor")));
+    inst.Set("Model", OrNull(root.Line("/sys/class/dmi/id/product_name")));
+    inst.Set("Domain", OrNull(Domain(root)));
+    std::optional<std::string> total;
+    std::istringstream meminfo(root.Read("/proc/meminfo").value_or(""));
+    std::string key, unit;
+    unsigned long long kb;
+    while (meminfo >> key >> kb) {
+        std::getline(meminfo, unit);
+        if (key == "MemTotal:") {
+            total = std::to_string(kb * 1024);  // bytes
+            break;
+        }
+    }
+    inst.Set("TotalPhysicalMemory", OrNull(total));
+    return {inst};
+}
+
+std::vector<Instance> OperatingSystemInstances(const Root& root) {
+    auto release = root.Read("/etc/os-release");
+    if (!release) release = root.Read("/usr/lib/os-release");
+    std::optional<std::string> caption, name;
+    std::istringstream in(release.value_or(""));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+            value = value.substr(1, value.size() - 2);
+        if (key == "PRETTY_NAME") caption = platform::ToValidUtf8(value);
+        if (key == "NAME") name = platform::ToValidUtf8(value);
+    }
+    if (!caption) caption = name;
+    if (!caption) {
+        if (auto kernel = NonEmpty(root.Line("/proc/sys/kernel/osrelease")))
+            caption = "Linux " + *kernel;
+    }
+    Instance inst;
+    inst.Set("Caption", OrNull(caption));
+    std::string arch = Architecture(root);
+    inst.Set("OSArchitecture", arch.empty() ? WmiValue() : WmiValue(arch));
+    inst.Set("Version", OrNull(root.Line("/proc/sys/kernel/osrelease")));
+    return {inst};
+}
+
+std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root) {
+    auto bytes = SmbiosTable(root);
+    std::vector<Instance> out;
+    for (const auto& a : smbios::ParseMemory(bytes).Arrays) {
+        if (!IsSystemArray(a)) continue;
+        Instance inst;
+        // A count past 32 bits reaches the collector as text, like WMI's 64-bit counts.
+        if (!a.MaxCapacityKb)
+            inst.Set("MaxCapacity", WmiValue());
+        else if (*a.MaxCapacityKb <= 0x7FFFFFFF)
+            inst.Set("MaxCapacity", static_cast<std::int32_t>(*a.MaxCapacityKb));
+        else
+            inst.Set("MaxCapacity", std::to_string(*a.MaxCapacityKb));
+        inst.Set("MemoryDevices", a.Devices ? WmiValue(static_cast<std::int32_t>(*a.Devices)) : WmiValue());
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+std::vector<Instance> PhysicalMemoryInstances(const Root& root) {
+    auto bytes = SmbiosTable(root);
+    smbios::MemoryTable table = smbios::ParseMemory(bytes);
+    std::set<std::uint16_t> otherArrays;
+    for (const auto& a : table.Arrays)
+        if (!IsSystemArray(a)) otherArrays.insert(a.Handle);
+    auto text = [](const std::optional<std::string>& s) {
+        return s ? WmiValue(platform::ToValidUtf8(*s)) : WmiValue();
+    };
+    std::vector<Instance> out;
+    for (const auto& d : table.Devices) {
+        if (!d.Installed) continue;
+        if (d.ArrayHandle && otherArrays.count(*d.ArrayHandle)) continue;
+        Instance inst;
+        inst.Set("BankLabel", text(d.BankLocator));
+        inst.Set("DeviceLocator", text(d.DeviceLocator));
+        inst.Set("Capacity", d.SizeBytes ? WmiValue(std::to_string(*d.SizeBytes)) : WmiValue());
+        inst.Set("FormFactor", d.FormFactor ? WmiValue(smbios::WmiFormFactor(*d.FormFactor)) : WmiValue());
+        inst.Set("Manufacturer", text(d.Manufacturer));
+        inst.Set("PartNumber", text(d.PartNumber));
+        inst.Set("SerialNumber", text(d.SerialNumber));
+        inst.Set("Speed", d.Speed ? WmiValue(static_cast<std::int32_t>(*d.Speed)) : WmiValue());
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+}  // namespace harvix::linuxwmi

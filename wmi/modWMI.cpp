@@ -1,0 +1,135 @@
+#include "wmi/modWMI.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "platform/platform.h"
+
+namespace harvix {
+
+WmiServicePtr WmiService;
+
+std::unique_ptr<WmiResultSet> RunQuery(const std::string& query, const WmiServicePtr& service,
+                                       std::int16_t flags) {
+    if (!service) throw HarvixError("Le service WMI n'est pas disponible.");
+    auto results = service->ExecQuery(query, flags);
+    if (!results) throw HarvixError("La requête WMI n'a rendu aucun résultat: " + query);
+    return results;
+}
+
+WmiValue CurrentObject::operator[](const std::string& name) const {
+    if (!obj_) throw HarvixError("Aucun objet WMI courant.");
+    return obj_->Get(name);
+}
+
+std::string ToText(const WmiValue& v) {
+    if (v.IsText()) return v.Text();
+    if (v.IsNumber()) return std::to_string(v.Number());
+    throw HarvixError("Utilisation incorrecte de Null");
+}
+
+std::string ConcatText(const WmiValue& v) { return v.IsNull() ? std::string() : ToText(v); }
+
+static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+double ReadNumber(const std::string& text) {
+    const std::string sep = platform::DecimalSeparator();
+    std::size_t b = 0, e = text.size();
+    while (b < e && IsBlank(text[b])) ++b;
+    while (e > b && IsBlank(text[e - 1])) --e;
+
+    // Normalise to the form from_chars reads: optional minus, digits, '.', exponent.
+    std::string norm;
+    std::size_t i = b;
+    if (i < e && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') norm += '-';
+        ++i;
+    }
+    bool digits = false, point = false;
+    while (i < e) {
+        char c = text[i];
+        if (c >= '0' && c <= '9') {
+            norm += c;
+            digits = true;
+            ++i;
+        } else if (!point && !sep.empty() && text.compare(i, sep.size(), sep) == 0) {
+            norm += '.';
+            point = true;
+            i += sep.size();
+        } else {
+            break;
+        }
+    }
+    if (digits && i < e && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        std::string exp = "e";
+        if (j < e && (text[j] == '+' || text[j] == '-')) exp += text[j++];
+        bool expDigits = false;
+        while (j < e && text[j] >= '0' && text[j] <= '9') {
+            exp += text[j++];
+            expDigits = true;
+        }
+        if (expDigits) {
+            norm += exp;
+            i = j;
+        }
+    }
+    double value = 0;
+    if (!digits || i != e) throw HarvixError("Incompatibilité de type");
+    auto res = std::from_chars(norm.data(), norm.data() + norm.size(), value);
+    if (res.ec != std::errc() || !std::isfinite(value)) throw HarvixError("Dépassement de capacité");
+    return value;
+}
+
+double ToNumber(const WmiValue& v) {
+    if (v.IsNumber()) return v.Number();
+    if (v.IsText()) return ReadNumber(v.Text());
+    throw HarvixError("Utilisation incorrecte de Null");
+}
+
+std::optional<double> ToNumberOrNull(const WmiValue& v) {
+    if (v.IsNull()) return std::nullopt;
+    return ToNumber(v);
+}
+
+template <class Int>
+static Int RoundToInt(double x) {
+    double r = std::nearbyint(x);  // default rounding mode: halves to even
+    if (!(r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max()))
+        throw HarvixError("Dépassement de capacité");
+    return static_cast<Int>(r);
+}
+
+std::int16_t ToInt16(double x) { return RoundToInt<std::int16_t>(x); }
+std::int32_t ToInt32(double x) { return RoundToInt<std::int32_t>(x); }
+std::int16_t ToInt16(const WmiValue& v) { return ToInt16(ToNumber(v)); }
+
+std::string WholeNumberText(double x) {
+    if (!std::isfinite(x)) throw HarvixError("Dépassement de capacité");
+    double r = std::round(x);
+    if (std::fabs(r) < 9.2e18) return std::to_string(static_cast<long long>(r));
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", r);
+    return buf;
+}
+
+std::string Trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return std::string();
+    std::size_t e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+WmiValue TrimValue(const WmiValue& v) {
+    if (v.IsNull()) return v;
+    return WmiValue(Trim(ToText(v)));
+}
+
+std::optional<bool> LessOrEqual(const WmiValue& v, double limit) {
+    std::optional<double> x = ToNumberOrNull(v);
+    if (!x) return std::nullopt;
+    return *x <= limit;
+}
+
+}  // namespace harvix
