@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build (and, with "test", the test suite) needs,
+# only when something is missing.
+set -euo pipefail
+packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev)
+if [ "${1:-}" = test ]; then
+  packages+=(googletest libgtest-dev locales chromium xvfb xdotool imagemagick
+             x11-utils util-linux fonts-dejavu-core)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ "${1:-}" = test ]; then
+  # The report's decimal and date separators are tested under these locales.
+  for l in fr_FR.UTF-8 de_DE.UTF-8; do
+    if ! locale -a 2>/dev/null | grep -qi "^${l%%.*}\.utf-\?8$"; then
+      sed -i "s/^# *${l} UTF-8/${l} UTF-8/" /etc/locale.gen
+      grep -q "^${l} UTF-8" /etc/locale.gen || echo "${l} UTF-8" >> /etc/locale.gen
+      need_gen=1
+    fi
+  done
+  if [ -n "${need_gen:-}" ]; then locale-gen >/dev/null; fi
+fi
