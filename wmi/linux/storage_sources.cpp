@@ -345,7 +345,11 @@ std::vector<Disk> ReadDisks(const Root& root) {
         }
         disks.push_back(std::move(d));
     }
-    std::sort(disks.begin(), disks.end(), [](const Disk& a, const Disk& b) { return NaturalLess(a.Name, b.Name); });
+    // Built-in disks first, then what is plugged in; by name within each.
+    std::sort(disks.begin(), disks.end(), [](const Disk& a, const Disk& b) {
+        bool ea = a.Usb || a.Removable, eb = b.Usb || b.Removable;
+        return ea != eb ? eb : NaturalLess(a.Name, b.Name);
+    });
     for (std::size_t i = 0; i < disks.size(); ++i) disks[i].Index = static_cast<int>(i);
     return disks;
 }
@@ -383,10 +387,15 @@ std::vector<Volume> ReadVolumes(const Root& root) {
     std::map<std::string, Volume> byKey;
     std::unique_ptr<libmnt_iter, void (*)(libmnt_iter*)> iter(mnt_new_iter(MNT_ITER_FORWARD), mnt_free_iter);
     libmnt_fs* fs = nullptr;
+    // A mount hides what was mounted earlier on the same point: only the last one is seen.
+    std::map<std::string, libmnt_fs*> visible;
+    while (mnt_table_next_fs(table.get(), iter.get(), &fs) == 0)
+        if (const char* target = mnt_fs_get_target(fs)) visible[target] = fs;
+    mnt_reset_iter(iter.get(), MNT_ITER_FORWARD);
     while (mnt_table_next_fs(table.get(), iter.get(), &fs) == 0) {
         const char* target = mnt_fs_get_target(fs);
         const char* typeText = mnt_fs_get_fstype(fs);
-        if (!target || !typeText) continue;
+        if (!target || !typeText || visible[target] != fs) continue;
         std::string type = typeText;
         const char* source = mnt_fs_get_source(fs);
         dev_t devno = mnt_fs_get_devno(fs);

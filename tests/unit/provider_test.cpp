@@ -1,0 +1,239 @@
+// The Linux provider: WQL handling, the SMBIOS parser on whole and broken
+// tables, and whole recorded machines replayed into reports.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/run.h"
+#include "test_locale.h"
+#include "wmi/linux/provider.h"
+#include "wmi/linux/smbios.h"
+
+namespace harvix {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kTrees = HARVIX_TREES_DIR;
+
+std::vector<std::string> Walk(WmiServiceBase& service, const std::string& wql, const std::string& prop) {
+    std::vector<std::string> out;
+    auto results = service.ExecQuery(wql, 48);
+    while (const WmiObject* obj = results->Next()) {
+        WmiValue v = obj->Get(prop);
+        out.push_back(v.IsNull() ? "<null>" : ToText(v));
+    }
+    return out;
+}
+
+TEST(Provider, AnswersOnlyTheSelectedPropertiesAndFailsUnknownClassesAtStart) {
+    linuxwmi::Provider p(kTrees + "/laptop");
+    auto results = p.ExecQuery("Select Domain from Win32_ComputerSystem", 48);
+    const WmiObject* obj = results->Next();
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(ToText(obj->Get("Domain")), "tarvell.lan");
+    EXPECT_EQ(ToText(obj->Get("domain")), "tarvell.lan");  // names are not case-sensitive
+    EXPECT_THROW(obj->Get("Model"), HarvixError);          // not selected
+    EXPECT_EQ(results->Next(), nullptr);
+
+    auto unknown = p.ExecQuery("Select * from Win32_Nothing", 48);
+    EXPECT_THROW(unknown->Next(), HarvixError);
+    auto malformed = p.ExecQuery("Select from", 48);
+    EXPECT_THROW(malformed->Next(), HarvixError);
+    auto all = p.ExecQuery("SELECT * FROM win32_processor", 48);
+    const WmiObject* cpu = all->Next();
+    ASSERT_NE(cpu, nullptr);
+    EXPECT_THROW(cpu->Get("NoSuchProperty"), HarvixError);
+}
+
+TEST(Provider, ValueKindsFollowWmi) {
+    linuxwmi::Provider p(kTrees + "/server");
+    auto disks = p.ExecQuery("Select * from Win32_DiskDrive", 48);
+    const WmiObject* d = disks->Next();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->Get("Size").IsText());  // 64-bit counts travel as text
+    EXPECT_TRUE(d->Get("Partitions").IsNumber());
+    EXPECT_EQ(ToText(d->Get("DeviceID")), "\\\\.\\PHYSICALDRIVE0");
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfLogicalProcessors"),
+              (std::vector<std::string>{"20", "20"}));  // one object per socket
+    // Only system-memory arrays and installed modules; 32 GB modules use the extended size.
+    EXPECT_EQ(Walk(p, "Select * from Win32_PhysicalMemoryArray", "MaxCapacity"),
+              (std::vector<std::string>{"536870912", "536870912"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_PhysicalMemory", "Capacity"),
+              std::vector<std::string>(4, "34359738368"));
+    // One volume per filesystem: the bind mount and the NFS share's twin are not repeated,
+    // pseudo filesystems are no volumes, network and RAM drives keep their types.
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "Name"),
+              (std::vector<std::string>{"/", "/boot/efi", "/dev/shm", "/mnt/backup", "/srv/data"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "DriveType"),
+              (std::vector<std::string>{"3", "3", "6", "4", "3"}));
+    // LVM over two disks and md over two partitions: one link per partition underneath.
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDiskToPartition", "Antecedent"),
+              (std::vector<std::string>{
+                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #1\"",
+                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"",
+                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\"",
+                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #2, Partition #0\"",
+                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #3, Partition #0\""}));
+}
+
+TEST(Provider, MissingSourcesStayMissing) {
+    linuxwmi::Provider vm(kTrees + "/vm");
+    EXPECT_TRUE(Walk(vm, "Select * from Win32_PhysicalMemory", "Capacity").empty());
+    EXPECT_TRUE(Walk(vm, "Select * from Win32_PhysicalMemoryArray", "MaxCapacity").empty());
+    EXPECT_EQ(Walk(vm, "Select IdentifyingNumber from Win32_ComputerSystemProduct", "IdentifyingNumber"),
+              std::vector<std::string>{"<null>"});
+    EXPECT_EQ(Walk(vm, "Select * from Win32_ComputerSystem", "Model"), std::vector<std::string>{"<null>"});
+    // zram is no disk; the whole-disk filesystem still lies on vda.
+    EXPECT_EQ(Walk(vm, "Select * from Win32_DiskDrive", "Partitions"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Walk(vm, "Select * from Win32_DiskDriveToDiskPartition", "Dependent"),
+              std::vector<std::string>{"\\\\vm\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\""});
+
+    linuxwmi::Provider empty("/nonexistent-harvix-root");
+    EXPECT_TRUE(Walk(empty, "Select * from Win32_DiskDrive", "Model").empty());
+    EXPECT_TRUE(Walk(empty, "Select * from Win32_LogicalDisk", "Name").empty());
+    EXPECT_TRUE(Walk(empty, "Select * from Win32_Processor", "Name").empty());
+}
+
+// ---- SMBIOS ----
+
+std::vector<std::uint8_t> Structure(std::uint8_t type, std::vector<std::uint8_t> body,
+                                    std::vector<std::string> strings) {
+    std::vector<std::uint8_t> s{type, static_cast<std::uint8_t>(4 + body.size()), 0x34, 0x12};
+    s.insert(s.end(), body.begin(), body.end());
+    for (const auto& str : strings) {
+        s.insert(s.end(), str.begin(), str.end());
+        s.push_back(0);
+    }
+    if (strings.empty()) s.push_back(0);
+    s.push_back(0);
+    return s;
+}
+
+// A type 17 structure up to and including the part number (0x1B bytes).
+std::vector<std::uint8_t> Device(std::uint16_t size, std::uint8_t form, std::uint16_t speed,
+                                 std::vector<std::string> strings, std::uint8_t partIndex = 6) {
+    std::vector<std::uint8_t> b = {0x00, 0x10, 0xFE, 0xFF, 64, 0, 64, 0,
+                                   static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8), form, 0,
+                                   1, 2, 0x1A, 0x80, 0,
+                                   static_cast<std::uint8_t>(speed), static_cast<std::uint8_t>(speed >> 8),
+                                   3, 4, 5, partIndex};
+    return Structure(17, b, strings);
+}
+
+TEST(Smbios, DecodesSizesSpeedsAndStrings) {
+    std::vector<std::uint8_t> t;
+    auto add = [&](std::vector<std::uint8_t> s) { t.insert(t.end(), s.begin(), s.end()); };
+    const std::vector<std::string> strs{"DIMM0", "BANK 0", "Kingston", "SN1", "Asset", "KVR  "};
+    add(Device(8192, 0x09, 2400, strs));              // MB
+    add(Device(0x8000 | 512, 0x0D, 0xFFFF, strs));    // KB units; extended speed absent
+    add(Device(0xFFFF, 0x09, 0, strs));               // unknown size, unknown speed
+    add(Device(0, 0x09, 0, strs));                    // empty slot
+    add(Device(1024, 0x09, 1600, {"A", "B", "C"}, 9)); // part number past the strings
+    add(Structure(127, {}, {}));
+    auto mem = smbios::ParseMemory(t);
+    ASSERT_EQ(mem.Devices.size(), 5u);
+    EXPECT_EQ(mem.Devices[0].SizeBytes, 8192ull << 20);
+    EXPECT_EQ(mem.Devices[0].Speed, 2400u);
+    EXPECT_EQ(mem.Devices[0].BankLocator, "BANK 0");
+    EXPECT_EQ(mem.Devices[0].PartNumber, "KVR  ");
+    EXPECT_EQ(mem.Devices[1].SizeBytes, 512ull << 10);
+    EXPECT_FALSE(mem.Devices[1].Speed);
+    EXPECT_TRUE(mem.Devices[2].Installed);
+    EXPECT_FALSE(mem.Devices[2].SizeBytes);
+    EXPECT_FALSE(mem.Devices[3].Installed);
+    EXPECT_EQ(mem.Devices[4].Manufacturer, "C");
+    EXPECT_FALSE(mem.Devices[4].SerialNumber);
+    EXPECT_FALSE(mem.Devices[4].PartNumber);
+
+    EXPECT_EQ(smbios::WmiFormFactor(0x09), 8);
+    EXPECT_EQ(smbios::WmiFormFactor(0x0D), 12);
+    EXPECT_EQ(smbios::WmiFormFactor(0x03), 7);
+    EXPECT_EQ(smbios::WmiFormFactor(0x02), 0);
+}
+
+TEST(Smbios, BrokenTablesNeverReadPastTheirEnd) {
+    const std::vector<std::string> strs{"DIMM0", "BANK 0"};
+    std::vector<std::uint8_t> good = Device(4096, 0x09, 2133, strs);
+
+    // No end-of-table marker: the structures that are whole still count.
+    EXPECT_EQ(smbios::ParseMemory(good).Devices.size(), 1u);
+    // Truncated inside the strings: that structure is dropped.
+    std::vector<std::uint8_t> cut(good.begin(), good.end() - 3);
+    EXPECT_TRUE(smbios::ParseMemory(cut).Devices.empty());
+    // A length below the header ends the walk.
+    std::vector<std::uint8_t> tiny = {17, 2, 0, 0, 0, 0};
+    EXPECT_TRUE(smbios::ParseMemory(tiny).Devices.empty());
+    // A length running past the table ends the walk.
+    std::vector<std::uint8_t> over = {17, 200, 0, 0, 1, 2, 0, 0};
+    EXPECT_TRUE(smbios::ParseMemory(over).Devices.empty());
+    // A short structure: fields beyond its length are absent, not read.
+    std::vector<std::uint8_t> shortDev = Structure(17, {0x00, 0x10, 0xFE, 0xFF, 64, 0, 64, 0, 0x00, 0x10}, {});
+    auto m = smbios::ParseMemory(shortDev);
+    ASSERT_EQ(m.Devices.size(), 1u);
+    EXPECT_EQ(m.Devices[0].SizeBytes, 4096ull << 20);
+    EXPECT_FALSE(m.Devices[0].FormFactor);
+    EXPECT_FALSE(m.Devices[0].BankLocator);
+    // Arrays: the extended capacity when the short field says so.
+    std::vector<std::uint8_t> array = Structure(
+        16, {3, 3, 3, 0, 0, 0, 0x80, 0xFE, 0xFF, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0}, {});
+    auto a = smbios::ParseMemory(array);
+    ASSERT_EQ(a.Arrays.size(), 1u);
+    EXPECT_EQ(a.Arrays[0].MaxCapacityKb, (1ull << 40) / 1024);
+    EXPECT_EQ(a.Arrays[0].Devices, 4);
+    EXPECT_TRUE(smbios::ParseMemory({}).Arrays.empty());
+}
+
+// ---- whole machines ----
+
+std::vector<std::string> ReadLines(const std::string& path, bool fromReport) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string text = ss.str(), utf8;
+    if (fromReport) {
+        for (unsigned char c : text) {  // the trees hold only Latin-1 texts
+            if (c < 0x80) {
+                utf8 += static_cast<char>(c);
+            } else {
+                utf8 += static_cast<char>(0xC0 | (c >> 6));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        text = utf8;
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream ls(text);
+    while (std::getline(ls, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class RecordedMachine : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
+    testing::ScopedLocale c("C");
+    char tmpl[] = "/tmp/harvix-tree-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    setenv("COMPUTERNAME", "PC", 1);
+    setenv("USERNAME", "tech", 1);
+    WmiService = std::make_shared<linuxwmi::Provider>(kTrees + "/" + GetParam());
+    RunInventory(tmpl, "/");
+    auto report = ReadLines(std::string(tmpl) + "/PC_report.html", true);
+    auto expected = ReadLines(kTrees + "/" + GetParam() + ".expected", false);
+    ASSERT_EQ(report.size(), 7 + expected.size() + 15);
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(report[7 + i], expected[i]) << "line " << 8 + i;
+    fs::remove_all(tmpl);
+    unsetenv("COMPUTERNAME");
+    unsetenv("USERNAME");
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine, ::testing::Values("laptop", "server", "vm"));
+
+}  // namespace
+}  // namespace harvix
