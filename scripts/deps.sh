@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev)
 if [ "${1:-}" = test ]; then
   packages+=(googletest libgtest-dev locales chromium xvfb xdotool imagemagick
-             x11-utils util-linux fonts-dejavu-core)
+             x11-utils util-linux fonts-dejavu-core python3 binutils)
 fi
 missing=()
 for p in "${packages[@]}"; do

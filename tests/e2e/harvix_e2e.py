@@ -1,0 +1,63 @@
+"""Shared helpers of the end-to-end tests: a private copy of the program,
+runs of it, and a reading of the report it writes."""
+import html
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+
+BUILD = os.environ.get("HARVIX_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+TREES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "trees")
+OUT = os.path.join(BUILD, "e2e-out")  # screenshots kept for a person to look at
+
+
+def program_copy(with_window=False):
+    """A fresh folder holding the program, since the report lands next to it."""
+    folder = tempfile.mkdtemp(prefix="harvix-e2e-")
+    shutil.copy2(os.path.join(BUILD, "harvix"), folder)
+    if with_window:
+        shutil.copy2(os.path.join(BUILD, "harvix-gtk.so"), folder)
+    return folder
+
+
+def run(folder, *args, env=None, timeout=60):
+    e = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    e.update(env or {})
+    return subprocess.run([os.path.join(folder, "harvix"), *args], env=e, capture_output=True,
+                          timeout=timeout)
+
+
+def report_lines(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data.endswith(b"</script></body></html>\r\n"), "report is not complete"
+    return data.decode("cp1252").split("\r\n")[:-1]
+
+
+def text(cell):
+    return html.unescape(re.sub(r"<[^>]+>", "", cell))
+
+
+def parse_report(path):
+    """The report's tables: rows of the general ones, and disks with their volumes."""
+    lines = report_lines(path)
+    rows, disks, prev = {}, [], ""
+    for line in lines:
+        m = re.match(r"<tr><td>([^<]*)</td><td>(.*)</td></tr>$", line)
+        if m and not disks:
+            rows[m.group(1)] = html.unescape(m.group(2))
+        m = re.search(r"Afficher les volumes</span></a> ([^<]*)<p class=\"small\">(-?\d+) Partition\(s\) - Type (\w*)"
+                      r"</p></td><td>(.*?)<p class=\"small\">(.*?) - SN: (.*?)</p>", line)
+        if m:
+            disks.append({"id": m.group(1), "partitions": int(m.group(2)), "style": m.group(3),
+                          "model": html.unescape(m.group(4)), "size": m.group(5),
+                          "serial": html.unescape(m.group(6)), "volumes": [],
+                          "removable": "Stockage amovible" in prev})
+        m = re.match(r"<tr><td>(.*) \((.*)\)</td><td>(.*) / (.*)<p class=\"small\">(.*) <progress "
+                     r"value=\"(\d*)\" max=\"(\d*)\"></progress>", line)
+        if m and disks:
+            disks[-1]["volumes"].append({"name": html.unescape(m.group(1)), "label": html.unescape(m.group(2)),
+                                         "fs": m.group(5), "used": m.group(6), "size": m.group(7)})
+        prev = line
+    return rows, disks

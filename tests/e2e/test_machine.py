@@ -1,0 +1,117 @@
+"""The program on this very machine, checked against tools no one here wrote:
+/proc, lsblk and df. Also its behaviour as a command."""
+import os
+import pwd
+import re
+import subprocess
+import unittest
+
+from harvix_e2e import parse_report, program_copy, report_lines, run
+
+
+def read(path):
+    with open(path) as f:
+        return f.read()
+
+
+def cpuinfo():
+    blocks = [dict(re.findall(r"^([^:\n]+?)\s*:\s*(.*)$", b, re.M))
+              for b in read("/proc/cpuinfo").split("\n\n") if b.strip()]
+    return [b for b in blocks if "processor" in b]
+
+
+class ThisMachine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = program_copy()
+        result = run(cls.folder, "/silent", env={"COMPUTERNAME": "TRUTH", "USERNAME": "tech",
+                                                 "LC_ALL": "C"})
+        assert result.returncode == 0, result.stderr
+        cls.rows, cls.disks = parse_report(os.path.join(cls.folder, "TRUTH_report.html"))
+        cls.df = {}
+        out = subprocess.run(["df", "-B1", "--output=target,size,avail"], capture_output=True, text=True).stdout
+        for line in out.splitlines()[1:]:
+            target, size, avail = line.rsplit(None, 2)
+            cls.df[target] = (int(size), int(avail))
+
+    def test_processor_agrees_with_cpuinfo(self):
+        cpus = cpuinfo()
+        name = cpus[0].get("model name", "").replace("(R)", "").replace("(TM)", "")
+        self.assertEqual(self.rows["CPU"], name)
+        last_package = cpus[-1].get("physical id", "0")
+        mine = [c for c in cpus if c.get("physical id", "0") == last_package]
+        self.assertEqual(int(self.rows["Coeurs logiques"]), len(mine))
+        self.assertEqual(int(self.rows["Coeurs physiques"]), len({c.get("core id") for c in mine}))
+
+    def test_installed_memory_agrees_with_meminfo(self):
+        kb = int(re.search(r"MemTotal:\s+(\d+) kB", read("/proc/meminfo")).group(1))
+        self.assertEqual(self.rows["RAM installée"], "%.2f Go" % (kb * 1024 / 2**30))
+
+    def test_disks_agree_with_lsblk(self):
+        out = subprocess.run(["lsblk", "-b", "-d", "-n", "-o", "NAME,SIZE,TYPE"], capture_output=True,
+                             text=True, check=True).stdout
+        disks = [l.split() for l in out.splitlines()]
+        real = [int(size) for name, size, kind in disks
+                if kind == "disk" and not re.match(r"(zram|loop|ram|md|dm-)", name)]
+        self.assertEqual(len(self.disks), len(real))
+        self.assertEqual(sorted(d["size"] for d in self.disks),
+                         sorted(("%d Go" % int(s / 1e9 + 0.5)) if s >= 0.5e9 else " Go" for s in real))
+
+    def test_volumes_agree_with_df_and_root_lies_on_its_disk(self):
+        listed = [v for d in self.disks for v in d["volumes"]]
+        self.assertTrue(listed)
+        for v in listed:
+            size, avail = self.df[v["name"]]
+            self.assertEqual(int(v["size"]), size, v["name"])
+            # Used space moves while the two tools read it.
+            self.assertLess(abs(int(v["used"]) - (size - avail)), 64 << 20, v["name"])
+        source = subprocess.run(["findmnt", "-n", "-o", "SOURCE", "/"], capture_output=True, text=True).stdout.strip()
+        parent = subprocess.run(["lsblk", "-n", "-d", "-o", "PKNAME", source], capture_output=True,
+                                text=True).stdout.strip() or os.path.basename(source)
+        size = int(subprocess.run(["lsblk", "-b", "-d", "-n", "-o", "SIZE", "/dev/" + parent], capture_output=True,
+                                  text=True, check=True).stdout)
+        holders = [d for d in self.disks if any(v["name"] == "/" for v in d["volumes"])]
+        self.assertEqual(len(holders), 1)
+        self.assertEqual(holders[0]["size"], "%d Go" % int(size / 1e9 + 0.5))
+
+
+class AsACommand(unittest.TestCase):
+    def test_without_a_display_the_status_is_printed(self):
+        folder = program_copy()
+        result = run(folder, env={"COMPUTERNAME": "CLI"})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout.decode(),
+                         "Le rapport a été créé dans le dossier:\n%s/CLI_report.html\n" % folder)
+        self.assertGreater(len(report_lines(os.path.join(folder, "CLI_report.html"))), 40)
+
+    def test_silent_prints_nothing_and_needs_no_gtk(self):
+        folder = program_copy()  # no window module beside it
+        result = run(folder, "/SILENT", env={"COMPUTERNAME": "QUIET", "DISPLAY": ":99"})
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, b"", b""))
+        report_lines(os.path.join(folder, "QUIET_report.html"))
+        needed = subprocess.run(["readelf", "-d", os.path.join(folder, "harvix")], capture_output=True,
+                                text=True).stdout
+        self.assertNotIn("gtk", needed)
+
+    def test_a_failure_is_said_and_is_not_success(self):
+        folder = program_copy()
+        os.mkdir(os.path.join(folder, "BLOCKED_report.html"))  # the report cannot be created, even by root
+        for args in ([], ["/silent"]):
+            result = run(folder, *args, env={"COMPUTERNAME": "BLOCKED"})
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("BLOCKED_report.html", result.stderr.decode())
+            self.assertEqual(result.stdout, b"")
+
+    def test_unset_names_fall_back_to_host_and_account(self):
+        folder = program_copy()
+        e = {k: v for k, v in os.environ.items() if k not in ("COMPUTERNAME", "USERNAME", "DISPLAY")}
+        result = subprocess.run([os.path.join(folder, "harvix"), "/silent"], env=e, capture_output=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        host = os.uname().nodename.split(".")[0]
+        rows, _ = parse_report(os.path.join(folder, host + "_report.html"))
+        self.assertEqual(rows["Nom de l'ordinateur"], host)
+        self.assertEqual(rows["Nom de l'utilisateur"], pwd.getpwuid(os.geteuid()).pw_name)
+
+
+if __name__ == "__main__":
+    unittest.main()
