@@ -14,6 +14,10 @@ target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgCon
 
 add_executable(harvix app/linux/main.cpp)
 target_link_libraries(harvix PRIVATE harvix_provider ${CMAKE_DL_LIBS})
+# A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
+if(NOT HARVIX_SANITIZE)
+  target_link_options(harvix PRIVATE -static-libstdc++ -static-libgcc)
+endif()
 
 if(HARVIX_GTK)
   pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)

@@ -17,7 +17,8 @@ namespace harvix::linuxwmi {
 
 // ---- Root ----
 
-Root::Root(std::string base) : base_(std::move(base)) {
+Root::Root(std::string base, std::shared_ptr<StorageCache> cache)
+    : base_(std::move(base)), cache_(std::move(cache)) {
     while (!base_.empty() && base_.back() == '/') base_.pop_back();
 }
 
@@ -214,7 +215,8 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
 
 }  // namespace
 
-Provider::Provider(std::string root) : root_(root == "/" ? std::string() : std::move(root)) {}
+Provider::Provider(std::string root)
+    : root_(root == "/" ? std::string() : std::move(root)), cache_(std::make_shared<StorageCache>()) {}
 
 std::vector<Instance> Provider::Instances(const std::string& className) const {
     using Reader = std::vector<Instance> (*)(const Root&);
@@ -231,7 +233,7 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
         {"Win32_LogicalDisk", LogicalDiskInstances},
         {"Win32_LogicalDiskToPartition", LogicalDiskToPartitionInstances},
     };
-    Root root(root_);
+    Root root(root_, cache_);
     for (const auto& [name, read] : kClasses)
         if (Lower(name) == Lower(className)) return read(root);
     throw HarvixError("Classe non valide : " + className);

@@ -18,6 +18,8 @@ struct Instance {
     void Set(const std::string& name, WmiValue v) { Properties.emplace_back(name, std::move(v)); }
 };
 
+struct StorageCache;
+
 class Provider : public WmiServiceBase {
 public:
     explicit Provider(std::string root);
@@ -29,6 +31,7 @@ public:
 
 private:
     std::string root_;
+    std::shared_ptr<StorageCache> cache_;  // one snapshot of the storage stack per run
 };
 
 }  // namespace harvix::linuxwmi

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,9 +12,19 @@
 
 namespace harvix::linuxwmi {
 
+struct Disk;
+struct Volume;
+
+// What one run reads of the storage stack, read once: four classes share the
+// disks and two the mount table.
+struct StorageCache {
+    std::optional<std::vector<Disk>> Disks;
+    std::optional<std::vector<Volume>> Volumes;
+};
+
 class Root {
 public:
-    explicit Root(std::string base);
+    explicit Root(std::string base, std::shared_ptr<StorageCache> cache = nullptr);
     // The path of an absolute machine path inside the root.
     std::string Path(const std::string& machinePath) const;
     bool Live() const { return base_.empty(); }
@@ -27,8 +38,11 @@ public:
     // Machine path of a link's target or of a path with links resolved, kept inside the root.
     std::optional<std::string> Resolve(const std::string& machinePath) const;
 
+    StorageCache* Cache() const { return cache_.get(); }
+
 private:
     std::string base_;  // empty for the live machine
+    std::shared_ptr<StorageCache> cache_;
 };
 
 // Names for association paths: the short host name.

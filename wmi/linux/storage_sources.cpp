@@ -293,6 +293,7 @@ Probe ProbeDevice(const Root& root, const std::string& blockName, bool partition
 }
 
 std::vector<Disk> ReadDisks(const Root& root) {
+    if (root.Cache() && root.Cache()->Disks) return *root.Cache()->Disks;
     std::vector<Disk> disks;
     for (const auto& name : root.List("/sys/block")) {
         const std::string sys = "/sys/block/" + name;
@@ -351,6 +352,7 @@ std::vector<Disk> ReadDisks(const Root& root) {
         return ea != eb ? eb : NaturalLess(a.Name, b.Name);
     });
     for (std::size_t i = 0; i < disks.size(); ++i) disks[i].Index = static_cast<int>(i);
+    if (root.Cache()) root.Cache()->Disks = disks;
     return disks;
 }
 
@@ -379,6 +381,7 @@ std::vector<std::string> UnderlyingDevices(const Root& root, const std::vector<D
 }
 
 std::vector<Volume> ReadVolumes(const Root& root) {
+    if (root.Cache() && root.Cache()->Volumes) return *root.Cache()->Volumes;
     std::unique_ptr<libmnt_table, void (*)(libmnt_table*)> table(mnt_new_table(), mnt_unref_table);
     if (!table) return {};
     if (mnt_table_parse_file(table.get(), root.Path("/proc/self/mountinfo").c_str()) != 0 &&
@@ -441,6 +444,7 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         out.push_back(std::move(v));
     }
     std::sort(out.begin(), out.end(), [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
+    if (root.Cache()) root.Cache()->Volumes = out;
     return out;
 }
 

@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Median wall time and peak memory of `harvix /silent` against `lshw -html`
+on this machine, run alternately in one go. Prints figures; asserts nothing.
+
+Usage: bench/compare_lshw.py [build folder] [runs]"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "build")
+runs = int(sys.argv[2]) if len(sys.argv) > 2 else 15
+if not shutil.which("lshw") or not os.path.exists("/usr/bin/time"):
+    subprocess.run(["apt-get", "install", "-y", "-qq", "lshw", "time"], check=True, stdout=subprocess.DEVNULL)
+
+folder = tempfile.mkdtemp(prefix="harvix-bench-")
+shutil.copy2(os.path.join(build, "harvix"), folder)
+commands = {
+    "harvix /silent": [os.path.join(folder, "harvix"), "/silent"],
+    "lshw -html": ["lshw", "-html"],
+}
+
+
+def wall(cmd):
+    start = time.perf_counter()
+    if subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        raise SystemExit("%s failed" % " ".join(cmd))
+    return time.perf_counter() - start
+
+
+def peak_kib(cmd):
+    """Peak resident set as GNU time reads it after exec (a child forked from
+    Python would count the interpreter's pages), in a pass of its own so that
+    the wrapper does not weigh on the timings."""
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", *cmd], stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True)
+    return int(result.stderr.strip().splitlines()[-1])
+
+
+times = {k: [] for k in commands}
+for _ in range(runs):
+    for name, cmd in commands.items():  # alternate, so both see the same machine state
+        times[name].append(wall(cmd))
+peaks = {name: max(peak_kib(cmd) for _ in range(3)) for name, cmd in commands.items()}
+floor = statistics.median(wall(["/bin/true"]) for _ in range(runs))
+
+for name in commands:
+    print("%-16s median %8.1f ms   peak RSS %7d KiB   (%d runs)" % (
+        name, statistics.median(times[name]) * 1000, peaks[name], runs))
+print("%-16s median %8.1f ms   (starting any process from here)" % ("/bin/true", floor * 1000))
+ratio = statistics.median(times["harvix /silent"]) / statistics.median(times["lshw -html"])
+print("time ratio harvix/lshw: %.3f (aim: 0.100 or less)" % ratio)
+shutil.rmtree(folder)
