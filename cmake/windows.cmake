@@ -1,0 +1,17 @@
+# Harvix.exe: COM WMI, the Win32 window, resources; one file, statically linked.
+target_sources(harvix_core PRIVATE platform/platform_windows.cpp)
+target_compile_definitions(harvix_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                           _WIN32_WINNT=0x0601)
+
+add_library(harvix_com STATIC wmi/windows/com_wmi.cpp wmi/windows/variant.cpp)
+target_link_libraries(harvix_com PUBLIC harvix_core wbemuuid ole32 oleaut32 uuid)
+
+configure_file(app/windows/harvix.rc.in ${CMAKE_BINARY_DIR}/harvix.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES
+  OBJECT_DEPENDS "${ART_DIR}/logo.bmp;${ART_DIR}/icon.ico;${CMAKE_SOURCE_DIR}/app/windows/harvix.manifest")
+add_executable(Harvix WIN32 app/windows/main.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
+add_dependencies(Harvix art)
+target_include_directories(Harvix PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(Harvix PRIVATE harvix_com comctl32 user32 gdi32)
+# No runtime DLL to ship beside it; our own manifest, not the toolchain's default one.
+target_link_options(Harvix PRIVATE -static -municode -Wl,--no-insert-timestamp)

@@ -1,0 +1,17 @@
+// WMI's VARIANTs as WmiValues: uint16/uint32 arrive as VT_I4, 64-bit counts as
+// VT_BSTR, missing values as VT_NULL.
+#pragma once
+
+#include <oaidl.h>
+
+#include <string>
+
+#include "wmi/modWMI.h"
+
+namespace harvix::comwmi {
+
+WmiValue FromVariant(const VARIANT& v);
+std::string Utf8(const wchar_t* text, int length = -1);
+std::wstring Wide(const std::string& utf8);
+
+}  // namespace harvix::comwmi
