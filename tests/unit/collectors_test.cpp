@@ -1,10 +1,9 @@
 // The collectors on the scripted double: what each query's objects, nulls,
 // missing properties and failures leave in the records.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "inventory/modGetInfos.h"
-#include "test_locale.h"
+#include "test_support.h"
 #include "wmi_double.h"
 
 namespace harvix {
@@ -13,7 +12,6 @@ namespace {
 using testing::FakeObject;
 using testing::FakeService;
 using testing::InstallFake;
-using testing::ScopedLocale;
 
 const char* const kProcessor = "Select * from Win32_Processor";
 const char* const kProduct = "Select IdentifyingNumber from Win32_ComputerSystemProduct";
@@ -92,19 +90,19 @@ TEST(GeneralCollectors, SerialNumberModelAndSystemRules) {
 
 TEST(GeneralCollectors, EveryQueryFailingLeavesTheEnvironmentAndNA) {
     auto fake = InstallFake();  // nothing scripted: every start fails
-    setenv("COMPUTERNAME", "PC-COMPTA", 1);
-    setenv("USERNAME", "jdupont", 1);
+    testing::SetEnv("COMPUTERNAME", "PC-COMPTA");
+    testing::SetEnv("USERNAME", "jdupont");
     GeneralInfos g = GetGeneralInfos();
     EXPECT_EQ(g, (GeneralInfos{"", "PC-COMPTA", "", "jdupont", "", "N/A"}));
     EXPECT_EQ(GetCpuInfos(), CpuInfos{});
     // The domain, model, serial and OS queries run in that order.
     EXPECT_EQ(fake->Log, (std::vector<std::string>{kDomain, kSystem, kProduct, kOs, kProcessor}));
-    unsetenv("COMPUTERNAME");
-    unsetenv("USERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
+    testing::UnsetEnv("USERNAME");
 }
 
 TEST(MemoryCollector, ArraysModulesAndTheirRoundingAtEveryArray) {
-    ScopedLocale c("C");
+    HARVIX_USE_LOCALE(c, "C");
     auto fake = InstallFake();
     fake->On(kSystem).Objects = {FakeObject{{"TotalPhysicalMemory", "17179869184"}}};
     fake->On(kArrays).Objects = {FakeObject{{"MaxCapacity", 32 * 1048576}, {"MemoryDevices", 2}}};

@@ -1,14 +1,13 @@
 // The Linux provider: WQL handling, the SMBIOS parser on whole and broken
 // tables, and whole recorded machines replayed into reports.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/run.h"
-#include "test_locale.h"
+#include "test_support.h"
 #include "wmi/linux/provider.h"
 #include "wmi/linux/smbios.h"
 
@@ -217,11 +216,10 @@ std::vector<std::string> ReadLines(const std::string& path, bool fromReport) {
 class RecordedMachine : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
-    testing::ScopedLocale c("C");
-    char tmpl[] = "/tmp/harvix-tree-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    setenv("COMPUTERNAME", "PC", 1);
-    setenv("USERNAME", "tech", 1);
+    HARVIX_USE_LOCALE(c, "C");
+    const std::string tmpl = testing::MakeTempDir("harvix-tree-");
+    testing::SetEnv("COMPUTERNAME", "PC");
+    testing::SetEnv("USERNAME", "tech");
     WmiService = std::make_shared<linuxwmi::Provider>(kTrees + "/" + GetParam());
     RunInventory(tmpl, "/");
     auto report = ReadLines(std::string(tmpl) + "/PC_report.html", true);
@@ -229,8 +227,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
     ASSERT_EQ(report.size(), 7 + expected.size() + 15);
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(report[7 + i], expected[i]) << "line " << 8 + i;
     fs::remove_all(tmpl);
-    unsetenv("COMPUTERNAME");
-    unsetenv("USERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
+    testing::UnsetEnv("USERNAME");
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine, ::testing::Values("laptop", "server", "vm"));

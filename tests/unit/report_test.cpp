@@ -1,9 +1,10 @@
 // The report as a file: the whole run on the double, byte for byte, and the
 // writers' edge cases on real files.
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <ctime>
 #include <filesystem>
@@ -13,7 +14,7 @@
 #include "app/run.h"
 #include "inventory/modGetInfos.h"
 #include "report/modMakeReport.h"
-#include "test_locale.h"
+#include "test_support.h"
 #include "wmi_double.h"
 
 namespace harvix {
@@ -22,14 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FakeObject;
 using testing::InstallFake;
-using testing::ScopedLocale;
 
 class ReportFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/harvix-report-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        dir_ = testing::MakeTempDir("harvix-report-");
         path_ = dir_ + "/PC_report.html";
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -55,9 +53,7 @@ protected:
 };
 
 std::string Today(const char* sep) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    std::tm tm = testing::LocalNow();
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d%s%02d%s%04d", tm.tm_mday, sep, tm.tm_mon + 1, sep,
                   tm.tm_year + 1900);
@@ -105,12 +101,11 @@ void ScriptSmallMachine(testing::FakeService& fake) {
 }
 
 TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
-    ScopedLocale fr("fr_FR.UTF-8");
-    ASSERT_TRUE(fr.ok());
+    HARVIX_USE_LOCALE(fr, "fr_FR.UTF-8");
     auto fake = InstallFake();
     ScriptSmallMachine(*fake);
-    setenv("COMPUTERNAME", "PC", 1);
-    setenv("USERNAME", "jdupont", 1);
+    testing::SetEnv("COMPUTERNAME", "PC");
+    testing::SetEnv("USERNAME", "jdupont");
 
     std::string status = RunInventory(dir_, "/");
     EXPECT_EQ(status, "Le rapport a été créé dans le dossier:\r\n" + path_);
@@ -171,8 +166,8 @@ TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
         return std::find(fake->Log.begin(), fake->Log.end(), q) - fake->Log.begin();
     };
     EXPECT_LT(at("Select * from Win32_LogicalDisk"), at("Select * from Win32_DiskPartition"));
-    unsetenv("COMPUTERNAME");
-    unsetenv("USERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
+    testing::UnsetEnv("USERNAME");
 }
 
 TEST_F(ReportFolder, DateUsesTheLocaleSeparatorAndANewRunEmptiesTheOldReport) {
@@ -180,8 +175,7 @@ TEST_F(ReportFolder, DateUsesTheLocaleSeparatorAndANewRunEmptiesTheOldReport) {
         std::ofstream old(path_);
         old << "OLD LINE FROM AN EARLIER RUN\n";
     }
-    ScopedLocale de("de_DE.UTF-8");
-    ASSERT_TRUE(de.ok());
+    HARVIX_USE_LOCALE(de, "de_DE.UTF-8");
     WriteReportHeader(path_);
     WriteReportFooter(path_);
     auto lines = Lines();
@@ -244,11 +238,13 @@ TEST_F(ReportFolder, HostileTextsStayOnOneLineAndUnwritableFoldersFail) {
     EXPECT_EQ(lines[5], "<tr><td>Mod\xE8le de l'ordinateur</td><td>A&#13;&#10;B&#9;C</td></tr>");
 
     EXPECT_THROW(WriteReportHeader(dir_ + "/missing/PC_report.html"), HarvixError);
+#ifndef _WIN32
     if (geteuid() != 0) {  // root writes anywhere
         chmod(dir_.c_str(), 0500);
         EXPECT_THROW(WriteReportHeader(dir_ + "/new.html"), HarvixError);
         chmod(dir_.c_str(), 0700);
     }
+#endif
 }
 
 TEST_F(ReportFolder, RunPathsAndTheSilentSwitch) {
@@ -261,15 +257,15 @@ TEST_F(ReportFolder, RunPathsAndTheSilentSwitch) {
     EXPECT_FALSE(IsSilentArgument(" /silent"));
     EXPECT_FALSE(IsSilentArgument(""));
 
-    setenv("COMPUTERNAME", "", 1);
+    testing::SetEnv("COMPUTERNAME", "");
     EXPECT_EQ(BuildReportPath("D:\\Outils", "\\"), "D:\\Outils\\_report.html");
-    setenv("COMPUTERNAME", "PC-COMPTA", 1);
+    testing::SetEnv("COMPUTERNAME", "PC-COMPTA");
     EXPECT_EQ(BuildReportPath("E:\\", "\\"), "E:\\\\PC-COMPTA_report.html");
 
     // A writer failure passes out of the run; what was written before stays.
     InstallFake();
     EXPECT_THROW(RunInventory(dir_ + "/missing", "/"), HarvixError);
-    unsetenv("COMPUTERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
 }
 
 }  // namespace

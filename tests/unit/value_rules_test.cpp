@@ -1,10 +1,9 @@
 // Value rules, guarded steps and value helpers.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "inventory/modGetInfos.h"
 #include "platform/encoding.h"
-#include "test_locale.h"
+#include "test_support.h"
 #include "wmi/modWMI.h"
 #include "wmi_double.h"
 
@@ -13,7 +12,6 @@ namespace {
 
 using testing::FakeObject;
 using testing::InstallFake;
-using testing::ScopedLocale;
 
 TEST(ValueRules, TextConversionConcatenationAndNull) {
     EXPECT_EQ(ToText(WmiValue("  abc ")), "  abc ");
@@ -29,6 +27,7 @@ TEST(ValueRules, TextConversionConcatenationAndNull) {
 }
 
 TEST(ValueRules, NumbersAreReadInTheUserLocaleAndRoundedHalfToEven) {
+    HARVIX_USE_LOCALE(c, "C");
     EXPECT_DOUBLE_EQ(ReadNumber("  4096 "), 4096);
     EXPECT_DOUBLE_EQ(ReadNumber("-12"), -12);
     EXPECT_DOUBLE_EQ(ReadNumber("1.5"), 1.5);
@@ -45,8 +44,10 @@ TEST(ValueRules, NumbersAreReadInTheUserLocaleAndRoundedHalfToEven) {
     EXPECT_THROW(ToInt16(-32769.0), HarvixError);
     EXPECT_THROW(ToInt32(2147483648.0), HarvixError);
     EXPECT_EQ(ToInt16(WmiValue(" 12 ")), 12);
+}
 
-    ScopedLocale fr("fr_FR.UTF-8");
+TEST(ValueRules, NumbersUnderAFrenchLocaleTakeTheComma) {
+    HARVIX_USE_LOCALE(fr, "fr_FR.UTF-8");
     EXPECT_DOUBLE_EQ(ReadNumber("1,5"), 1.5);
     EXPECT_THROW(ReadNumber("1.5"), HarvixError);
 }
@@ -112,7 +113,7 @@ TEST(GuardedSteps, QueryLoopStartAndAdvanceRules) {
 }
 
 TEST(ValueHelpers, FormatSizeInTheCLocale) {
-    ScopedLocale c("C");
+    HARVIX_USE_LOCALE(c, "C");
     EXPECT_EQ(FormatSize("0"), "0 Octets");
     EXPECT_EQ(FormatSize("1023"), "1023 Octets");
     EXPECT_EQ(FormatSize(" 512"), " 512 Octets");
@@ -129,8 +130,7 @@ TEST(ValueHelpers, FormatSizeInTheCLocale) {
 }
 
 TEST(ValueHelpers, FormatSizeUnderAFrenchLocale) {
-    ScopedLocale fr("fr_FR.UTF-8");
-    ASSERT_TRUE(fr.ok());
+    HARVIX_USE_LOCALE(fr, "fr_FR.UTF-8");
     EXPECT_EQ(FormatSize("1536"), "1,50 Ko");
     EXPECT_EQ(FormatSize("1152"), "1,13 Ko");
     EXPECT_EQ(FormatSize(std::to_string(2048LL * 1024 * 1024 * 1024)), "2048,00 Go");
@@ -138,7 +138,7 @@ TEST(ValueHelpers, FormatSizeUnderAFrenchLocale) {
 }
 
 TEST(ValueHelpers, FixedFormatsRoundHalvesAwayFromZero) {
-    ScopedLocale c("C");
+    HARVIX_USE_LOCALE(c, "C");
     EXPECT_EQ(FormatFixed(1.5, 0), "2");
     EXPECT_EQ(FormatFixed(0.4999, 0), "");  // "###" writes no digit for 0
     EXPECT_EQ(FormatFixed(2000, 0), "2000");
@@ -171,14 +171,14 @@ TEST(ValueHelpers, FormFactorNamesAndExtractBetween) {
 }
 
 TEST(ValueHelpers, EnvironmentNamesAreTakenAsTheyStand) {
-    unsetenv("COMPUTERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
     EXPECT_EQ(GetComputerName(), "");
-    setenv("COMPUTERNAME", " pc-Compta ", 1);
+    testing::SetEnv("COMPUTERNAME", " pc-Compta ");
     EXPECT_EQ(GetComputerName(), " pc-Compta ");
-    setenv("USERNAME", "jdupont", 1);
+    testing::SetEnv("USERNAME", "jdupont");
     EXPECT_EQ(GetUserName(), "jdupont");
-    unsetenv("COMPUTERNAME");
-    unsetenv("USERNAME");
+    testing::UnsetEnv("COMPUTERNAME");
+    testing::UnsetEnv("USERNAME");
 }
 
 TEST(Encoding, Windows1252KeepsWhatItCanAndReferencesTheRest) {
