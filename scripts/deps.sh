@@ -3,9 +3,12 @@
 # only when something is missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev)
+case "${1:-}" in
+  test|windows) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest) ;;
+esac
 if [ "${1:-}" = test ]; then
-  packages+=(googletest libgtest-dev locales chromium xvfb xdotool imagemagick
-             x11-utils util-linux fonts-dejavu-core python3 binutils)
+  packages+=(libgtest-dev locales chromium xvfb xdotool imagemagick x11-utils util-linux
+             fonts-dejavu-core python3 binutils wine wine64)
 fi
 missing=()
 for p in "${packages[@]}"; do

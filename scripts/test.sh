@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole suite twice: as shipped,
-# and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs the whole suite: the Linux build as
+# shipped, again under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# Harvix.exe and its Windows tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
@@ -14,3 +15,8 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DHARVIX_SANITIZE=ON >/dev
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs" -LE window)
+
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DHARVIX_HOST_TOOLS="$PWD/build" >/dev/null
+cmake --build build-win -j"$jobs"
+(cd build-win && ctest --output-on-failure -j"$jobs")

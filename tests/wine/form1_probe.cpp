@@ -1,0 +1,99 @@
+// Drives Harvix's window from outside, through the Win32 API, as a user would:
+//   form1_probe window   reads Form1 before and after the run, double-clicks the
+//                        status line, clicks "Fermer"
+//   form1_probe msgbox   reads the failure message box and presses OK
+// Prints what it sees as "key: value" lines in UTF-8.
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const wchar_t* const kCaption = L"Tarvell - Inventaire de l'ordinateur";
+
+std::string Utf8(const std::wstring& w) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Text(HWND h) {
+    wchar_t buf[2048] = {};
+    SendMessageW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+// One line per value: line breaks and backslashes are escaped.
+void Say(const char* key, const std::string& value) {
+    std::string escaped;
+    for (char c : value) {
+        if (c == '\\') escaped += "\\\\";
+        else if (c == '\r') escaped += "\\r";
+        else if (c == '\n') escaped += "\\n";
+        else escaped += c;
+    }
+    std::printf("%s: %s\n", key, escaped.c_str());
+    std::fflush(stdout);
+}
+
+HWND WaitFor(const wchar_t* cls, const wchar_t* caption, int seconds) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        if (HWND h = FindWindowW(cls, caption)) return h;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+int Window() {
+    HWND form = WaitFor(L"Harvix.Form1", kCaption, 60);
+    if (!form) return Say("error", "no window"), 2;
+    HWND label = GetDlgItem(form, 1001), close = GetDlgItem(form, 1002);
+    Say("label-before", Utf8(Text(label)));
+    Say("close-before", IsWindowEnabled(close) ? "enabled" : "disabled");
+    Say("visible", IsWindowVisible(form) ? "yes" : "no");
+    RECT client;
+    GetClientRect(form, &client);
+    Say("client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
+    LONG style = GetWindowLongW(form, GWL_STYLE);
+    Say("minimize-box", style & WS_MINIMIZEBOX ? "yes" : "no");
+    Say("maximize-box", style & WS_MAXIMIZEBOX ? "yes" : "no");
+    for (int i = 0; i < 1200 && !IsWindowEnabled(close); ++i) Sleep(50);
+    Say("label-after", Utf8(Text(label)));
+    Say("close-after", IsWindowEnabled(close) ? "enabled" : "disabled");
+    std::fflush(stdout);
+    Sleep(1500);  // time for a screenshot of the finished window
+
+    PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    PostMessageW(label, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    Sleep(1500);
+    SendMessageW(close, BM_CLICK, 0, 0);
+    Say("clicked", "Fermer");
+    return 0;
+}
+
+int MessageBoxProbe() {
+    HWND box = WaitFor(L"#32770", L"Harvix", 60);
+    if (!box) return Say("error", "no message box"), 2;
+    Say("message", Utf8(Text(GetDlgItem(box, 0xFFFF))));
+    Sleep(1500);  // time for a screenshot
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);  // "\n" stays "\n" for the reader
+    std::string what = argc > 1 ? argv[1] : "";
+    if (what == "window") return Window();
+    if (what == "msgbox") return MessageBoxProbe();
+    std::fprintf(stderr, "usage: form1_probe window|msgbox\n");
+    return 2;
+}
