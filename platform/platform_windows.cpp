@@ -5,17 +5,17 @@
 
 #include "platform/encoding.h"
 #include "platform/platform.h"
+#include "platform/wide.h"
 #include "wmi/modWMI.h"
 
 namespace harvix::platform {
 
-namespace {
-
-std::string Utf8(const wchar_t* text, int length = -1) {
+std::string Utf8(const wchar_t* text, int length) {
+    if (!text) return std::string();
     int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();
+    if (length < 0 && !out.empty()) out.pop_back();  // the terminator
     return out;
 }
 
@@ -25,6 +25,8 @@ std::wstring Wide(const std::string& utf8) {
     if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
 }
+
+namespace {
 
 std::string LocaleText(LCTYPE what, const char* fallback) {
     wchar_t buf[16];

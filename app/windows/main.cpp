@@ -9,7 +9,7 @@
 #include "app/windows/resource.h"
 #include "platform/platform.h"
 #include "wmi/modWMI.h"
-#include "wmi/windows/variant.h"
+#include "platform/wide.h"
 
 using namespace harvix;
 
@@ -29,7 +29,7 @@ struct Form1State {
 
 const UINT_PTR kTimer1 = 1;
 
-std::wstring W(const std::string& s) { return comwmi::Wide(s); }
+std::wstring W(const std::string& s) { return platform::Wide(s); }
 
 // A failure that reaches a handler: its description in a message box, then the end.
 [[noreturn]] void Fail(const std::exception& e) {
@@ -170,7 +170,7 @@ void Form_Load() {
         Fail(e);
     }
     // No trimming, no splitting: the whole string must be "/silent".
-    Form1.SilentMode = IsSilentArgument(comwmi::Utf8(ArgumentString().c_str()));
+    Form1.SilentMode = IsSilentArgument(platform::Utf8(ArgumentString().c_str()));
 }
 
 }  // namespace

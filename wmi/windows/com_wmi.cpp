@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "wmi/modWMI.h"
+#include "platform/wide.h"
 #include "wmi/windows/variant.h"
 
 namespace harvix {
@@ -60,7 +61,7 @@ std::string Describe(HRESULT hr, const char* what) {
                                    IID_IWbemStatusCodeText, reinterpret_cast<void**>(status.Out())))) {
         BSTR message = nullptr;
         if (SUCCEEDED(status->GetErrorCodeText(hr, 0, 0, &message)) && message) {
-            text = comwmi::Utf8(message);
+            text = platform::Utf8(message);
             SysFreeString(message);
         }
     }
@@ -71,7 +72,7 @@ std::string Describe(HRESULT hr, const char* what) {
                            nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
                            nullptr) &&
             buffer) {
-            text = comwmi::Utf8(buffer);
+            text = platform::Utf8(buffer);
             LocalFree(buffer);
         }
     }
@@ -88,7 +89,7 @@ public:
     WmiValue Get(const std::string& name) const override {
         if (!object) throw HarvixError("Aucun objet WMI courant.");
         VariantGuard value;
-        HRESULT hr = object->Get(comwmi::Wide(name).c_str(), 0, &value.v, nullptr, nullptr);
+        HRESULT hr = object->Get(platform::Wide(name).c_str(), 0, &value.v, nullptr, nullptr);
         if (FAILED(hr)) throw HarvixError(Describe(hr, ("Propriété " + name).c_str()));
         return comwmi::FromVariant(value.v);
     }
@@ -126,7 +127,7 @@ public:
     ~ComService() override { services_->Release(); }
     std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override {
         IEnumWbemClassObject* e = nullptr;
-        HRESULT hr = services_->ExecQuery(Bstr(L"WQL"), Bstr(comwmi::Wide(wql)), flags, nullptr, &e);
+        HRESULT hr = services_->ExecQuery(Bstr(L"WQL"), Bstr(platform::Wide(wql)), flags, nullptr, &e);
         if (FAILED(hr) || !e) throw HarvixError(Describe(hr, "Requête WMI"));
         // Each query's enumerator speaks with the caller's identity.
         CoSetProxyBlanket(e, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
@@ -153,11 +154,11 @@ WmiServicePtr ConnectWMI(const std::string& computerName) {
     HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                   reinterpret_cast<void**>(locator.Out()));
     if (FAILED(hr)) throw HarvixError(Describe(hr, "winmgmts"));
-    const std::wstring path = L"\\\\" + comwmi::Wide(computerName) + L"\\root\\cimv2";
+    const std::wstring path = L"\\\\" + platform::Wide(computerName) + L"\\root\\cimv2";
     IWbemServices* services = nullptr;
     hr = locator->ConnectServer(Bstr(path), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
     if (FAILED(hr) || !services)
-        throw HarvixError(Describe(hr, ("winmgmts:" + comwmi::Utf8(path.c_str())).c_str()));
+        throw HarvixError(Describe(hr, ("winmgmts:" + platform::Utf8(path.c_str())).c_str()));
     CoSetProxyBlanket(services, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                       RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return std::make_shared<ComService>(services);

@@ -1,26 +1,12 @@
 #include "wmi/windows/variant.h"
 
+#include "platform/wide.h"
+
 #include <windows.h>
 
 #include <oleauto.h>
 
 namespace harvix::comwmi {
-
-std::string Utf8(const wchar_t* text, int length) {
-    if (!text) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();  // the terminator
-    return out;
-}
-
-std::wstring Wide(const std::string& utf8) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
 
 WmiValue FromVariant(const VARIANT& v) {
     switch (V_VT(&v)) {
@@ -34,7 +20,7 @@ WmiValue FromVariant(const VARIANT& v) {
         case VT_UI4: return WmiValue(static_cast<std::int32_t>(V_UI4(&v)));
         case VT_BOOL: return WmiValue(V_BOOL(&v) ? -1 : 0);  // True is -1, as scripts see it
         case VT_BSTR:
-            return WmiValue(V_BSTR(&v) ? Utf8(V_BSTR(&v), static_cast<int>(SysStringLen(V_BSTR(&v))))
+            return WmiValue(V_BSTR(&v) ? platform::Utf8(V_BSTR(&v), static_cast<int>(SysStringLen(V_BSTR(&v))))
                                        : std::string());
         default: {
             // Dates, reals and the like: their text, as a script would print them.
@@ -42,7 +28,7 @@ WmiValue FromVariant(const VARIANT& v) {
             VariantInit(&text);
             if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&v), VARIANT_ALPHABOOL, VT_BSTR)))
                 throw HarvixError("Type de valeur WMI non pris en charge");
-            WmiValue out(Utf8(V_BSTR(&text), static_cast<int>(SysStringLen(V_BSTR(&text)))));
+            WmiValue out(platform::Utf8(V_BSTR(&text), static_cast<int>(SysStringLen(V_BSTR(&text)))));
             VariantClear(&text);
             return out;
         }

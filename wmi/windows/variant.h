@@ -11,7 +11,5 @@
 namespace harvix::comwmi {
 
 WmiValue FromVariant(const VARIANT& v);
-std::string Utf8(const wchar_t* text, int length = -1);
-std::wstring Wide(const std::string& utf8);
 
 }  // namespace harvix::comwmi
