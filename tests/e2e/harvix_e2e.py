@@ -61,3 +61,16 @@ def parse_report(path):
                                          "fs": m.group(5), "used": m.group(6), "size": m.group(7)})
         prev = line
     return rows, disks
+
+
+def start_xvfb():
+    """An Xvfb on a display number it picks itself, so a stale lock never blocks a run."""
+    read_end, write_end = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                             "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as f:
+        number = f.readline().strip()
+    assert number, "Xvfb did not start"
+    return xvfb, ":" + number

@@ -8,9 +8,10 @@ import tempfile
 import time
 import unittest
 
-from harvix_e2e import OUT, TREES, program_copy
+from harvix_e2e import OUT, TREES, program_copy, start_xvfb
 
-DISPLAY = ":%d" % (90 + os.getpid() % 100)
+DISPLAY = None
+
 CAPTION = "Tarvell - Inventaire de l'ordinateur"
 
 
@@ -22,13 +23,8 @@ def xdotool(*args):
 class Window(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.xvfb = subprocess.Popen(["Xvfb", DISPLAY, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        socket = "/tmp/.X11-unix/X" + DISPLAY[1:]
-        for _ in range(100):
-            if os.path.exists(socket):
-                break
-            time.sleep(0.1)
+        global DISPLAY
+        cls.xvfb, DISPLAY = start_xvfb()
 
     @classmethod
     def tearDownClass(cls):

@@ -7,14 +7,18 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harvix_e2e import start_xvfb  # noqa: E402
+
 BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build-win"))
 EXE = os.path.join(BUILD, "Harvix.exe")
 OUT = os.path.join(BUILD, "e2e-out")
-DISPLAY = ":%d" % (190 + os.getpid() % 50)
+DISPLAY = None
 INITIAL = "Collecte des informations en cours, merci de patienter quelques instants..."
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
                "comctl32.dll", "msvcrt.dll", "advapi32.dll", "comdlg32.dll", "uuid.dll", "ws2_32.dll"}
@@ -72,12 +76,8 @@ def read_report(folder):
 class HarvixUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.xvfb = subprocess.Popen(["Xvfb", DISPLAY, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X" + DISPLAY[1:]):
-                break
-            time.sleep(0.1)
+        global DISPLAY
+        cls.xvfb, DISPLAY = start_xvfb()
         cls.wine = Wine()
         os.makedirs(OUT, exist_ok=True)
 

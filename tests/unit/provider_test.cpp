@@ -96,6 +96,30 @@ TEST(Provider, MissingSourcesStayMissing) {
     EXPECT_TRUE(Walk(empty, "Select * from Win32_Processor", "Name").empty());
 }
 
+TEST(Provider, ArmProcessorsAreCountedFromTheTopologyAndNamedFromTheirPart) {
+    // A Raspberry Pi 4 as sysfs shows it: no model name, package id -1, one core offline.
+    const fs::path tree = testing::MakeTempDir("harvix-arm-");
+    std::string cpuinfo;
+    for (int cpu = 0; cpu < 5; ++cpu) {
+        cpuinfo += "processor\t: " + std::to_string(cpu) +
+                   "\nBogoMIPS\t: 108.00\nCPU implementer\t: 0x41\nCPU architecture: 8\n"
+                   "CPU part\t: 0xd08\nCPU revision\t: 3\n\n";
+        if (cpu == 4) break;  // offline: no topology
+        const fs::path topo = tree / ("sys/devices/system/cpu/cpu" + std::to_string(cpu)) / "topology";
+        fs::create_directories(topo);
+        std::ofstream(topo / "physical_package_id") << "-1\n";
+        std::ofstream(topo / "core_id") << cpu << "\n";
+    }
+    fs::create_directories(tree / "proc");
+    std::ofstream(tree / "proc/cpuinfo") << cpuinfo;
+    linuxwmi::Provider p(tree.string());
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "Name"), std::vector<std::string>{"ARM Cortex-A72"});
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfCores"), std::vector<std::string>{"4"});
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfLogicalProcessors"),
+              std::vector<std::string>{"4"});
+    fs::remove_all(tree);
+}
+
 // ---- SMBIOS ----
 
 std::vector<std::uint8_t> Structure(std::uint8_t type, std::vector<std::uint8_t> body,
