@@ -186,6 +186,21 @@ class HarvixUnderWine(unittest.TestCase):
             self.assertEqual(f.read().decode("utf-16-le"), "explorer.exe /e, %s\\" % windows_folder)
         self.assertEqual(status, 0)
 
+    def test_window_scales_with_the_screen_dpi(self):
+        wine = Wine()  # a prefix of its own: 144 dpi, one and a half times the design size
+        try:
+            wine.run("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                     "/d", "144", "/f")
+            folder = program_folder()
+            shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), folder)
+            harvix = wine.start(os.path.join(folder, "Harvix.exe"))
+            probe = wine.run(os.path.join(BUILD, "tests", "form1_probe.exe"), "window", timeout=180)
+            seen = dict(l.split(": ", 1) for l in probe.stdout.decode().splitlines() if ": " in l)
+            self.assertEqual(seen.get("client"), "810x324")
+            self.assertEqual(harvix.wait(timeout=60), 0)
+        finally:
+            wine.close()
+
     def test_an_unwritable_report_ends_with_a_message_box_and_a_failure_status(self):
         folder = program_folder()
         name = self.wine.wmic("Win32_ComputerSystem", "Name")[0]["Name"]
