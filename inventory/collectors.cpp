@@ -49,7 +49,9 @@ std::string SplitElement1(const std::string& text, const std::string& sep) {
     return text.substr(from, second == std::string::npos ? std::string::npos : second - from);
 }
 
-std::string Left3(const std::string& s) { return s.substr(0, 3); }
+std::string Left3(const std::string& s) {
+    return s.substr(0, 3);
+}
 
 // Size minus FreeSpace as plain digits; exact for whole digit texts.
 std::string DifferenceText(const WmiValue& a, const WmiValue& b) {
@@ -72,9 +74,8 @@ std::string DifferenceText(const WmiValue& a, const WmiValue& b) {
 
 std::string GetDomain() {
     std::string result;
-    ForEachObject("Select Domain from Win32_ComputerSystem", [&](const CurrentObject& obj) {
-        Step([&] { result = ToText(obj["Domain"]); });
-    });
+    ForEachObject("Select Domain from Win32_ComputerSystem",
+                  [&](const CurrentObject& obj) { Step([&] { result = ToText(obj["Domain"]); }); });
     return result;
 }
 
@@ -155,7 +156,8 @@ MemoryInfos GetMemoryInfos() {
         MemoryModule& target = modules[modules.UBound()];
         Step([&] { target.BankLabel = ToText(obj["BankLabel"]); });
         Step([&] { target.FormFactor = ToInt16(obj["FormFactor"]); });
-        Step([&] { target.Capacity = FormatSize(ToText(BlankOrMinusNumberText(obj["Capacity"]))); });
+        Step(
+            [&] { target.Capacity = FormatSize(ToText(BlankOrMinusNumberText(obj["Capacity"]))); });
         Step([&] { target.Manufacturer = ToText(obj["Manufacturer"]); });
         Step([&] { target.PartNumber = ToText(obj["PartNumber"]); });
         Step([&] { target.SerialNumber = ToText(TrimValue(obj["SerialNumber"])); });
@@ -231,32 +233,34 @@ VolumeList GetVolumeInfos() {
     });
     ForEachObject("Select * from Win32_LogicalDisk", [&](const CurrentObject& obj) {
         // Network (4), optical (5) and RAM (6) drives are left out.
-        If([&] { return LessOrEqual(obj["DriveType"], 3); }, [&] {
-            Step([&] { volumes.Grow(); });
-            VolumeInfos& vol = volumes[volumes.UBound()];
-            Step([&] { vol.Name = ToText(obj["Name"]); });
-            Step([&] { vol.DriveType = ToInt16(obj["DriveType"]); });
-            Step([&] { vol.FileSystem = ToText(obj["FileSystem"]); });
-            Step([&] { vol.FreeSpace = ToText(obj["FreeSpace"]); });
-            Step([&] { vol.Size = ToText(obj["Size"]); });
-            Step([&] { vol.UsedSpace = DifferenceText(obj["Size"], obj["FreeSpace"]); });
-            Step([&] { vol.VolumeName = ToText(obj["VolumeName"]); });
-            const int lastLink = volumeLinks.UBound();
-            for (int i = 0; i <= lastLink; ++i) {
-                If([&] { return std::optional<bool>(vol.Name == volumeLinks[i].DependentKey); },
-                   [&] {
-                       Step([&] { vol.PartitionId = volumeLinks[i].AntecedentKey; });
-                       const int lastDrive = driveLinks.UBound();
-                       for (int j = 0; j <= lastDrive; ++j) {
-                           If([&] {
-                               return std::optional<bool>(vol.PartitionId ==
-                                                          driveLinks[j].DependentKey);
-                           },
-                              [&] { Step([&] { vol.DiskId = driveLinks[j].AntecedentKey; }); });
-                       }
-                   });
-            }
-        });
+        If([&] { return LessOrEqual(obj["DriveType"], 3); },
+           [&] {
+               Step([&] { volumes.Grow(); });
+               VolumeInfos& vol = volumes[volumes.UBound()];
+               Step([&] { vol.Name = ToText(obj["Name"]); });
+               Step([&] { vol.DriveType = ToInt16(obj["DriveType"]); });
+               Step([&] { vol.FileSystem = ToText(obj["FileSystem"]); });
+               Step([&] { vol.FreeSpace = ToText(obj["FreeSpace"]); });
+               Step([&] { vol.Size = ToText(obj["Size"]); });
+               Step([&] { vol.UsedSpace = DifferenceText(obj["Size"], obj["FreeSpace"]); });
+               Step([&] { vol.VolumeName = ToText(obj["VolumeName"]); });
+               const int lastLink = volumeLinks.UBound();
+               for (int i = 0; i <= lastLink; ++i) {
+                   If([&] { return std::optional<bool>(vol.Name == volumeLinks[i].DependentKey); },
+                      [&] {
+                          Step([&] { vol.PartitionId = volumeLinks[i].AntecedentKey; });
+                          const int lastDrive = driveLinks.UBound();
+                          for (int j = 0; j <= lastDrive; ++j) {
+                              If(
+                                  [&] {
+                                      return std::optional<bool>(vol.PartitionId ==
+                                                                 driveLinks[j].DependentKey);
+                                  },
+                                  [&] { Step([&] { vol.DiskId = driveLinks[j].AntecedentKey; }); });
+                          }
+                      });
+               }
+           });
     });
     Step([&] { result.Volumes = volumes; });
     Step([&] { result.Count = ToInt16(volumes.UBound()); });

@@ -8,9 +8,13 @@
 
 namespace harvix {
 
-std::string GetComputerName() { return platform::GetEnv("COMPUTERNAME").value_or(""); }
+std::string GetComputerName() {
+    return platform::GetEnv("COMPUTERNAME").value_or("");
+}
 
-std::string GetUserName() { return platform::GetEnv("USERNAME").value_or(""); }
+std::string GetUserName() {
+    return platform::GetEnv("USERNAME").value_or("");
+}
 
 std::string FormFactorName(int code) {
     if (code == 8) return "DIMM";

@@ -56,16 +56,21 @@ std::string FallbackUserName() {
 std::string ProgramFolder() {
     std::string buf(4096, '\0');
     ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
-    if (n <= 0) throw HarvixError(std::string("Dossier du programme introuvable : ") +
-                                  std::strerror(errno));
+    if (n <= 0)
+        throw HarvixError(std::string("Dossier du programme introuvable : ") +
+                          std::strerror(errno));
     buf.resize(static_cast<std::size_t>(n));
     std::size_t slash = buf.rfind('/');
     return slash == 0 ? std::string("/") : buf.substr(0, slash);
 }
 
-const char* PathSeparator() { return "/"; }
+const char* PathSeparator() {
+    return "/";
+}
 
-std::string EncodeForReport(const std::string& utf8) { return EncodeWindows1252(utf8); }
+std::string EncodeForReport(const std::string& utf8) {
+    return EncodeWindows1252(utf8);
+}
 
 std::FILE* OpenReportFile(const std::string& path, bool append) {
     std::FILE* f = std::fopen(path.c_str(), append ? "ab" : "wb");

@@ -22,7 +22,8 @@ std::string Utf8(const wchar_t* text, int length) {
 std::wstring Wide(const std::string& utf8) {
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
 }
 
@@ -38,25 +39,33 @@ std::string LocaleText(LCTYPE what, const char* fallback) {
 std::string LastError(DWORD code) {
     wchar_t* buffer = nullptr;
     std::string text;
-    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr) &&
         buffer) {
         text = Utf8(buffer);
         LocalFree(buffer);
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     return text.empty() ? "erreur " + std::to_string(code) : text;
 }
 
 }  // namespace
 
-std::string DecimalSeparator() { return LocaleText(LOCALE_SDECIMAL, "."); }
-std::string DateSeparator() { return LocaleText(LOCALE_SDATE, "/"); }
+std::string DecimalSeparator() {
+    return LocaleText(LOCALE_SDECIMAL, ".");
+}
+std::string DateSeparator() {
+    return LocaleText(LOCALE_SDATE, "/");
+}
 
 std::optional<std::string> GetEnv(const std::string& name) {
     std::wstring wname = Wide(name);
     DWORD n = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
-    if (n == 0) return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>("");
+    if (n == 0)
+        return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt
+                                                        : std::optional<std::string>("");
     std::wstring value(n, L'\0');
     n = GetEnvironmentVariableW(wname.c_str(), value.data(), n);
     value.resize(n);
@@ -69,13 +78,16 @@ std::string FallbackComputerName() {
     return GetComputerNameW(buf, &n) ? Utf8(buf, static_cast<int>(n)) : std::string();
 }
 
-std::string FallbackUserName() { return GetEnv("USERNAME").value_or(""); }
+std::string FallbackUserName() {
+    return GetEnv("USERNAME").value_or("");
+}
 
 std::string ProgramFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) throw HarvixError("Dossier du programme introuvable : " + LastError(GetLastError()));
+        if (n == 0)
+            throw HarvixError("Dossier du programme introuvable : " + LastError(GetLastError()));
         if (n < path.size()) {
             path.resize(n);
             break;
@@ -88,7 +100,9 @@ std::string ProgramFolder() {
     return Utf8(path.c_str(), static_cast<int>(path.size()));
 }
 
-const char* PathSeparator() { return "\\"; }
+const char* PathSeparator() {
+    return "\\";
+}
 
 std::string EncodeForReport(const std::string& utf8) {
     const UINT acp = GetACP();
@@ -109,8 +123,8 @@ std::string EncodeForReport(const std::string& utf8) {
         }
         char bytes[8];
         BOOL lossy = FALSE;
-        int n = WideCharToMultiByte(acp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), bytes,
-                                    sizeof bytes, nullptr, &lossy);
+        int n = WideCharToMultiByte(acp, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()),
+                                    bytes, sizeof bytes, nullptr, &lossy);
         if (n > 0 && !lossy)
             out.append(bytes, static_cast<std::size_t>(n));
         else
@@ -120,10 +134,12 @@ std::string EncodeForReport(const std::string& utf8) {
 }
 
 std::FILE* OpenReportFile(const std::string& path, bool append) {
-    HANDLE h = CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " + LastError(GetLastError()));
+        throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " +
+                          LastError(GetLastError()));
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), (append ? _O_APPEND : 0) | _O_BINARY);
     std::FILE* f = fd >= 0 ? _fdopen(fd, append ? "ab" : "wb") : nullptr;
     if (!f) {
@@ -149,7 +165,8 @@ void OpenFolder(const std::string& folderWithSeparator) {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
         throw HarvixError("Impossible de lancer l'explorateur : " + LastError(GetLastError()));
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

@@ -19,7 +19,7 @@ namespace {
 
 // One writer's hold on the report: opened on construction, closed before return.
 class ReportFile {
-public:
+  public:
     ReportFile(const std::string& path, bool append)
         : path_(path), file_(platform::OpenReportFile(path, append)) {}
     ~ReportFile() {
@@ -38,10 +38,9 @@ public:
         if (std::fclose(f) != 0) Fail();
     }
 
-private:
+  private:
     [[noreturn]] void Fail() {
-        throw HarvixError("Impossible d'écrire le rapport " + path_ + " : " +
-                          std::strerror(errno));
+        throw HarvixError("Impossible d'écrire le rapport " + path_ + " : " + std::strerror(errno));
     }
     std::string path_;
     std::FILE* file_;
@@ -70,10 +69,18 @@ std::string HtmlText(const std::string& text) {
     out.reserve(text.size());
     for (unsigned char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
             default:
                 // A control character would break the one-line-per-write layout.
                 if (c < 0x20 || c == 0x7F)
@@ -89,9 +96,12 @@ void WriteReportHeader(const std::string& ReportPath) {
     ReportFile f(ReportPath, false);
     f.Line("<!DOCTYPE html>");
     f.Line("<html><head><style>");
-    f.Line("body {font-family: Tahoma; font-size: 13px;} progress[value] {display: inline; width: 150px;} table {border-collapse: collapse; width: 700px; margin-bottom: 10px;} table.noborder {margin-bottom:-1px; width: 699px;} table.noborder td {border: none; border-bottom: 1px solid #ddd;} table.noborder td:first-child {width: 174px; min-width: 174px; max-width: 174px; word-break: break-all; padding-left: 28px;} table.noborder tr{background-color: #fff;} table.noborder tr:hover{background-color: #f5f5f5;}");
-    f.Line("th, td {padding: 5px; text-align: left; border: 1px solid #ddd;} td.nopadding {padding: 0px;} th {background-color: #f5f5fc;} tbody tr td:first-child {width: 15em; min-width: 15em; max-width: 15em; word-break: break-all;} tr:hover {background-color:#f5f5f5;} .hand {cursor: pointer;} .nested {display: none;} .active {display: table-row;}");
-    f.Line(".tooltip {position: relative; display: inline-block;} .tooltip .tooltiptext {visibility: hidden; width: 120px; background-color: black; color: #fff; text-align: center; border-radius: 6px; padding: 5px 0; position: absolute; z-index: 1; top: -5px; right: 150%; opacity: 0; transition: opacity 1s;} .tooltip:hover .tooltiptext {visibility: visible; opacity: 0.7;} .tooltip .tooltiptext::after {content: \"\"; position: absolute; top: 50%; left: 100%; margin-top: -5px; border-width: 5px; border-style: solid; border-color: transparent transparent transparent black;} .tooltip:hover .tooltiptext {visibility: visible;} .small {margin: 1px; font-size: 10px;}");
+    f.Line(
+        "body {font-family: Tahoma; font-size: 13px;} progress[value] {display: inline; width: 150px;} table {border-collapse: collapse; width: 700px; margin-bottom: 10px;} table.noborder {margin-bottom:-1px; width: 699px;} table.noborder td {border: none; border-bottom: 1px solid #ddd;} table.noborder td:first-child {width: 174px; min-width: 174px; max-width: 174px; word-break: break-all; padding-left: 28px;} table.noborder tr{background-color: #fff;} table.noborder tr:hover{background-color: #f5f5f5;}");
+    f.Line(
+        "th, td {padding: 5px; text-align: left; border: 1px solid #ddd;} td.nopadding {padding: 0px;} th {background-color: #f5f5fc;} tbody tr td:first-child {width: 15em; min-width: 15em; max-width: 15em; word-break: break-all;} tr:hover {background-color:#f5f5f5;} .hand {cursor: pointer;} .nested {display: none;} .active {display: table-row;}");
+    f.Line(
+        ".tooltip {position: relative; display: inline-block;} .tooltip .tooltiptext {visibility: hidden; width: 120px; background-color: black; color: #fff; text-align: center; border-radius: 6px; padding: 5px 0; position: absolute; z-index: 1; top: -5px; right: 150%; opacity: 0; transition: opacity 1s;} .tooltip:hover .tooltiptext {visibility: visible; opacity: 0.7;} .tooltip .tooltiptext::after {content: \"\"; position: absolute; top: 50%; left: 100%; margin-top: -5px; border-width: 5px; border-style: solid; border-color: transparent transparent transparent black;} .tooltip:hover .tooltiptext {visibility: visible;} .small {margin: 1px; font-size: 10px;}");
     f.Line(std::string("</style><link rel=\"stylesheet\" href=\"") + HARVIX_FONTAWESOME_URL +
            "\"></head>");
     f.Line(std::string("<body><center><img src=\"") + HARVIX_LOGO_URL +
@@ -101,7 +111,8 @@ void WriteReportHeader(const std::string& ReportPath) {
 
 void WriteGeneralSection(const std::string& ReportPath, const GeneralInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line("<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-desktop\"></i> Général</th></tr></thead><tbody>");
+    f.Line(
+        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-desktop\"></i> Général</th></tr></thead><tbody>");
     f.Line(Row("OS", info.OperatingSystem));
     f.Line(Row("Nom de l'ordinateur", info.ComputerName));
     f.Line(Row("Nom du domaine/workgroup", info.Domain));
@@ -114,7 +125,8 @@ void WriteGeneralSection(const std::string& ReportPath, const GeneralInfos& info
 
 void WriteCpuSection(const std::string& ReportPath, const CpuInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line("<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-microchip\"></i> Processeur</th></tr></thead><tbody>");
+    f.Line(
+        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-microchip\"></i> Processeur</th></tr></thead><tbody>");
     f.Line(Row("CPU", info.Name));
     f.Line(Row("Coeurs physiques", info.PhysicalCores));
     f.Line(Row("Coeurs logiques", info.LogicalCores));
@@ -124,12 +136,14 @@ void WriteCpuSection(const std::string& ReportPath, const CpuInfos& info) {
 
 void WriteMemorySection(const std::string& ReportPath, const MemoryInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line("<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-memory\"></i> RAM</th></tr></thead><tbody>");
+    f.Line(
+        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-memory\"></i> RAM</th></tr></thead><tbody>");
     f.Line(Row("RAM installée", info.Installed));
     f.Line(Row("RAM maximale supportée", info.MaxSupported));
-    f.Line("<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les détails</span></a> Slots utilisés</td><td>" +
-           std::to_string(info.UsedSlots) + " sur " + std::to_string(info.SlotCount) +
-           "</td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
+    f.Line(
+        "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les détails</span></a> Slots utilisés</td><td>" +
+        std::to_string(info.UsedSlots) + " sur " + std::to_string(info.SlotCount) +
+        "</td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
     for (int i = 1; i <= info.Modules.UBound(); ++i) {
         const MemoryModule& m = info.Modules[i];
         f.Line("<tr><td>" + HtmlText(m.BankLabel) + "</td><td>" + HtmlText(m.Manufacturer) + " " +
@@ -147,15 +161,18 @@ void WriteStorageSections(const std::string& ReportPath, const DiskList& disks,
     for (int d = 1; d <= disks.Disks.UBound(); ++d) {
         const DiskInfos& disk = disks.Disks[d];
         if (disk.MediaType.substr(0, 3) == "Rem")
-            f.Line("<table><thead><tr><th colspan=\"2\"><i class=\"fab fa-usb\"></i> Stockage amovible</th></tr></thead><tbody>");
+            f.Line(
+                "<table><thead><tr><th colspan=\"2\"><i class=\"fab fa-usb\"></i> Stockage amovible</th></tr></thead><tbody>");
         else
-            f.Line("<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-hdd\"></i> Stockage fixe</th></tr></thead><tbody>");
-        f.Line("<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les volumes</span></a> " +
-               HtmlText(disk.DiskId) + "<p class=\"small\">" + std::to_string(disk.Partitions) +
-               " Partition(s) - Type " + HtmlText(disk.PartitionStyle) + "</p></td><td>" +
-               HtmlText(disk.Model) + "<p class=\"small\">" + HtmlText(disk.Size) + " - SN: " +
-               HtmlText(disk.SerialNumber) +
-               "</p></td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
+            f.Line(
+                "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-hdd\"></i> Stockage fixe</th></tr></thead><tbody>");
+        f.Line(
+            "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les volumes</span></a> " +
+            HtmlText(disk.DiskId) + "<p class=\"small\">" + std::to_string(disk.Partitions) +
+            " Partition(s) - Type " + HtmlText(disk.PartitionStyle) + "</p></td><td>" +
+            HtmlText(disk.Model) + "<p class=\"small\">" + HtmlText(disk.Size) +
+            " - SN: " + HtmlText(disk.SerialNumber) +
+            "</p></td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
         for (int v = 1; v <= volumes.Volumes.UBound(); ++v) {
             const VolumeInfos& vol = volumes.Volumes[v];
             if (vol.DiskId != disk.DiskId) continue;
@@ -185,9 +202,11 @@ void WriteReportFooter(const std::string& ReportPath) {
     f.Line("toggler[i].addEventListener(\"click\", function() {");
     f.Line("this.parentElement.querySelector(\".nested\").classList.toggle(\"active\");");
     f.Line("if(this.parentElement.querySelector(\".nested\").classList.contains(\"active\")){");
-    f.Line("this.parentElement.querySelector(\".fa\").classList.replace(\"fa-plus\",\"fa-minus\");");
+    f.Line(
+        "this.parentElement.querySelector(\".fa\").classList.replace(\"fa-plus\",\"fa-minus\");");
     f.Line("}else{");
-    f.Line("this.parentElement.querySelector(\".fa\").classList.replace(\"fa-minus\",\"fa-plus\");");
+    f.Line(
+        "this.parentElement.querySelector(\".fa\").classList.replace(\"fa-minus\",\"fa-plus\");");
     f.Line("}");
     f.Line("});");
     f.Line("}");

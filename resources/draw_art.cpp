@@ -17,19 +17,32 @@ constexpr Rgb kWhite{255, 255, 255}, kBlue{0x1f, 0x5f, 0xa8}, kNavy{0x17, 0x2b, 
 // 5 x 7 capitals for the few letters the logo needs.
 const char* Glyph(char c) {
     switch (c) {
-        case 'H': return "10001100011000111111100011000110001";
-        case 'A': return "01110100011000111111100011000110001";
-        case 'R': return "11110100011000111110101001001010001";
-        case 'V': return "10001100011000110001100010101000100";
-        case 'I': return "01110001000010000100001000010001110";
-        case 'X': return "10001100010101000100010101000110001";
-        case 'T': return "11111001000010000100001000010000100";
-        case 'E': return "11111100001000011110100001000011111";
-        case 'L': return "10000100001000010000100001000011111";
-        case 'N': return "10001110011010110011100011000110001";
-        case 'O': return "01110100011000110001100011000101110";
-        case 'D': return "11110100011000110001100011000111110";
-        default: return "00000000000000000000000000000000000";
+        case 'H':
+            return "10001100011000111111100011000110001";
+        case 'A':
+            return "01110100011000111111100011000110001";
+        case 'R':
+            return "11110100011000111110101001001010001";
+        case 'V':
+            return "10001100011000110001100010101000100";
+        case 'I':
+            return "01110001000010000100001000010001110";
+        case 'X':
+            return "10001100010101000100010101000110001";
+        case 'T':
+            return "11111001000010000100001000010000100";
+        case 'E':
+            return "11111100001000011110100001000011111";
+        case 'L':
+            return "10000100001000010000100001000011111";
+        case 'N':
+            return "10001110011010110011100011000110001";
+        case 'O':
+            return "01110100011000110001100011000101110";
+        case 'D':
+            return "11110100011000110001100011000111110";
+        default:
+            return "00000000000000000000000000000000000";
     }
 }
 
@@ -58,21 +71,28 @@ struct Canvas {
             const char* g = Glyph(ch);
             for (int row = 0; row < 7; ++row)
                 for (int col = 0; col < 5; ++col)
-                    if (g[row * 5 + col] == '1') Fill(x + col * scale, y + row * scale, x + (col + 1) * scale, y + (row + 1) * scale, c);
+                    if (g[row * 5 + col] == '1')
+                        Fill(x + col * scale, y + row * scale, x + (col + 1) * scale,
+                             y + (row + 1) * scale, c);
             x += 6 * scale;
         }
     }
 };
 
-void Put16(std::string& s, unsigned v) { s += char(v & 0xFF), s += char((v >> 8) & 0xFF); }
-void Put32(std::string& s, unsigned v) { Put16(s, v & 0xFFFF), Put16(s, v >> 16); }
+void Put16(std::string& s, unsigned v) {
+    s += char(v & 0xFF), s += char((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, unsigned v) {
+    Put16(s, v & 0xFFFF), Put16(s, v >> 16);
+}
 
 std::string Bmp24(const Canvas& c) {
     const unsigned row = (static_cast<unsigned>(c.w) * 3 + 3) & ~3u;
     const unsigned image = row * static_cast<unsigned>(c.h);
     std::string s = "BM";
     Put32(s, 54 + image), Put32(s, 0), Put32(s, 54);
-    Put32(s, 40), Put32(s, c.w), Put32(s, c.h), Put16(s, 1), Put16(s, 24), Put32(s, 0), Put32(s, image);
+    Put32(s, 40), Put32(s, c.w), Put32(s, c.h), Put16(s, 1), Put16(s, 24), Put32(s, 0),
+        Put32(s, image);
     Put32(s, 3780), Put32(s, 3780), Put32(s, 0), Put32(s, 0);
     for (int y = c.h - 1; y >= 0; --y) {  // bottom-up
         std::string line;
@@ -90,19 +110,22 @@ std::string Bmp24(const Canvas& c) {
 std::string Ico16(const Canvas& c, const std::vector<Rgb>& palette) {
     auto index = [&](Rgb p) {
         for (std::size_t i = 0; i < palette.size(); ++i)
-            if (palette[i].r == p.r && palette[i].g == p.g && palette[i].b == p.b) return static_cast<unsigned>(i);
+            if (palette[i].r == p.r && palette[i].g == p.g && palette[i].b == p.b)
+                return static_cast<unsigned>(i);
         return 0u;
     };
     std::string dib;
     Put32(dib, 40), Put32(dib, 16), Put32(dib, 32), Put16(dib, 1), Put16(dib, 4), Put32(dib, 0);
     Put32(dib, 128 + 64), Put32(dib, 0), Put32(dib, 0), Put32(dib, 16), Put32(dib, 0);
     for (int i = 0; i < 16; ++i) {
-        Rgb p = i < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(i)] : kWhite;
+        Rgb p =
+            i < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(i)] : kWhite;
         dib += char(p.b), dib += char(p.g), dib += char(p.r), dib += '\0';
     }
     for (int y = 15; y >= 0; --y)
         for (int x = 0; x < 16; x += 2)
-            dib += char((index(c.px[static_cast<std::size_t>(y * 16 + x)]) << 4) | index(c.px[static_cast<std::size_t>(y * 16 + x + 1)]));
+            dib += char((index(c.px[static_cast<std::size_t>(y * 16 + x)]) << 4) |
+                        index(c.px[static_cast<std::size_t>(y * 16 + x + 1)]));
     dib += std::string(64, '\0');  // AND mask: fully opaque
     std::string s;
     Put16(s, 0), Put16(s, 1), Put16(s, 1);
@@ -150,8 +173,8 @@ int main(int argc, char** argv) {
     std::ofstream(dir + "/logo.bmp", std::ios::binary) << bmp;
     std::ofstream(dir + "/icon.ico", std::ios::binary) << ico;
     std::ofstream cpp(dir + "/art_data.cpp");
-    cpp << "#include <cstddef>\nnamespace harvix::art {\n" << CArray("kLogo", bmp)
-        << "extern const std::size_t kLogoSize = sizeof kLogo;\n" << CArray("kIcon", ico)
-        << "extern const std::size_t kIconSize = sizeof kIcon;\n}\n";
+    cpp << "#include <cstddef>\nnamespace harvix::art {\n"
+        << CArray("kLogo", bmp) << "extern const std::size_t kLogoSize = sizeof kLogo;\n"
+        << CArray("kIcon", ico) << "extern const std::size_t kIconSize = sizeof kIcon;\n}\n";
     return cpp ? 0 : 1;
 }

@@ -29,9 +29,13 @@ std::string ToText(const WmiValue& v) {
     throw HarvixError("Utilisation incorrecte de Null");
 }
 
-std::string ConcatText(const WmiValue& v) { return v.IsNull() ? std::string() : ToText(v); }
+std::string ConcatText(const WmiValue& v) {
+    return v.IsNull() ? std::string() : ToText(v);
+}
 
-static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+static bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 double ReadNumber(const std::string& text) {
     const std::string sep = platform::DecimalSeparator();
@@ -78,7 +82,8 @@ double ReadNumber(const std::string& text) {
     double value = 0;
     if (!digits || i != e) throw HarvixError("Incompatibilité de type");
     auto res = std::from_chars(norm.data(), norm.data() + norm.size(), value);
-    if (res.ec != std::errc() || !std::isfinite(value)) throw HarvixError("Dépassement de capacité");
+    if (res.ec != std::errc() || !std::isfinite(value))
+        throw HarvixError("Dépassement de capacité");
     return value;
 }
 
@@ -101,9 +106,15 @@ static Int RoundToInt(double x) {
     return static_cast<Int>(r);
 }
 
-std::int16_t ToInt16(double x) { return RoundToInt<std::int16_t>(x); }
-std::int32_t ToInt32(double x) { return RoundToInt<std::int32_t>(x); }
-std::int16_t ToInt16(const WmiValue& v) { return ToInt16(ToNumber(v)); }
+std::int16_t ToInt16(double x) {
+    return RoundToInt<std::int16_t>(x);
+}
+std::int32_t ToInt32(double x) {
+    return RoundToInt<std::int32_t>(x);
+}
+std::int16_t ToInt16(const WmiValue& v) {
+    return ToInt16(ToNumber(v));
+}
 
 std::string WholeNumberText(double x) {
     if (!std::isfinite(x)) throw HarvixError("Dépassement de capacité");

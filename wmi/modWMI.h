@@ -19,7 +19,7 @@ struct HarvixError : std::runtime_error {
 // Null, whole number (WMI integers up to 32 bits) or UTF-8 text
 // (strings, 64-bit counts, object references).
 class WmiValue {
-public:
+  public:
     WmiValue() = default;
     WmiValue(std::int32_t n) : v_(n) {}
     WmiValue(std::string s) : v_(std::move(s)) {}
@@ -33,13 +33,13 @@ public:
 
     bool operator==(const WmiValue&) const = default;
 
-private:
+  private:
     std::variant<std::monostate, std::int32_t, std::string> v_;
 };
 
 // One instance of a queried class. Get fails for a property the object lacks.
 class WmiObject {
-public:
+  public:
     virtual ~WmiObject() = default;
     virtual WmiValue Get(const std::string& name) const = 0;
 };
@@ -47,13 +47,13 @@ public:
 // Walked once. Next yields the next object (valid until the following call),
 // nullptr at the end, or throws.
 class WmiResultSet {
-public:
+  public:
     virtual ~WmiResultSet() = default;
     virtual const WmiObject* Next() = 0;
 };
 
 class WmiServiceBase {
-public:
+  public:
     virtual ~WmiServiceBase() = default;
     // Errors in the query may surface here or only when the walk starts.
     virtual std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) = 0;
@@ -112,11 +112,11 @@ void Step(F&& f) noexcept {
 
 // The object of a guarded query loop; reading it fails when there is none.
 class CurrentObject {
-public:
+  public:
     explicit CurrentObject(const WmiObject* obj) : obj_(obj) {}
     WmiValue operator[](const std::string& name) const;
 
-private:
+  private:
     const WmiObject* obj_;
 };
 

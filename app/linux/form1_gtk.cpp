@@ -31,7 +31,8 @@ void Trace(const Form1& f) {
 GdkPixbuf* Picture(const unsigned char* data, std::size_t size) {
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     GdkPixbuf* pixbuf = nullptr;
-    if (gdk_pixbuf_loader_write(loader, data, size, nullptr) && gdk_pixbuf_loader_close(loader, nullptr)) {
+    if (gdk_pixbuf_loader_write(loader, data, size, nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr)) {
         pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
         if (pixbuf) g_object_ref(pixbuf);
     }
@@ -89,13 +90,15 @@ gboolean Label1_DblClick(GtkWidget*, GdkEventButton* event, gpointer data) {
 
 void ApplyStyle(GtkWidget* window) {
     GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css,
-                                    "window, .harvix-form { background-color: #ffffff; }\n"
-                                    "#Label1 { font-family: Tahoma, sans-serif; font-size: 9pt; color: #000000; }\n"
-                                    "#cmdClose, #cmdClose label { font-family: Tahoma, sans-serif; font-size: 8.25pt; }\n"
-                                    "#cmdClose { padding: 0; min-height: 0; }\n",
-                                    -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(window), GTK_STYLE_PROVIDER(css),
+    gtk_css_provider_load_from_data(
+        css,
+        "window, .harvix-form { background-color: #ffffff; }\n"
+        "#Label1 { font-family: Tahoma, sans-serif; font-size: 9pt; color: #000000; }\n"
+        "#cmdClose, #cmdClose label { font-family: Tahoma, sans-serif; font-size: 8.25pt; }\n"
+        "#cmdClose { padding: 0; min-height: 0; }\n",
+        -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(window),
+                                              GTK_STYLE_PROVIDER(css),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(css);
 }
@@ -103,7 +106,7 @@ void ApplyStyle(GtkWidget* window) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int HarvixShowForm1(const HarvixForm1Hooks* hooks,
-                                                                        int* argc, char*** argv) {
+                                                                      int* argc, char*** argv) {
     if (!gtk_init_check(argc, argv)) return kHarvixNoDisplay;
     if (hooks->StartupFailure) {
         ShowFailure(nullptr, hooks->StartupFailure);

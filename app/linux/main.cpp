@@ -17,7 +17,9 @@ using namespace harvix;
 
 namespace {
 
-char* Copy(const std::string& s) { return strdup(s.c_str()); }
+char* Copy(const std::string& s) {
+    return strdup(s.c_str());
+}
 
 int Timer1_Timer(char** text) {
     try {
@@ -40,7 +42,9 @@ int Label1_DblClick(char** text) {
     }
 }
 
-void FreeText(char* text) { std::free(text); }
+void FreeText(char* text) {
+    std::free(text);
+}
 
 bool HaveDisplay() {
     const char* x = std::getenv("DISPLAY");
@@ -63,8 +67,8 @@ HarvixShowForm1Fn LoadForm1() {
 }
 
 HarvixForm1Hooks Hooks(const char* startupFailure) {
-    return {kCaption, kInitialStatus, kCloseCaption, Timer1_Timer, Label1_DblClick, FreeText,
-            startupFailure};
+    return {kCaption,        kInitialStatus, kCloseCaption, Timer1_Timer,
+            Label1_DblClick, FreeText,       startupFailure};
 }
 
 // A failure that reaches a handler: said on standard error, and in a message
@@ -83,7 +87,8 @@ int Fail(const std::string& description, int* argc, char*** argv) {
 int main(int argc, char** argv) {
     setlocale(LC_ALL, "");
     // Linux rarely sets these; the host and the account stand in.
-    if (!std::getenv("COMPUTERNAME")) setenv("COMPUTERNAME", platform::FallbackComputerName().c_str(), 1);
+    if (!std::getenv("COMPUTERNAME"))
+        setenv("COMPUTERNAME", platform::FallbackComputerName().c_str(), 1);
     if (!std::getenv("USERNAME")) setenv("USERNAME", platform::FallbackUserName().c_str(), 1);
 
     std::string args;

@@ -8,8 +8,8 @@
 #include "app/run.h"
 #include "app/windows/resource.h"
 #include "platform/platform.h"
-#include "wmi/modWMI.h"
 #include "platform/wide.h"
+#include "wmi/modWMI.h"
 
 using namespace harvix;
 
@@ -29,19 +29,22 @@ struct Form1State {
 
 const UINT_PTR kTimer1 = 1;
 
-std::wstring W(const std::string& s) { return platform::Wide(s); }
+std::wstring W(const std::string& s) {
+    return platform::Wide(s);
+}
 
 // A failure that reaches a handler: its description in a message box, then the end.
 [[noreturn]] void Fail(const std::exception& e) {
-    MessageBoxW(Form1.window, W(e.what()).c_str(), L"Harvix", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxW(Form1.window, W(e.what()).c_str(), L"Harvix",
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     ExitProcess(1);
 }
 
 // APIs newer than Windows 7 are looked up, never imported.
 UINT DpiOf(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (getDpiForWindow && hwnd) {
         if (UINT dpi = getDpiForWindow(hwnd)) return dpi;
     }
@@ -53,15 +56,17 @@ UINT DpiOf(HWND hwnd) {
 
 void AdjustForDpi(RECT* r, DWORD style, DWORD exStyle, UINT dpi) {
     using AdjustFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    static const auto adjust = reinterpret_cast<AdjustFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
     if (adjust)
         adjust(r, style, FALSE, exStyle, dpi);
     else
         AdjustWindowRectEx(r, style, FALSE, exStyle);
 }
 
-int Scale(int px) { return MulDiv(px, static_cast<int>(Form1.dpi), 96); }
+int Scale(int px) {
+    return MulDiv(px, static_cast<int>(Form1.dpi), 96);
+}
 
 void Place(HWND control, const RECT& r) {
     SetWindowPos(control, nullptr, Scale(r.left), Scale(r.top), Scale(r.right), Scale(r.bottom),
@@ -73,17 +78,18 @@ void Layout() {
     if (Form1.labelFont) DeleteObject(Form1.labelFont);
     if (Form1.buttonFont) DeleteObject(Form1.buttonFont);
     const int dpi = static_cast<int>(Form1.dpi);
-    Form1.labelFont = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                  DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+    Form1.labelFont = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
     Form1.buttonFont = CreateFontW(-MulDiv(825, dpi, 7200), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                   DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+                                   DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
     SendMessageW(Form1.Label1, WM_SETFONT, reinterpret_cast<WPARAM>(Form1.labelFont), TRUE);
     SendMessageW(Form1.cmdClose, WM_SETFONT, reinterpret_cast<WPARAM>(Form1.buttonFont), TRUE);
 
-    HBITMAP logo = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO),
-                                                   IMAGE_BITMAP, Scale(241), Scale(112), LR_DEFAULTCOLOR));
+    HBITMAP logo =
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO),
+                                        IMAGE_BITMAP, Scale(241), Scale(112), LR_DEFAULTCOLOR));
     HGDIOBJ old = reinterpret_cast<HGDIOBJ>(
         SendMessageW(Form1.Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo)));
     if (old && old != logo) DeleteObject(old);
@@ -109,7 +115,9 @@ void Timer1_Timer() {
     }
 }
 
-void cmdClose_Click() { DestroyWindow(Form1.window); }
+void cmdClose_Click() {
+    DestroyWindow(Form1.window);
+}
 
 void Label1_DblClick() {
     try {
@@ -187,16 +195,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Form1Proc;
     wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_HARVIX), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_HARVIX), IMAGE_ICON, 16, 16, 0));
+    wc.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_HARVIX), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_HARVIX), IMAGE_ICON, 16, 16, 0));
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     wc.lpszClassName = L"Harvix.Form1";
     RegisterClassExW(&wc);
 
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // no minimise, no maximise
-    Form1.window = CreateWindowExW(0, wc.lpszClassName, W(kCaption).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   kClientWidth, kClientHeight, nullptr, nullptr, instance, nullptr);
+    Form1.window = CreateWindowExW(0, wc.lpszClassName, W(kCaption).c_str(), style, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr,
+                                   instance, nullptr);
     if (!Form1.window) {
         // No window station to speak of (a service session, Wine without a display):
         // a silent run needs none, so it goes on without one.
@@ -205,14 +216,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         Timer1_Timer();
         return 0;
     }
-    Form1.Image1 = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 0, 0,
-                                   Form1.window, reinterpret_cast<HMENU>(IDC_IMAGE1), instance, nullptr);
-    Form1.Label1 = CreateWindowExW(0, L"STATIC", W(kInitialStatus).c_str(),
-                                   WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOTIFY, 0, 0, 0, 0, Form1.window,
-                                   reinterpret_cast<HMENU>(IDC_LABEL1), instance, nullptr);
-    Form1.cmdClose = CreateWindowExW(0, L"BUTTON", W(kCloseCaption).c_str(),
-                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, 0, 0, 0,
-                                     Form1.window, reinterpret_cast<HMENU>(IDC_CMDCLOSE), instance, nullptr);
+    Form1.Image1 =
+        CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0, 0, 0,
+                        Form1.window, reinterpret_cast<HMENU>(IDC_IMAGE1), instance, nullptr);
+    Form1.Label1 = CreateWindowExW(
+        0, L"STATIC", W(kInitialStatus).c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER | SS_NOTIFY, 0,
+        0, 0, 0, Form1.window, reinterpret_cast<HMENU>(IDC_LABEL1), instance, nullptr);
+    Form1.cmdClose =
+        CreateWindowExW(0, L"BUTTON", W(kCloseCaption).c_str(),
+                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, 0, 0,
+                        0, Form1.window, reinterpret_cast<HMENU>(IDC_CMDCLOSE), instance, nullptr);
 
     // Client area of 540 x 216 at 96 dpi, scaled to the monitor, centred on its work area.
     Form1.dpi = DpiOf(Form1.window);
@@ -222,7 +235,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     mi.cbSize = sizeof mi;
     GetMonitorInfoW(MonitorFromWindow(Form1.window, MONITOR_DEFAULTTOPRIMARY), &mi);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(Form1.window, nullptr, mi.rcWork.left + (mi.rcWork.right - mi.rcWork.left - width) / 2,
+    SetWindowPos(Form1.window, nullptr,
+                 mi.rcWork.left + (mi.rcWork.right - mi.rcWork.left - width) / 2,
                  mi.rcWork.top + (mi.rcWork.bottom - mi.rcWork.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     Layout();

@@ -30,7 +30,8 @@ std::string PartitionPath(const std::string& id) {
     return "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"" + id + "\"";
 }
 std::string DrivePath(int n) {
-    return "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE" + std::to_string(n) + "\"";
+    return "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE" +
+           std::to_string(n) + "\"";
 }
 std::string LogicalPath(const std::string& name) {
     return "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" + name + "\"";
@@ -40,7 +41,8 @@ TEST(GeneralCollectors, ProcessorNamesLoseTrademarksAndTheLastObjectDecides) {
     auto fake = InstallFake();
     fake->On(kProcessor).Objects = {
         FakeObject{{"Name", "First"}, {"NumberOfCores", 4}, {"NumberOfLogicalProcessors", 8}},
-        FakeObject{{"Name", "  Intel(R) Core(TM) i5-8250U CPU"}, {"NumberOfCores", 8},
+        FakeObject{{"Name", "  Intel(R) Core(TM) i5-8250U CPU"},
+                   {"NumberOfCores", 8},
                    {"NumberOfLogicalProcessors", WmiValue()}},
     };
     CpuInfos cpu = GetCpuInfos();
@@ -107,11 +109,19 @@ TEST(MemoryCollector, ArraysModulesAndTheirRoundingAtEveryArray) {
     fake->On(kSystem).Objects = {FakeObject{{"TotalPhysicalMemory", "17179869184"}}};
     fake->On(kArrays).Objects = {FakeObject{{"MaxCapacity", 32 * 1048576}, {"MemoryDevices", 2}}};
     fake->On(kModules).Objects = {
-        FakeObject{{"BankLabel", "BANK 0"}, {"FormFactor", 12}, {"Capacity", "8589934592"},
-                   {"Manufacturer", "Samsung"}, {"PartNumber", "M471A1K43CB1-CTD"},
-                   {"SerialNumber", "  1234ABCD  "}, {"Speed", 2667}},
-        FakeObject{{"BankLabel", "BANK 2"}, {"FormFactor", 12}, {"Capacity", WmiValue()},
-                   {"Manufacturer", "Hynix"}, {"PartNumber", "HMA"}, {"SerialNumber", WmiValue()},
+        FakeObject{{"BankLabel", "BANK 0"},
+                   {"FormFactor", 12},
+                   {"Capacity", "8589934592"},
+                   {"Manufacturer", "Samsung"},
+                   {"PartNumber", "M471A1K43CB1-CTD"},
+                   {"SerialNumber", "  1234ABCD  "},
+                   {"Speed", 2667}},
+        FakeObject{{"BankLabel", "BANK 2"},
+                   {"FormFactor", 12},
+                   {"Capacity", WmiValue()},
+                   {"Manufacturer", "Hynix"},
+                   {"PartNumber", "HMA"},
+                   {"SerialNumber", WmiValue()},
                    {"Speed", WmiValue()}},
     };
     MemoryInfos m = GetMemoryInfos();
@@ -128,7 +138,8 @@ TEST(MemoryCollector, ArraysModulesAndTheirRoundingAtEveryArray) {
     auto total = [&](std::vector<double> gigabytes) {
         fake->On(kArrays).Objects.clear();
         for (double g : gigabytes)
-            fake->On(kArrays).Objects.push_back(FakeObject{{"MaxCapacity", std::to_string(static_cast<long long>(g * 1048576))}});
+            fake->On(kArrays).Objects.push_back(
+                FakeObject{{"MaxCapacity", std::to_string(static_cast<long long>(g * 1048576))}});
         return GetMemoryInfos().MaxSupported;
     };
     EXPECT_EQ(total({32, 16}), "48 Go");
@@ -178,29 +189,38 @@ TEST(DiskCollector, SizesKeysAndTheLastMatchingPartitionDecidesTheStyle) {
         FakeObject{{"Type", "gpt: odd"}, {"DiskIndex", 3}},
     };
     auto disk = [](int n, WmiValue size) {
-        return FakeObject{{"Model", "Disk " + std::to_string(n)}, {"Size", size},
+        return FakeObject{{"Model", "Disk " + std::to_string(n)},
+                          {"Size", size},
                           {"DeviceID", "\\\\.\\PHYSICALDRIVE" + std::to_string(n)},
-                          {"InterfaceType", "SCSI"}, {"SerialNumber", "  S" + std::to_string(n) + "  "},
-                          {"Partitions", 2}, {"MediaType", "Fixed hard disk media"}};
+                          {"InterfaceType", "SCSI"},
+                          {"SerialNumber", "  S" + std::to_string(n) + "  "},
+                          {"Partitions", 2},
+                          {"MediaType", "Fixed hard disk media"}};
     };
-    fake->On(kDisks).Objects = {disk(1, "500107862016"), disk(0, "256060514304"),
-                                disk(2, "1500000000"), disk(3, "499999999"), disk(4, WmiValue()),
-                                FakeObject{{"DeviceID", "USBSTOR\\DISK"}, {"Size", "2000000000000"},
-                                           {"SerialNumber", "   "}, {"Partitions", 40000}}};
+    fake->On(kDisks).Objects = {disk(1, "500107862016"),
+                                disk(0, "256060514304"),
+                                disk(2, "1500000000"),
+                                disk(3, "499999999"),
+                                disk(4, WmiValue()),
+                                FakeObject{{"DeviceID", "USBSTOR\\DISK"},
+                                           {"Size", "2000000000000"},
+                                           {"SerialNumber", "   "},
+                                           {"Partitions", 40000}}};
     DiskList list = GetDiskInfos();
     ASSERT_EQ(list.Count, 6);
     ASSERT_EQ(list.Disks.UBound(), 6);
     EXPECT_EQ(list.Disks[0], DiskInfos{});
     const DiskInfos& d1 = list.Disks[1];
-    EXPECT_EQ(d1, (DiskInfos{"Disk 1", "S1", "500 Go", "SCSI", "DRIVE1", 2, "Fixed hard disk media", "MBR"}));
+    EXPECT_EQ(d1, (DiskInfos{"Disk 1", "S1", "500 Go", "SCSI", "DRIVE1", 2, "Fixed hard disk media",
+                             "MBR"}));
     EXPECT_EQ(list.Disks[2].Size, "256 Go");
     EXPECT_EQ(list.Disks[2].PartitionStyle, "GPT");
-    EXPECT_EQ(list.Disks[3].Size, "2 Go");               // 1.5: the half rounds up
-    EXPECT_EQ(list.Disks[3].PartitionStyle, "MBR");      // GPT first, then MBR: last wins
-    EXPECT_EQ(list.Disks[4].Size, " Go");                // rounds to 0: no digits
-    EXPECT_EQ(list.Disks[4].PartitionStyle, "MBR");      // lower-case gpt
-    EXPECT_EQ(list.Disks[5].Size, " Go");                // null size (card reader)
-    EXPECT_EQ(list.Disks[5].PartitionStyle, "");         // no partition of its own
+    EXPECT_EQ(list.Disks[3].Size, "2 Go");           // 1.5: the half rounds up
+    EXPECT_EQ(list.Disks[3].PartitionStyle, "MBR");  // GPT first, then MBR: last wins
+    EXPECT_EQ(list.Disks[4].Size, " Go");            // rounds to 0: no digits
+    EXPECT_EQ(list.Disks[4].PartitionStyle, "MBR");  // lower-case gpt
+    EXPECT_EQ(list.Disks[5].Size, " Go");            // null size (card reader)
+    EXPECT_EQ(list.Disks[5].PartitionStyle, "");     // no partition of its own
     const DiskInfos& odd = list.Disks[6];
     EXPECT_EQ(odd.DiskId, "");  // no "PHYSICAL" in the device path
     EXPECT_EQ(odd.Size, "2000 Go");
@@ -229,14 +249,20 @@ TEST(DiskCollector, FailedQueriesMeetOnTheEmptyKey) {
 TEST(VolumeCollector, DriveTypesUsedSpaceAndTheLookupThroughBothAssociations) {
     auto fake = InstallFake();
     fake->On(kVolumeLinks).Objects = {
-        FakeObject{{"Antecedent", PartitionPath("Disk #0, Partition #1")}, {"Dependent", LogicalPath("C:")}},
-        FakeObject{{"Antecedent", PartitionPath("Disk #1, Partition #0")}, {"Dependent", LogicalPath("D:")}},
-        FakeObject{{"Antecedent", PartitionPath("Disk #2, Partition #0")}, {"Dependent", LogicalPath("D:")}},
-        FakeObject{{"Antecedent", PartitionPath("Disk #3, Partition #0")}, {"Dependent", LogicalPath("e:")}},
+        FakeObject{{"Antecedent", PartitionPath("Disk #0, Partition #1")},
+                   {"Dependent", LogicalPath("C:")}},
+        FakeObject{{"Antecedent", PartitionPath("Disk #1, Partition #0")},
+                   {"Dependent", LogicalPath("D:")}},
+        FakeObject{{"Antecedent", PartitionPath("Disk #2, Partition #0")},
+                   {"Dependent", LogicalPath("D:")}},
+        FakeObject{{"Antecedent", PartitionPath("Disk #3, Partition #0")},
+                   {"Dependent", LogicalPath("e:")}},
     };
     fake->On(kDriveLinks).Objects = {
-        FakeObject{{"Antecedent", DrivePath(0)}, {"Dependent", PartitionPath("Disk #0, Partition #1")}},
-        FakeObject{{"Antecedent", DrivePath(1)}, {"Dependent", PartitionPath("Disk #1, Partition #0")}},
+        FakeObject{{"Antecedent", DrivePath(0)},
+                   {"Dependent", PartitionPath("Disk #0, Partition #1")}},
+        FakeObject{{"Antecedent", DrivePath(1)},
+                   {"Dependent", PartitionPath("Disk #1, Partition #0")}},
         FakeObject{{"Antecedent", "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"USB\""},
                    {"Dependent", PartitionPath("Disk #3, Partition #0")}},
     };
@@ -250,16 +276,18 @@ TEST(VolumeCollector, DriveTypesUsedSpaceAndTheLookupThroughBothAssociations) {
         logical("R:", 5, "1", "1"),
         logical("M:", 6, "1", "1"),
         logical("D:", 2, "1000", "1000"),
-        logical("E:", WmiValue(), "1", "1"),  // null type: left out
-        logical("F:", 2, WmiValue(), WmiValue()),  // empty card reader
+        logical("E:", WmiValue(), "1", "1"),                             // null type: left out
+        logical("F:", 2, WmiValue(), WmiValue()),                        // empty card reader
         FakeObject{{"Name", "G:"}, {"Size", "10"}, {"FreeSpace", "4"}},  // unreadable type: kept
     };
     VolumeList list = GetVolumeInfos();
     ASSERT_EQ(list.Count, 4);
     EXPECT_EQ(list.Volumes[0], VolumeInfos{});
-    EXPECT_EQ(list.Volumes[1], (VolumeInfos{"C:", "Label", 3, "100000000000", "250000000000",
-                                            "150000000000", "NTFS", "Disk #0, Partition #1", "DRIVE0"}));
-    // Two links: the later partition wins; it has no drive link, so the disk stays the earlier one's.
+    EXPECT_EQ(list.Volumes[1],
+              (VolumeInfos{"C:", "Label", 3, "100000000000", "250000000000", "150000000000", "NTFS",
+                           "Disk #0, Partition #1", "DRIVE0"}));
+    // Two links: the later partition wins; it has no drive link, so the disk stays the earlier
+    // one's.
     EXPECT_EQ(list.Volumes[2].PartitionId, "Disk #2, Partition #0");
     EXPECT_EQ(list.Volumes[2].DiskId, "DRIVE1");
     EXPECT_EQ(list.Volumes[2].UsedSpace, "0");
@@ -276,8 +304,8 @@ TEST(VolumeCollector, FailedStartsAndKeysWithoutPhysical) {
     ASSERT_EQ(list.Count, 1);
     EXPECT_EQ(list.Volumes[1], VolumeInfos{});
 
-    fake->On(kVolumeLinks).Objects = {
-        FakeObject{{"Antecedent", PartitionPath("Disk #3, Partition #0")}, {"Dependent", LogicalPath("E:")}}};
+    fake->On(kVolumeLinks).Objects = {FakeObject{
+        {"Antecedent", PartitionPath("Disk #3, Partition #0")}, {"Dependent", LogicalPath("E:")}}};
     fake->On(kDriveLinks).Objects = {
         FakeObject{{"Antecedent", "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"USBSTOR\""},
                    {"Dependent", PartitionPath("Disk #3, Partition #0")}}};

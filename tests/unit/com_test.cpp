@@ -1,8 +1,8 @@
 // The COM side of the WMI seam: VARIANT kinds as WMI hands them over, and the
 // real WMI service of the machine (Wine's under test).
-#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
 #include <oleauto.h>
 // windows.h maps these to its own functions; the program's are meant.
 #undef GetComputerName

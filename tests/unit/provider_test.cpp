@@ -1,5 +1,7 @@
 // The Linux provider: WQL handling, the SMBIOS parser on whole and broken
 // tables, and whole recorded machines replayed into reports.
+#include "wmi/linux/provider.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 
 #include "app/run.h"
 #include "test_support.h"
-#include "wmi/linux/provider.h"
 #include "wmi/linux/smbios.h"
 
 namespace harvix {
@@ -17,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 const std::string kTrees = HARVIX_TREES_DIR;
 
-std::vector<std::string> Walk(WmiServiceBase& service, const std::string& wql, const std::string& prop) {
+std::vector<std::string> Walk(WmiServiceBase& service, const std::string& wql,
+                              const std::string& prop) {
     std::vector<std::string> out;
     auto results = service.ExecQuery(wql, 48);
     while (const WmiObject* obj = results->Next()) {
@@ -69,26 +71,31 @@ TEST(Provider, ValueKindsFollowWmi) {
     EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "DriveType"),
               (std::vector<std::string>{"3", "3", "6", "4", "3"}));
     // LVM over two disks and md over two partitions: one link per partition underneath.
-    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{
-                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #1\"",
-                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"",
-                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\"",
-                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #2, Partition #0\"",
-                  "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #3, Partition #0\""}));
+    EXPECT_EQ(
+        Walk(p, "Select * from Win32_LogicalDiskToPartition", "Antecedent"),
+        (std::vector<std::string>{
+            "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #1\"",
+            "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"",
+            "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\"",
+            "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #2, Partition #0\"",
+            "\\\\srv-db01\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #3, Partition #0\""}));
 }
 
 TEST(Provider, MissingSourcesStayMissing) {
     linuxwmi::Provider vm(kTrees + "/vm");
     EXPECT_TRUE(Walk(vm, "Select * from Win32_PhysicalMemory", "Capacity").empty());
     EXPECT_TRUE(Walk(vm, "Select * from Win32_PhysicalMemoryArray", "MaxCapacity").empty());
-    EXPECT_EQ(Walk(vm, "Select IdentifyingNumber from Win32_ComputerSystemProduct", "IdentifyingNumber"),
+    EXPECT_EQ(
+        Walk(vm, "Select IdentifyingNumber from Win32_ComputerSystemProduct", "IdentifyingNumber"),
+        std::vector<std::string>{"<null>"});
+    EXPECT_EQ(Walk(vm, "Select * from Win32_ComputerSystem", "Model"),
               std::vector<std::string>{"<null>"});
-    EXPECT_EQ(Walk(vm, "Select * from Win32_ComputerSystem", "Model"), std::vector<std::string>{"<null>"});
     // zram is no disk; the whole-disk filesystem still lies on vda.
-    EXPECT_EQ(Walk(vm, "Select * from Win32_DiskDrive", "Partitions"), std::vector<std::string>{"0"});
+    EXPECT_EQ(Walk(vm, "Select * from Win32_DiskDrive", "Partitions"),
+              std::vector<std::string>{"0"});
     EXPECT_EQ(Walk(vm, "Select * from Win32_DiskDriveToDiskPartition", "Dependent"),
-              std::vector<std::string>{"\\\\vm\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\""});
+              std::vector<std::string>{
+                  "\\\\vm\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #0\""});
 
     linuxwmi::Provider empty("/nonexistent-harvix-root");
     EXPECT_TRUE(Walk(empty, "Select * from Win32_DiskDrive", "Model").empty());
@@ -105,7 +112,8 @@ TEST(Provider, ArmProcessorsAreCountedFromTheTopologyAndNamedFromTheirPart) {
                    "\nBogoMIPS\t: 108.00\nCPU implementer\t: 0x41\nCPU architecture: 8\n"
                    "CPU part\t: 0xd08\nCPU revision\t: 3\n\n";
         if (cpu == 4) break;  // offline: no topology
-        const fs::path topo = tree / ("sys/devices/system/cpu/cpu" + std::to_string(cpu)) / "topology";
+        const fs::path topo =
+            tree / ("sys/devices/system/cpu/cpu" + std::to_string(cpu)) / "topology";
         fs::create_directories(topo);
         std::ofstream(topo / "physical_package_id") << "-1\n";
         std::ofstream(topo / "core_id") << cpu << "\n";
@@ -113,8 +121,10 @@ TEST(Provider, ArmProcessorsAreCountedFromTheTopologyAndNamedFromTheirPart) {
     fs::create_directories(tree / "proc");
     std::ofstream(tree / "proc/cpuinfo") << cpuinfo;
     linuxwmi::Provider p(tree.string());
-    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "Name"), std::vector<std::string>{"ARM Cortex-A72"});
-    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfCores"), std::vector<std::string>{"4"});
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "Name"),
+              std::vector<std::string>{"ARM Cortex-A72"});
+    EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfCores"),
+              std::vector<std::string>{"4"});
     EXPECT_EQ(Walk(p, "Select * from Win32_Processor", "NumberOfLogicalProcessors"),
               std::vector<std::string>{"4"});
     fs::remove_all(tree);
@@ -138,11 +148,29 @@ std::vector<std::uint8_t> Structure(std::uint8_t type, std::vector<std::uint8_t>
 // A type 17 structure up to and including the part number (0x1B bytes).
 std::vector<std::uint8_t> Device(std::uint16_t size, std::uint8_t form, std::uint16_t speed,
                                  std::vector<std::string> strings, std::uint8_t partIndex = 6) {
-    std::vector<std::uint8_t> b = {0x00, 0x10, 0xFE, 0xFF, 64, 0, 64, 0,
-                                   static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8), form, 0,
-                                   1, 2, 0x1A, 0x80, 0,
-                                   static_cast<std::uint8_t>(speed), static_cast<std::uint8_t>(speed >> 8),
-                                   3, 4, 5, partIndex};
+    std::vector<std::uint8_t> b = {0x00,
+                                   0x10,
+                                   0xFE,
+                                   0xFF,
+                                   64,
+                                   0,
+                                   64,
+                                   0,
+                                   static_cast<std::uint8_t>(size),
+                                   static_cast<std::uint8_t>(size >> 8),
+                                   form,
+                                   0,
+                                   1,
+                                   2,
+                                   0x1A,
+                                   0x80,
+                                   0,
+                                   static_cast<std::uint8_t>(speed),
+                                   static_cast<std::uint8_t>(speed >> 8),
+                                   3,
+                                   4,
+                                   5,
+                                   partIndex};
     return Structure(17, b, strings);
 }
 
@@ -150,11 +178,11 @@ TEST(Smbios, DecodesSizesSpeedsAndStrings) {
     std::vector<std::uint8_t> t;
     auto add = [&](std::vector<std::uint8_t> s) { t.insert(t.end(), s.begin(), s.end()); };
     const std::vector<std::string> strs{"DIMM0", "BANK 0", "Kingston", "SN1", "Asset", "KVR  "};
-    add(Device(8192, 0x09, 2400, strs));              // MB
-    add(Device(0x8000 | 512, 0x0D, 0xFFFF, strs));    // KB units; extended speed absent
-    add(Device(0xFFFF, 0x09, 0, strs));               // unknown size, unknown speed
-    add(Device(0, 0x09, 0, strs));                    // empty slot
-    add(Device(1024, 0x09, 1600, {"A", "B", "C"}, 9)); // part number past the strings
+    add(Device(8192, 0x09, 2400, strs));                // MB
+    add(Device(0x8000 | 512, 0x0D, 0xFFFF, strs));      // KB units; extended speed absent
+    add(Device(0xFFFF, 0x09, 0, strs));                 // unknown size, unknown speed
+    add(Device(0, 0x09, 0, strs));                      // empty slot
+    add(Device(1024, 0x09, 1600, {"A", "B", "C"}, 9));  // part number past the strings
     add(Structure(127, {}, {}));
     auto mem = smbios::ParseMemory(t);
     ASSERT_EQ(mem.Devices.size(), 5u);
@@ -193,15 +221,16 @@ TEST(Smbios, BrokenTablesNeverReadPastTheirEnd) {
     std::vector<std::uint8_t> over = {17, 200, 0, 0, 1, 2, 0, 0};
     EXPECT_TRUE(smbios::ParseMemory(over).Devices.empty());
     // A short structure: fields beyond its length are absent, not read.
-    std::vector<std::uint8_t> shortDev = Structure(17, {0x00, 0x10, 0xFE, 0xFF, 64, 0, 64, 0, 0x00, 0x10}, {});
+    std::vector<std::uint8_t> shortDev =
+        Structure(17, {0x00, 0x10, 0xFE, 0xFF, 64, 0, 64, 0, 0x00, 0x10}, {});
     auto m = smbios::ParseMemory(shortDev);
     ASSERT_EQ(m.Devices.size(), 1u);
     EXPECT_EQ(m.Devices[0].SizeBytes, 4096ull << 20);
     EXPECT_FALSE(m.Devices[0].FormFactor);
     EXPECT_FALSE(m.Devices[0].BankLocator);
     // Arrays: the extended capacity when the short field says so.
-    std::vector<std::uint8_t> array = Structure(
-        16, {3, 3, 3, 0, 0, 0, 0x80, 0xFE, 0xFF, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0}, {});
+    std::vector<std::uint8_t> array =
+        Structure(16, {3, 3, 3, 0, 0, 0, 0x80, 0xFE, 0xFF, 4, 0, 0, 0, 0, 0, 0, 1, 0, 0}, {});
     auto a = smbios::ParseMemory(array);
     ASSERT_EQ(a.Arrays.size(), 1u);
     EXPECT_EQ(a.Arrays[0].MaxCapacityKb, (1ull << 40) / 1024);
@@ -249,7 +278,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
     auto report = ReadLines(std::string(tmpl) + "/PC_report.html", true);
     auto expected = ReadLines(kTrees + "/" + GetParam() + ".expected", false);
     ASSERT_EQ(report.size(), 7 + expected.size() + 15);
-    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(report[7 + i], expected[i]) << "line " << 8 + i;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(report[7 + i], expected[i]) << "line " << 8 + i;
     fs::remove_all(tmpl);
     testing::UnsetEnv("COMPUTERNAME");
     testing::UnsetEnv("USERNAME");

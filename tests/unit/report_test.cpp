@@ -25,7 +25,7 @@ using testing::FakeObject;
 using testing::InstallFake;
 
 class ReportFolder : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = testing::MakeTempDir("harvix-report-");
         path_ = dir_ + "/PC_report.html";
@@ -62,42 +62,69 @@ std::string Today(const char* sep) {
 
 // One memory module, one fixed disk holding two volumes.
 void ScriptSmallMachine(testing::FakeService& fake) {
-    fake.On("Select Domain from Win32_ComputerSystem").Objects = {FakeObject{{"Domain", "WORKGROUP"}}};
-    fake.On("Select * from Win32_ComputerSystem").Objects = {
-        FakeObject{{"Manufacturer", "LENOVO"}, {"Model", "20L5"}, {"TotalPhysicalMemory", "8589934592"}}};
+    fake.On("Select Domain from Win32_ComputerSystem").Objects = {
+        FakeObject{{"Domain", "WORKGROUP"}}};
+    fake.On("Select * from Win32_ComputerSystem").Objects = {FakeObject{
+        {"Manufacturer", "LENOVO"}, {"Model", "20L5"}, {"TotalPhysicalMemory", "8589934592"}}};
     fake.On("Select IdentifyingNumber from Win32_ComputerSystemProduct").Objects = {
         FakeObject{{"IdentifyingNumber", "PF1ABCDE"}}};
-    fake.On("Select * from Win32_OperatingSystem").Objects = {
-        FakeObject{{"Caption", "Microsoft Windows 10 Professionnel"}, {"OSArchitecture", "64 bits"}}};
-    fake.On("Select * from Win32_Processor").Objects = {FakeObject{
-        {"Name", "Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz"}, {"NumberOfCores", 4}, {"NumberOfLogicalProcessors", 8}}};
+    fake.On("Select * from Win32_OperatingSystem").Objects = {FakeObject{
+        {"Caption", "Microsoft Windows 10 Professionnel"}, {"OSArchitecture", "64 bits"}}};
+    fake.On("Select * from Win32_Processor").Objects = {
+        FakeObject{{"Name", "Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz"},
+                   {"NumberOfCores", 4},
+                   {"NumberOfLogicalProcessors", 8}}};
     fake.On("Select * from Win32_PhysicalMemoryArray").Objects = {
         FakeObject{{"MaxCapacity", 33554432}, {"MemoryDevices", 2}}};
     fake.On("Select * from Win32_PhysicalMemory").Objects = {
-        FakeObject{{"BankLabel", "BANK 0"}, {"FormFactor", 12}, {"Capacity", "8589934592"},
-                   {"Manufacturer", "Samsung"}, {"PartNumber", "M471A1K43CB1-CTD"},
-                   {"SerialNumber", "12345678"}, {"Speed", 2400}}};
+        FakeObject{{"BankLabel", "BANK 0"},
+                   {"FormFactor", 12},
+                   {"Capacity", "8589934592"},
+                   {"Manufacturer", "Samsung"},
+                   {"PartNumber", "M471A1K43CB1-CTD"},
+                   {"SerialNumber", "12345678"},
+                   {"Speed", 2400}}};
     fake.On("Select * from Win32_DiskPartition").Objects = {
         FakeObject{{"Type", "GPT: System"}, {"DiskIndex", 0}},
         FakeObject{{"Type", "GPT: Basic Data"}, {"DiskIndex", 0}}};
-    fake.On("Select * from Win32_DiskDrive").Objects = {FakeObject{
-        {"Model", "SAMSUNG MZVLB256HAHQ-000L7"}, {"Size", "256052966400"}, {"DeviceID", "\\\\.\\PHYSICALDRIVE0"},
-        {"InterfaceType", "SCSI"}, {"SerialNumber", " S4ELNX0M123456 "}, {"Partitions", 2},
-        {"MediaType", "Fixed hard disk media"}}};
-    const std::string part = "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #";
+    fake.On("Select * from Win32_DiskDrive").Objects = {
+        FakeObject{{"Model", "SAMSUNG MZVLB256HAHQ-000L7"},
+                   {"Size", "256052966400"},
+                   {"DeviceID", "\\\\.\\PHYSICALDRIVE0"},
+                   {"InterfaceType", "SCSI"},
+                   {"SerialNumber", " S4ELNX0M123456 "},
+                   {"Partitions", 2},
+                   {"MediaType", "Fixed hard disk media"}}};
+    const std::string part =
+        "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #";
     fake.On("Select * from Win32_LogicalDiskToPartition").Objects = {
-        FakeObject{{"Antecedent", part + "0\""}, {"Dependent", "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"C:\""}},
-        FakeObject{{"Antecedent", part + "1\""}, {"Dependent", "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"D:\""}}};
-    const std::string drive = "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"";
+        FakeObject{{"Antecedent", part + "0\""},
+                   {"Dependent", "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"C:\""}},
+        FakeObject{{"Antecedent", part + "1\""},
+                   {"Dependent", "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"D:\""}}};
+    const std::string drive =
+        "\\\\PC\\root\\cimv2:Win32_DiskDrive.DeviceID=\"\\\\\\\\.\\\\PHYSICALDRIVE0\"";
     fake.On("Select * from Win32_DiskDriveToDiskPartition").Objects = {
         FakeObject{{"Antecedent", drive}, {"Dependent", part + "0\""}},
         FakeObject{{"Antecedent", drive}, {"Dependent", part + "1\""}}};
     fake.On("Select * from Win32_LogicalDisk").Objects = {
-        FakeObject{{"DriveType", 3}, {"Name", "C:"}, {"FileSystem", "NTFS"}, {"FreeSpace", "53687091200"},
-                   {"Size", "107374182400"}, {"VolumeName", "Système"}},
-        FakeObject{{"DriveType", 3}, {"Name", "D:"}, {"FileSystem", "NTFS"}, {"FreeSpace", "900"},
-                   {"Size", "1500"}, {"VolumeName", "Données & <b>"}},
-        FakeObject{{"DriveType", 4}, {"Name", "Z:"}, {"FileSystem", "NTFS"}, {"FreeSpace", "1"}, {"Size", "2"}}};
+        FakeObject{{"DriveType", 3},
+                   {"Name", "C:"},
+                   {"FileSystem", "NTFS"},
+                   {"FreeSpace", "53687091200"},
+                   {"Size", "107374182400"},
+                   {"VolumeName", "Système"}},
+        FakeObject{{"DriveType", 3},
+                   {"Name", "D:"},
+                   {"FileSystem", "NTFS"},
+                   {"FreeSpace", "900"},
+                   {"Size", "1500"},
+                   {"VolumeName", "Données & <b>"}},
+        FakeObject{{"DriveType", 4},
+                   {"Name", "Z:"},
+                   {"FileSystem", "NTFS"},
+                   {"FreeSpace", "1"},
+                   {"Size", "2"}}};
 }
 
 TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
@@ -110,7 +137,8 @@ TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
     std::string status = RunInventory(dir_, "/");
     EXPECT_EQ(status, "Le rapport a été créé dans le dossier:\r\n" + path_);
 
-    const std::string expected = std::string() +
+    const std::string expected =
+        std::string() +
         "<!DOCTYPE html>\r\n"
         "<html><head><style>\r\n"
         "body {font-family: Tahoma; font-size: 13px;} progress[value] {display: inline; width: 150px;} table {border-collapse: collapse; width: 700px; margin-bottom: 10px;} table.noborder {margin-bottom:-1px; width: 699px;} table.noborder td {border: none; border-bottom: 1px solid #ddd;} table.noborder td:first-child {width: 174px; min-width: 174px; max-width: 174px; word-break: break-all; padding-left: 28px;} table.noborder tr{background-color: #fff;} table.noborder tr:hover{background-color: #f5f5f5;}\r\n"
@@ -132,8 +160,10 @@ TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
         "<tr><td>Coeurs logiques</td><td>8</td></tr>\r\n"
         "</tbody></table>\r\n"
         "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-memory\"></i> RAM</th></tr></thead><tbody>\r\n"
-        "<tr><td>RAM install\xE9" "e</td><td>8,00 Go</td></tr>\r\n"
-        "<tr><td>RAM maximale support\xE9" "e</td><td>32 Go</td></tr>\r\n"
+        "<tr><td>RAM install\xE9"
+        "e</td><td>8,00 Go</td></tr>\r\n"
+        "<tr><td>RAM maximale support\xE9"
+        "e</td><td>32 Go</td></tr>\r\n"
         "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les d\xE9tails</span></a> Slots utilis\xE9s</td><td>1 sur 2</td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">\r\n"
         "<tr><td>BANK 0</td><td>Samsung 8,00 Go 2400 MHz SODIMM<p class=\"small\">M471A1K43CB1-CTD</p></td></tr>\r\n"
         "</table></td></tr>\r\n"
@@ -141,9 +171,12 @@ TEST_F(ReportFolder, WholeRunWritesTheFortySevenLinesByteForByte) {
         "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-hdd\"></i> Stockage fixe</th></tr></thead><tbody>\r\n"
         "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les volumes</span></a> DRIVE0<p class=\"small\">2 Partition(s) - Type GPT</p></td><td>SAMSUNG MZVLB256HAHQ-000L7<p class=\"small\">256 Go - SN: S4ELNX0M123456</p></td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">\r\n"
         "<tr><td>C: (Syst\xE8me)</td><td>50,00 Go / 100,00 Go<p class=\"small\">NTFS <progress value=\"53687091200\" max=\"107374182400\"></progress></p></td></tr>\r\n"
-        "<tr><td>D: (Donn\xE9" "es &amp; &lt;b&gt;)</td><td>600 Octets / 1,46 Ko<p class=\"small\">NTFS <progress value=\"600\" max=\"1500\"></progress></p></td></tr>\r\n"
+        "<tr><td>D: (Donn\xE9"
+        "es &amp; &lt;b&gt;)</td><td>600 Octets / 1,46 Ko<p class=\"small\">NTFS <progress value=\"600\" max=\"1500\"></progress></p></td></tr>\r\n"
         "</table></td></tr></tbody></table>\r\n"
-        "<br /><p class=\"small\">Rapport g\xE9n\xE9r\xE9 le " + Today("/") + "</p>\r\n"
+        "<br /><p class=\"small\">Rapport g\xE9n\xE9r\xE9 le " +
+        Today("/") +
+        "</p>\r\n"
         "</center><script>\r\n"
         "var toggler = document.getElementsByClassName(\"downlink\");\r\n"
         "var i;\r\n"
@@ -181,7 +214,8 @@ TEST_F(ReportFolder, DateUsesTheLocaleSeparatorAndANewRunEmptiesTheOldReport) {
     auto lines = Lines();
     ASSERT_EQ(lines.size(), 22u);
     EXPECT_EQ(Read().find("OLD LINE"), std::string::npos);
-    EXPECT_EQ(lines[7], "<br /><p class=\"small\">Rapport g\xE9n\xE9r\xE9 le " + Today(".") + "</p>");
+    EXPECT_EQ(lines[7],
+              "<br /><p class=\"small\">Rapport g\xE9n\xE9r\xE9 le " + Today(".") + "</p>");
 }
 
 TEST_F(ReportFolder, SectionsKeepTheirShapeWhateverTheRecordsHold) {
@@ -206,23 +240,31 @@ TEST_F(ReportFolder, SectionsKeepTheirShapeWhateverTheRecordsHold) {
 
 TEST_F(ReportFolder, StorageTablesMatchVolumesByKeyAndSurviveOddValues) {
     DiskList disks;
-    disks.Disks.Grow() = DiskInfos{"Cruzer", "", " Go", "USB", "DRIVE1", 1, "Removable Media", "MBR"};
+    disks.Disks.Grow() =
+        DiskInfos{"Cruzer", "", " Go", "USB", "DRIVE1", 1, "Removable Media", "MBR"};
     disks.Disks.Grow() = DiskInfos{"Odd", "", "", "", "", 0, "Re", ""};
     disks.Disks.Grow() = DiskInfos{"Twin", "", "", "", "DRIVE1", 0, "rem", ""};
     VolumeList vols;
-    vols.Volumes.Grow() = VolumeInfos{"E:", "<img src=x onerror=alert(1)>", 2, "10", "30", "20", "FAT32", "", "DRIVE1"};
-    vols.Volumes.Grow() = VolumeInfos{"F:", "", 2, "", "", "", "", "", ""};   // card reader, no medium
-    vols.Volumes.Grow() = VolumeInfos{"G:", "", 3, "", "", "", "", "", "DRIVE9"};  // no disk of its own
+    vols.Volumes.Grow() = VolumeInfos{
+        "E:", "<img src=x onerror=alert(1)>", 2, "10", "30", "20", "FAT32", "", "DRIVE1"};
+    vols.Volumes.Grow() =
+        VolumeInfos{"F:", "", 2, "", "", "", "", "", ""};  // card reader, no medium
+    vols.Volumes.Grow() =
+        VolumeInfos{"G:", "", 3, "", "", "", "", "", "DRIVE9"};  // no disk of its own
     WriteStorageSections(path_, disks, vols);
     WriteReportFooter(path_);  // the run goes on to the end
     auto lines = Lines();
     ASSERT_EQ(lines.size(), 4u + 4u + 4u + 15u);
     EXPECT_NE(lines[0].find("fab fa-usb\"></i> Stockage amovible"), std::string::npos);
-    EXPECT_EQ(lines[2], "<tr><td>E: (&lt;img src=x onerror=alert(1)&gt;)</td><td>20 Octets / 30 Octets<p class=\"small\">FAT32 <progress value=\"20\" max=\"30\"></progress></p></td></tr>");
+    EXPECT_EQ(
+        lines[2],
+        "<tr><td>E: (&lt;img src=x onerror=alert(1)&gt;)</td><td>20 Octets / 30 Octets<p class=\"small\">FAT32 <progress value=\"20\" max=\"30\"></progress></p></td></tr>");
     EXPECT_NE(lines[4].find("Stockage fixe"), std::string::npos);  // "Re" is too short
     EXPECT_NE(lines[5].find("0 Partition(s) - Type </p></td><td>Odd"), std::string::npos);
     // The empty key lists the volume whose key is empty; its counts are no numbers.
-    EXPECT_EQ(lines[6], "<tr><td>F: ()</td><td> / <p class=\"small\"> <progress value=\"\" max=\"\"></progress></p></td></tr>");
+    EXPECT_EQ(
+        lines[6],
+        "<tr><td>F: ()</td><td> / <p class=\"small\"> <progress value=\"\" max=\"\"></progress></p></td></tr>");
     EXPECT_NE(lines[8].find("Stockage fixe"), std::string::npos);  // "rem" is not "Rem"
     EXPECT_NE(lines[10].find("<tr><td>E: "), std::string::npos);   // same key, same volumes
     EXPECT_EQ(lines.back(), "</script></body></html>");

@@ -41,7 +41,8 @@ inline void UnsetEnv(const char* name) {
 inline std::string MakeTempDir(const char* prefix) {
     std::random_device rd;
     for (;;) {
-        auto dir = std::filesystem::temp_directory_path() / (std::string(prefix) + std::to_string(rd()));
+        auto dir =
+            std::filesystem::temp_directory_path() / (std::string(prefix) + std::to_string(rd()));
         if (std::filesystem::create_directory(dir)) return dir.string();
     }
 }
@@ -54,14 +55,15 @@ inline std::tm LocalNow() {
 // POSIX: switches the process locale for one test. Windows takes its separators
 // from the user's settings, so there a test runs only when those are the ones named.
 class ScopedLocale {
-public:
+  public:
     explicit ScopedLocale(const char* name) {
 #ifdef _WIN32
         const std::string dec = platform::DecimalSeparator(), date = platform::DateSeparator();
         const std::string n = name;
-        ok_ = n == "C" ? dec == "." : n.rfind("fr", 0) == 0 ? dec == "," && date == "/"
-                                  : n.rfind("de", 0) == 0 ? dec == "," && date == "."
-                                                          : false;
+        ok_ = n == "C"                ? dec == "."
+              : n.rfind("fr", 0) == 0 ? dec == "," && date == "/"
+              : n.rfind("de", 0) == 0 ? dec == "," && date == "."
+                                      : false;
 #else
         ok_ = setlocale(LC_ALL, name) != nullptr;
 #endif
@@ -71,9 +73,11 @@ public:
         setlocale(LC_ALL, "C");
 #endif
     }
-    bool ok() const { return ok_; }
+    bool ok() const {
+        return ok_;
+    }
 
-private:
+  private:
     bool ok_;
 };
 
@@ -81,11 +85,12 @@ private:
 
 // The test command generates the locales on Linux, so a missing one fails there.
 #ifdef _WIN32
-#define HARVIX_USE_LOCALE(var, name) \
+#define HARVIX_USE_LOCALE(var, name)           \
     ::harvix::testing::ScopedLocale var(name); \
     if (!var.ok()) GTEST_SKIP() << "the user locale is not " << name
 #else
-#define HARVIX_USE_LOCALE(var, name) \
+#define HARVIX_USE_LOCALE(var, name)           \
     ::harvix::testing::ScopedLocale var(name); \
-    ASSERT_TRUE(var.ok()) << "locale " << name << " is not installed (the test command generates it)"
+    ASSERT_TRUE(var.ok()) << "locale " << name \
+                          << " is not installed (the test command generates it)"
 #endif

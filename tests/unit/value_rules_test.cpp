@@ -76,7 +76,8 @@ TEST(GuardedSteps, ConditionsFailingRunThenNullRunsElse) {
     EXPECT_EQ(took, "else");
     If([] { return LessOrEqual(WmiValue(4), 3); }, [&] { took = "then"; }, [&] { took = "else"; });
     EXPECT_EQ(took, "else");
-    If([] { return LessOrEqual(WmiValue("3"), 3); }, [&] { took = "then"; }, [&] { took = "else"; });
+    If([] { return LessOrEqual(WmiValue("3"), 3); }, [&] { took = "then"; },
+       [&] { took = "else"; });
     EXPECT_EQ(took, "then");
 }
 
@@ -165,8 +166,8 @@ TEST(ValueHelpers, FormFactorNamesAndExtractBetween) {
     pos = 1;
     EXPECT_EQ(ExtractBetween("a\"\"b", "\"", "\"", pos), "");
     pos = 1;
-    EXPECT_EQ(ExtractBetween(R"(\\PC\root\cimv2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0")", "\"",
-                             "\"", pos),
+    EXPECT_EQ(ExtractBetween(R"(\\PC\root\cimv2:Win32_DiskDrive.DeviceID="\\\\.\\PHYSICALDRIVE0")",
+                             "\"", "\"", pos),
               R"(\\\\.\\PHYSICALDRIVE0)");
 }
 
@@ -187,7 +188,9 @@ TEST(Encoding, Windows1252KeepsWhatItCanAndReferencesTheRest) {
     EXPECT_EQ(EncodeWindows1252("Modèle 5 €"), "Mod\xE8le 5 \x80");
     EXPECT_EQ(EncodeWindows1252("Диск"), "&#1044;&#1080;&#1089;&#1082;");
     EXPECT_EQ(EncodeWindows1252("😀"), "&#128512;");
-    EXPECT_EQ(EncodeWindows1252(std::string("a\xFF" "b")), "a&#65533;b");  // invalid UTF-8
+    EXPECT_EQ(EncodeWindows1252(std::string("a\xFF"
+                                            "b")),
+              "a&#65533;b");                              // invalid UTF-8
     EXPECT_EQ(platform::ToValidUtf8("caf\xE9"), "café");  // Latin-1 bytes kept
     EXPECT_EQ(platform::ToValidUtf8("café"), "café");
 }

@@ -12,7 +12,7 @@ WmiValue FakeObject::Get(const std::string& name) const {
 namespace {
 
 class FakeResults : public WmiResultSet {
-public:
+  public:
     explicit FakeResults(const FakeQuery* q) : q_(q) {}
     const WmiObject* Next() override {
         if (!q_ || q_->FailStart) throw HarvixError("Classe non valide");
@@ -21,7 +21,7 @@ public:
         return &q_->Objects[static_cast<std::size_t>(pos_++)];
     }
 
-private:
+  private:
     const FakeQuery* q_;
     int pos_ = 0;
 };

@@ -31,7 +31,7 @@ struct FakeQuery {
 };
 
 class FakeService : public WmiServiceBase {
-public:
+  public:
     std::map<std::string, FakeQuery> Queries;
     std::vector<std::string> Log;
     std::vector<int> Flags;

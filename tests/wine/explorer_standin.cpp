@@ -9,8 +9,8 @@ int main() {
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, n);
     folder = folder.substr(0, folder.find_last_of(L'\\'));
-    HANDLE f = CreateFileW((folder + L"\\explorer-args.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f = CreateFileW((folder + L"\\explorer-args.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return 1;
     const wchar_t* line = GetCommandLineW();
     DWORD written;

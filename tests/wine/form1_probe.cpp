@@ -16,9 +16,11 @@ namespace {
 const wchar_t* const kCaption = L"Tarvell - Inventaire de l'ordinateur";
 
 std::string Utf8(const std::wstring& w) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
+                                nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -32,10 +34,14 @@ std::wstring Text(HWND h) {
 void Say(const char* key, const std::string& value) {
     std::string escaped;
     for (char c : value) {
-        if (c == '\\') escaped += "\\\\";
-        else if (c == '\r') escaped += "\\r";
-        else if (c == '\n') escaped += "\\n";
-        else escaped += c;
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\r')
+            escaped += "\\r";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
     }
     std::printf("%s: %s\n", key, escaped.c_str());
     std::fflush(stdout);

@@ -22,7 +22,9 @@ Root::Root(std::string base, std::shared_ptr<StorageCache> cache)
     while (!base_.empty() && base_.back() == '/') base_.pop_back();
 }
 
-std::string Root::Path(const std::string& machinePath) const { return base_ + machinePath; }
+std::string Root::Path(const std::string& machinePath) const {
+    return base_ + machinePath;
+}
 
 std::optional<std::string> Root::Read(const std::string& machinePath) const {
     std::ifstream in(Path(machinePath), std::ios::binary);
@@ -141,7 +143,7 @@ std::string Lower(std::string s) {
 }
 
 class InstanceObject : public WmiObject {
-public:
+  public:
     InstanceObject(const Instance* inst, const std::vector<std::string>* selected)
         : inst_(inst), selected_(selected) {}
     WmiValue Get(const std::string& name) const override {
@@ -154,14 +156,15 @@ public:
         throw HarvixError("Propriété introuvable : " + name);
     }
 
-private:
+  private:
     const Instance* inst_;
     const std::vector<std::string>* selected_;
 };
 
 class InstanceResults : public WmiResultSet {
-public:
-    InstanceResults(std::function<std::vector<Instance>()> produce, std::vector<std::string> selected)
+  public:
+    InstanceResults(std::function<std::vector<Instance>()> produce,
+                    std::vector<std::string> selected)
         : produce_(std::move(produce)), selected_(std::move(selected)) {}
 
     const WmiObject* Next() override {
@@ -178,7 +181,7 @@ public:
         return &*current_;
     }
 
-private:
+  private:
     std::function<std::vector<Instance>()> produce_;
     std::vector<std::string> selected_;
     std::vector<Instance> instances_;
@@ -216,7 +219,8 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
 }  // namespace
 
 Provider::Provider(std::string root)
-    : root_(root == "/" ? std::string() : std::move(root)), cache_(std::make_shared<StorageCache>()) {}
+    : root_(root == "/" ? std::string() : std::move(root)),
+      cache_(std::make_shared<StorageCache>()) {}
 
 std::vector<Instance> Provider::Instances(const std::string& className) const {
     using Reader = std::vector<Instance> (*)(const Root&);
@@ -247,8 +251,7 @@ std::unique_ptr<WmiResultSet> Provider::ExecQuery(const std::string& wql, int /*
             std::vector<std::string>{});
     }
     std::string cls = parsed->second;
-    return std::make_unique<InstanceResults>([this, cls] { return Instances(cls); },
-                                             parsed->first);
+    return std::make_unique<InstanceResults>([this, cls] { return Instances(cls); }, parsed->first);
 }
 
 }  // namespace harvix::linuxwmi

@@ -21,7 +21,7 @@ struct Instance {
 struct StorageCache;
 
 class Provider : public WmiServiceBase {
-public:
+  public:
     explicit Provider(std::string root);
     std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override;
 
@@ -29,7 +29,7 @@ public:
     // class it does not know.
     std::vector<Instance> Instances(const std::string& className) const;
 
-private:
+  private:
     std::string root_;
     std::shared_ptr<StorageCache> cache_;  // one snapshot of the storage stack per run
 };

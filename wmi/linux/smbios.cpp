@@ -16,10 +16,12 @@ struct Structure {
         return static_cast<std::uint16_t>(formatted[o] | (formatted[o + 1] << 8));
     }
     std::uint32_t Dword(std::size_t o) const {
-        return static_cast<std::uint32_t>(Word(o)) | (static_cast<std::uint32_t>(Word(o + 2)) << 16);
+        return static_cast<std::uint32_t>(Word(o)) |
+               (static_cast<std::uint32_t>(Word(o + 2)) << 16);
     }
     std::uint64_t Qword(std::size_t o) const {
-        return static_cast<std::uint64_t>(Dword(o)) | (static_cast<std::uint64_t>(Dword(o + 4)) << 32);
+        return static_cast<std::uint64_t>(Dword(o)) |
+               (static_cast<std::uint64_t>(Dword(o + 4)) << 32);
     }
     // String number n (from 1); 0 means none.
     std::optional<std::string> String(std::size_t o) const {
@@ -29,7 +31,8 @@ struct Structure {
         for (std::size_t i = 0; i <= strings.size(); ++i) {
             if (i == strings.size() || strings[i] == 0) {
                 if (index == want)
-                    return std::string(reinterpret_cast<const char*>(strings.data()) + start, i - start);
+                    return std::string(reinterpret_cast<const char*>(strings.data()) + start,
+                                       i - start);
                 ++index;
                 start = i + 1;
             }
@@ -66,7 +69,8 @@ void ReadDevice(const Structure& s, MemoryTable& out) {
     std::uint16_t size = s.Word(0x0C);
     d.Installed = size != 0;
     if (size == 0x7FFF) {
-        if (s.Has(0x1C, 4)) d.SizeBytes = static_cast<std::uint64_t>(s.Dword(0x1C) & 0x7FFFFFFFu) << 20;
+        if (s.Has(0x1C, 4))
+            d.SizeBytes = static_cast<std::uint64_t>(s.Dword(0x1C) & 0x7FFFFFFFu) << 20;
     } else if (size != 0xFFFF && size != 0) {
         std::uint64_t units = size & 0x7FFFu;
         d.SizeBytes = (size & 0x8000u) ? units << 10 : units << 20;
@@ -112,18 +116,30 @@ MemoryTable ParseMemory(std::span<const std::uint8_t> table) {
 
 int WmiFormFactor(std::uint8_t code) {
     switch (code) {
-        case 0x01: return 1;   // Other
-        case 0x03: return 7;   // SIMM
-        case 0x04: return 2;   // SIP
-        case 0x06: return 3;   // DIP
-        case 0x07: return 4;   // ZIP
-        case 0x08: return 6;   // Proprietary card
-        case 0x09: return 8;   // DIMM
-        case 0x0A: return 9;   // TSOP
-        case 0x0C: return 11;  // RIMM
-        case 0x0D: return 12;  // SODIMM
-        case 0x0E: return 13;  // SRIMM
-        default: return 0;     // Unknown, and codes WMI has no name for
+        case 0x01:
+            return 1;  // Other
+        case 0x03:
+            return 7;  // SIMM
+        case 0x04:
+            return 2;  // SIP
+        case 0x06:
+            return 3;  // DIP
+        case 0x07:
+            return 4;  // ZIP
+        case 0x08:
+            return 6;  // Proprietary card
+        case 0x09:
+            return 8;  // DIMM
+        case 0x0A:
+            return 9;  // TSOP
+        case 0x0C:
+            return 11;  // RIMM
+        case 0x0D:
+            return 12;  // SODIMM
+        case 0x0E:
+            return 13;  // SRIMM
+        default:
+            return 0;  // Unknown, and codes WMI has no name for
     }
 }
 

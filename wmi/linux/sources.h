@@ -23,7 +23,7 @@ struct StorageCache {
 };
 
 class Root {
-public:
+  public:
     explicit Root(std::string base, std::shared_ptr<StorageCache> cache = nullptr);
     // The path of an absolute machine path inside the root.
     std::string Path(const std::string& machinePath) const;
@@ -40,7 +40,7 @@ public:
 
     StorageCache* Cache() const { return cache_.get(); }
 
-private:
+  private:
     std::string base_;  // empty for the live machine
     std::shared_ptr<StorageCache> cache_;
 };

@@ -3,11 +3,11 @@
 #include <blkid/blkid.h>
 #include <libmount/libmount.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cctype>
 #include <functional>
-#include <sys/sysmacros.h>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -19,11 +19,17 @@ namespace harvix::linuxwmi {
 
 namespace {
 
-bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
-std::string Basename(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string Basename(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
-WmiValue OrNull(const std::optional<std::string>& s) { return s ? WmiValue(*s) : WmiValue(); }
+WmiValue OrNull(const std::optional<std::string>& s) {
+    return s ? WmiValue(*s) : WmiValue();
+}
 
 // sda < sdb < sdz < sdaa, nvme0n2 < nvme0n10.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -31,7 +37,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
         std::vector<std::string> out;
         for (char c : s) {
             bool digit = std::isdigit(static_cast<unsigned char>(c));
-            if (out.empty() || (std::isdigit(static_cast<unsigned char>(out.back()[0])) != 0) != digit)
+            if (out.empty() ||
+                (std::isdigit(static_cast<unsigned char>(out.back()[0])) != 0) != digit)
                 out.emplace_back();
             out.back() += c;
         }
@@ -84,22 +91,36 @@ std::map<std::string, std::string> UdevProperties(const Root& root, const std::s
 
 std::string MbrTypeName(unsigned code) {
     switch (code) {
-        case 0x00: return "Unused";
-        case 0x01: return "12-bit FAT";
-        case 0x02: return "Xenix Type 1";
-        case 0x03: return "Xenix Type 2";
-        case 0x04: return "16-bit FAT";
-        case 0x05: return "Extended Partition";
-        case 0x06: return "MS-DOS V4 Huge";
-        case 0x07: return "Installable File System";
+        case 0x00:
+            return "Unused";
+        case 0x01:
+            return "12-bit FAT";
+        case 0x02:
+            return "Xenix Type 1";
+        case 0x03:
+            return "Xenix Type 2";
+        case 0x04:
+            return "16-bit FAT";
+        case 0x05:
+            return "Extended Partition";
+        case 0x06:
+            return "MS-DOS V4 Huge";
+        case 0x07:
+            return "Installable File System";
         case 0x0B:
         case 0x0C:
-        case 0x0E: return "Win95 w/Extended Int 13";
-        case 0x0F: return "Extended w/Extended Int 13";
-        case 0x41: return "PowerPC Reference Platform";
-        case 0x42: return "Logical Disk Manager";
-        case 0x63: return "UNIX";
-        default: return "Unknown";
+        case 0x0E:
+            return "Win95 w/Extended Int 13";
+        case 0x0F:
+            return "Extended w/Extended Int 13";
+        case 0x41:
+            return "PowerPC Reference Platform";
+        case 0x42:
+            return "Logical Disk Manager";
+        case 0x63:
+            return "UNIX";
+        default:
+            return "Unknown";
     }
 }
 
@@ -124,24 +145,29 @@ std::optional<std::string> ProbeValue(blkid_probe pr, const char* name) {
 }
 
 // Partition block names of a disk, with their table numbers.
-std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root, const std::string& disk) {
+std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
+                                                          const std::string& disk) {
     std::vector<std::pair<std::string, int>> out;
     for (const auto& e : root.List("/sys/block/" + disk))
-        if (auto n = root.Number("/sys/block/" + disk + "/" + e + "/partition")) out.emplace_back(e, static_cast<int>(*n));
-    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (auto n = root.Number("/sys/block/" + disk + "/" + e + "/partition"))
+            out.emplace_back(e, static_cast<int>(*n));
+    std::sort(out.begin(), out.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
     return out;
 }
 
 std::optional<std::string> ScsiSerial(const Root& root, const std::string& disk) {
     auto page = root.Read("/sys/block/" + disk + "/device/vpd_pg80");
     if (!page || page->size() < 4) return std::nullopt;
-    std::size_t len = (static_cast<unsigned char>((*page)[2]) << 8) | static_cast<unsigned char>((*page)[3]);
+    std::size_t len =
+        (static_cast<unsigned char>((*page)[2]) << 8) | static_cast<unsigned char>((*page)[3]);
     std::string serial = page->substr(4, std::min(len, page->size() - 4));
     serial.erase(std::remove(serial.begin(), serial.end(), '\0'), serial.end());
     return platform::ToValidUtf8(Trim(serial));
 }
 
-std::optional<std::string> DiskSerial(const Root& root, const std::string& disk, const std::string& devPath) {
+std::optional<std::string> DiskSerial(const Root& root, const std::string& disk,
+                                      const std::string& devPath) {
     for (const char* file : {"/device/serial", "/serial"})
         if (auto s = root.Line("/sys/block/" + disk + file); s && !s->empty()) return s;
     if (auto s = ScsiSerial(root, disk); s && !s->empty()) return s;
@@ -162,7 +188,8 @@ std::optional<std::string> DiskModel(const Root& root, const std::string& disk) 
     std::string vendor = root.Line(dev + "vendor").value_or("");
     // PCI ids (virtio) and the "ATA" placeholder of SATA disks name nobody.
     if (vendor == "ATA" || StartsWith(vendor, "0x")) vendor.clear();
-    std::string full = Trim(vendor.empty() || StartsWith(model, vendor.c_str()) ? model : vendor + " " + model);
+    std::string full =
+        Trim(vendor.empty() || StartsWith(model, vendor.c_str()) ? model : vendor + " " + model);
     if (full.empty()) return std::nullopt;
     return full;
 }
@@ -170,7 +197,8 @@ std::optional<std::string> DiskModel(const Root& root, const std::string& disk) 
 // Block name behind a mounted filesystem: its device number first, the source path second.
 std::optional<std::string> MountedBlock(const Root& root, dev_t devno, const char* source) {
     if (major(devno) != 0) {
-        auto path = root.Resolve("/sys/dev/block/" + std::to_string(major(devno)) + ":" + std::to_string(minor(devno)));
+        auto path = root.Resolve("/sys/dev/block/" + std::to_string(major(devno)) + ":" +
+                                 std::to_string(minor(devno)));
         if (path && root.Exists(*path + "/dev")) return Basename(*path);
     }
     if (source && StartsWith(source, "/dev/")) {
@@ -190,23 +218,28 @@ std::string ParentDisk(const Root& root, const std::string& block) {
     return Basename(path->substr(0, path->rfind('/')));
 }
 
-bool IsRamFs(const std::string& type) { return type == "tmpfs" || type == "ramfs"; }
+bool IsRamFs(const std::string& type) {
+    return type == "tmpfs" || type == "ramfs";
+}
 
 bool IsNetFs(struct libmnt_fs* fs, const std::string& type) {
-    static const std::set<std::string> kExtra = {"davfs", "fuse.rclone", "fuse.s3fs", "fuse.sshfs",
-                                                 "fuse.gcsfuse", "smb3", "afs", "ceph", "glusterfs"};
+    static const std::set<std::string> kExtra = {"davfs",      "fuse.rclone",  "fuse.s3fs",
+                                                 "fuse.sshfs", "fuse.gcsfuse", "smb3",
+                                                 "afs",        "ceph",         "glusterfs"};
     return mnt_fs_is_netfs(fs) || kExtra.count(type) != 0;
 }
 
 // Size and free space of a mount point: statvfs on the live machine, the
 // tree's own record otherwise.
-std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(const Root& root, const std::string& target) {
+std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
+    const Root& root, const std::string& target) {
     if (root.Live()) {
         struct statvfs st;
         if (::statvfs(target.c_str(), &st) != 0) return {};
         unsigned long long unit = st.f_frsize ? st.f_frsize : st.f_bsize;
         return {std::to_string(static_cast<unsigned long long>(st.f_blocks) * unit),
-                std::to_string(static_cast<unsigned long long>(st.f_bavail) * unit)};  // what users may use, as df
+                std::to_string(static_cast<unsigned long long>(st.f_bavail) *
+                               unit)};  // what users may use, as df
     }
     std::istringstream in(root.Read("/.harvix/statvfs").value_or(""));
     std::string line;
@@ -246,9 +279,11 @@ Probe ProbeDevice(const Root& root, const std::string& blockName, bool partition
                     blkid_partition part = blkid_partlist_get_partition(list, i);
                     int number = blkid_partition_get_partno(part);
                     blkid_parttable own = blkid_partition_get_table(part);
-                    std::string scheme = own && blkid_parttable_get_type(own) ? blkid_parttable_get_type(own) : "";
+                    std::string scheme =
+                        own && blkid_parttable_get_type(own) ? blkid_parttable_get_type(own) : "";
                     out.PartitionSchemes[number] = scheme;
-                    if (const char* guid = blkid_partition_get_type_string(part); guid && scheme == "gpt") {
+                    if (const char* guid = blkid_partition_get_type_string(part);
+                        guid && scheme == "gpt") {
                         out.PartitionTypes[number] = guid;
                     } else {
                         char code[8];
@@ -276,7 +311,8 @@ Probe ProbeDevice(const Root& root, const std::string& blockName, bool partition
         for (const auto& [name, number] : PartitionEntries(root, blockName)) {
             auto p = UdevProperties(root, name);
             if (p.count("ID_PART_ENTRY_TYPE")) out.PartitionTypes[number] = p["ID_PART_ENTRY_TYPE"];
-            if (p.count("ID_PART_ENTRY_SCHEME")) out.PartitionSchemes[number] = p["ID_PART_ENTRY_SCHEME"];
+            if (p.count("ID_PART_ENTRY_SCHEME"))
+                out.PartitionSchemes[number] = p["ID_PART_ENTRY_SCHEME"];
         }
     }
     if (!out.Probed) {
@@ -302,11 +338,14 @@ std::vector<Disk> ReadDisks(const Root& root) {
             virtualDevice = virtualDevice || StartsWith(name, prefix);
         if (virtualDevice || !root.Exists(sys + "/device")) continue;
         if (root.Number(sys + "/hidden").value_or(0) == 1) continue;  // NVMe multipath paths
-        if (name.find("boot") != std::string::npos || name.find("rpmb") != std::string::npos) continue;
+        if (name.find("boot") != std::string::npos || name.find("rpmb") != std::string::npos)
+            continue;
         if (root.Line(sys + "/device/type").value_or("") == "5") continue;  // optical
         Disk d;
         d.Name = name;
-        d.Bytes = static_cast<std::uint64_t>(std::max(0LL, root.Number(sys + "/size").value_or(0))) * 512;  // sysfs counts 512-byte sectors
+        d.Bytes =
+            static_cast<std::uint64_t>(std::max(0LL, root.Number(sys + "/size").value_or(0))) *
+            512;  // sysfs counts 512-byte sectors
         d.Removable = root.Number(sys + "/removable").value_or(0) == 1;
         std::string devPath = root.Resolve(sys).value_or(sys);
         d.Usb = devPath.find("/usb") != std::string::npos;
@@ -328,15 +367,21 @@ std::vector<Disk> ReadDisks(const Root& root) {
             p.Name = part;
             p.Number = number;
             p.Index = index++;
-            p.Bytes = static_cast<std::uint64_t>(std::max(0LL, root.Number(sys + "/" + part + "/size").value_or(0))) * 512;
-            p.Start = static_cast<std::uint64_t>(std::max(0LL, root.Number(sys + "/" + part + "/start").value_or(0))) * 512;
+            p.Bytes = static_cast<std::uint64_t>(
+                          std::max(0LL, root.Number(sys + "/" + part + "/size").value_or(0))) *
+                      512;
+            p.Start = static_cast<std::uint64_t>(
+                          std::max(0LL, root.Number(sys + "/" + part + "/start").value_or(0))) *
+                      512;
             auto type = probe.PartitionTypes.find(number);
-            std::string scheme = probe.PartitionSchemes.count(number) ? probe.PartitionSchemes[number] : d.Table;
+            std::string scheme =
+                probe.PartitionSchemes.count(number) ? probe.PartitionSchemes[number] : d.Table;
             if (type != probe.PartitionTypes.end()) {
                 if (scheme == "gpt")
                     p.Type = GptTypeName(type->second);
                 else
-                    p.Type = MbrTypeName(static_cast<unsigned>(std::stoul(type->second, nullptr, 16)));
+                    p.Type =
+                        MbrTypeName(static_cast<unsigned>(std::stoul(type->second, nullptr, 16)));
             } else if (d.Table == "gpt") {
                 p.Type = "GPT: Unknown";
             } else if (!d.Table.empty()) {
@@ -388,7 +433,8 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         mnt_table_parse_file(table.get(), root.Path("/proc/mounts").c_str()) != 0)
         return {};
     std::map<std::string, Volume> byKey;
-    std::unique_ptr<libmnt_iter, void (*)(libmnt_iter*)> iter(mnt_new_iter(MNT_ITER_FORWARD), mnt_free_iter);
+    std::unique_ptr<libmnt_iter, void (*)(libmnt_iter*)> iter(mnt_new_iter(MNT_ITER_FORWARD),
+                                                              mnt_free_iter);
     libmnt_fs* fs = nullptr;
     // A mount hides what was mounted earlier on the same point: only the last one is seen.
     std::map<std::string, libmnt_fs*> visible;
@@ -415,10 +461,12 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         } else if (auto block = MountedBlock(root, devno, source)) {
             v.Device = *block;
             std::string disk = ParentDisk(root, *block);
-            if (StartsWith(disk, "sr") || root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
+            if (StartsWith(disk, "sr") ||
+                root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
                 v.DriveType = 5;
             else
-                v.DriveType = root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
+                v.DriveType =
+                    root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
             key = "blk:" + *block;
         } else if (type == "zfs" && !mnt_fs_is_pseudofs(fs)) {
             key = "src:" + std::string(source ? source : "");
@@ -427,14 +475,16 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         }
         auto it = byKey.find(key);
         // One volume per filesystem: the shortest mount point names it.
-        if (it != byKey.end() && (it->second.Name.size() < v.Name.size() ||
-                                  (it->second.Name.size() == v.Name.size() && it->second.Name <= v.Name)))
+        if (it != byKey.end() &&
+            (it->second.Name.size() < v.Name.size() ||
+             (it->second.Name.size() == v.Name.size() && it->second.Name <= v.Name)))
             continue;
         byKey[key] = v;
     }
     std::vector<Volume> out;
     for (auto& [key, v] : byKey) {
-        if (v.DriveType != 4) std::tie(v.Size, v.Free) = SpaceOf(root, v.Name);  // a dead server would hang statvfs
+        if (v.DriveType != 4)
+            std::tie(v.Size, v.Free) = SpaceOf(root, v.Name);  // a dead server would hang statvfs
         if (!v.Device.empty()) {
             Probe probe = ProbeDevice(root, v.Device, false);
             v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
@@ -443,7 +493,8 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         }
         out.push_back(std::move(v));
     }
-    std::sort(out.begin(), out.end(), [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
+    std::sort(out.begin(), out.end(),
+              [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
     if (root.Cache()) root.Cache()->Volumes = out;
     return out;
 }
@@ -492,11 +543,13 @@ std::vector<Instance> DiskPartitionInstances(const Root& root) {
 std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root) {
     std::vector<Instance> out;
     for (const auto& d : ReadDisks(root)) {
-        std::string drive = ObjectPath(root, "Win32_DiskDrive", "DeviceID", "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index));
+        std::string drive = ObjectPath(root, "Win32_DiskDrive", "DeviceID",
+                                       "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index));
         auto link = [&](int index) {
             Instance inst;
             inst.Set("Antecedent", drive);
-            inst.Set("Dependent", ObjectPath(root, "Win32_DiskPartition", "DeviceID", PartitionDeviceId(d, index)));
+            inst.Set("Dependent", ObjectPath(root, "Win32_DiskPartition", "DeviceID",
+                                             PartitionDeviceId(d, index)));
             out.push_back(std::move(inst));
         };
         for (const auto& p : d.Partitions) link(p.Index);
@@ -535,7 +588,8 @@ std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root) {
                     if (p.Name == leaf) partitionId = PartitionDeviceId(d, p.Index);
             }
             Instance inst;
-            inst.Set("Antecedent", ObjectPath(root, "Win32_DiskPartition", "DeviceID", partitionId));
+            inst.Set("Antecedent",
+                     ObjectPath(root, "Win32_DiskPartition", "DeviceID", partitionId));
             inst.Set("Dependent", ObjectPath(root, "Win32_LogicalDisk", "DeviceID", v.Name));
             out.push_back(std::move(inst));
         }

@@ -19,7 +19,9 @@ std::optional<std::string> NonEmpty(std::optional<std::string> s) {
     return s;
 }
 
-WmiValue OrNull(const std::optional<std::string>& s) { return s ? WmiValue(*s) : WmiValue(); }
+WmiValue OrNull(const std::optional<std::string>& s) {
+    return s ? WmiValue(*s) : WmiValue();
+}
 
 // "key : value" blocks of /proc/cpuinfo, one map per block.
 std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) {
@@ -38,7 +40,8 @@ std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) 
             s.erase(s.find_last_not_of(ws) + 1);
             return s;
         };
-        blocks.back()[trim(line.substr(0, colon))] = platform::ToValidUtf8(trim(line.substr(colon + 1)));
+        blocks.back()[trim(line.substr(0, colon))] =
+            platform::ToValidUtf8(trim(line.substr(colon + 1)));
     }
     if (blocks.back().empty()) blocks.pop_back();
     return blocks;
@@ -62,7 +65,8 @@ std::optional<std::string> ArmName(const std::map<std::string, std::string>& b) 
         {{0x61, 0x033}, "Apple M2"},        {{0xc0, 0xac3}, "Ampere-1"},
     };
     try {
-        auto it = kParts.find({std::stol(imp->second, nullptr, 0), std::stol(part->second, nullptr, 0)});
+        auto it =
+            kParts.find({std::stol(imp->second, nullptr, 0), std::stol(part->second, nullptr, 0)});
         if (it != kParts.end()) return std::string(it->second);
     } catch (const std::exception&) {
     }
@@ -84,7 +88,9 @@ std::vector<std::uint8_t> SmbiosTable(const Root& root) {
 }
 
 // Arrays of system memory; other arrays (video, flash) are not the board's RAM.
-bool IsSystemArray(const smbios::MemoryArray& a) { return !a.Use || *a.Use == 0x03; }
+bool IsSystemArray(const smbios::MemoryArray& a) {
+    return !a.Use || *a.Use == 0x03;
+}
 
 std::string Architecture(const Root& root) {
     std::string machine = root.Line("/proc/sys/kernel/arch").value_or("");
@@ -267,7 +273,8 @@ std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root) {
             inst.Set("MaxCapacity", static_cast<std::int32_t>(*a.MaxCapacityKb));
         else
             inst.Set("MaxCapacity", std::to_string(*a.MaxCapacityKb));
-        inst.Set("MemoryDevices", a.Devices ? WmiValue(static_cast<std::int32_t>(*a.Devices)) : WmiValue());
+        inst.Set("MemoryDevices",
+                 a.Devices ? WmiValue(static_cast<std::int32_t>(*a.Devices)) : WmiValue());
         out.push_back(std::move(inst));
     }
     return out;
@@ -290,7 +297,8 @@ std::vector<Instance> PhysicalMemoryInstances(const Root& root) {
         inst.Set("BankLabel", text(d.BankLocator));
         inst.Set("DeviceLocator", text(d.DeviceLocator));
         inst.Set("Capacity", d.SizeBytes ? WmiValue(std::to_string(*d.SizeBytes)) : WmiValue());
-        inst.Set("FormFactor", d.FormFactor ? WmiValue(smbios::WmiFormFactor(*d.FormFactor)) : WmiValue());
+        inst.Set("FormFactor",
+                 d.FormFactor ? WmiValue(smbios::WmiFormFactor(*d.FormFactor)) : WmiValue());
         inst.Set("Manufacturer", text(d.Manufacturer));
         inst.Set("PartNumber", text(d.PartNumber));
         inst.Set("SerialNumber", text(d.SerialNumber));

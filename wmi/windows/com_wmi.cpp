@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
-#include "wmi/modWMI.h"
 #include "platform/wide.h"
+#include "wmi/modWMI.h"
 #include "wmi/windows/variant.h"
 
 namespace harvix {
@@ -16,7 +16,7 @@ namespace {
 // Owns one COM reference.
 template <class T>
 class ComRef {
-public:
+  public:
     ComRef() = default;
     ~ComRef() { Reset(); }
     ComRef(const ComRef&) = delete;
@@ -32,24 +32,25 @@ public:
         p_ = nullptr;
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 
 class VariantGuard {
-public:
+  public:
     VariantGuard() { VariantInit(&v); }
     ~VariantGuard() { VariantClear(&v); }
     VARIANT v;
 };
 
 class Bstr {
-public:
-    explicit Bstr(const std::wstring& s) : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+  public:
+    explicit Bstr(const std::wstring& s)
+        : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
     ~Bstr() { SysFreeString(b_); }
     operator BSTR() const { return b_; }
 
-private:
+  private:
     BSTR b_;
 };
 
@@ -58,7 +59,8 @@ std::string Describe(HRESULT hr, const char* what) {
     std::string text;
     ComRef<IWbemStatusCodeText> status;
     if (SUCCEEDED(CoCreateInstance(CLSID_WbemStatusCodeText, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IWbemStatusCodeText, reinterpret_cast<void**>(status.Out())))) {
+                                   IID_IWbemStatusCodeText,
+                                   reinterpret_cast<void**>(status.Out())))) {
         BSTR message = nullptr;
         if (SUCCEEDED(status->GetErrorCodeText(hr, 0, 0, &message)) && message) {
             text = platform::Utf8(message);
@@ -69,8 +71,8 @@ std::string Describe(HRESULT hr, const char* what) {
         wchar_t* buffer = nullptr;
         if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                           nullptr) &&
+                           nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer),
+                           0, nullptr) &&
             buffer) {
             text = platform::Utf8(buffer);
             LocalFree(buffer);
@@ -84,7 +86,7 @@ std::string Describe(HRESULT hr, const char* what) {
 }
 
 class ComObject : public WmiObject {
-public:
+  public:
     IWbemClassObject* object = nullptr;
     WmiValue Get(const std::string& name) const override {
         if (!object) throw HarvixError("Aucun objet WMI courant.");
@@ -96,7 +98,7 @@ public:
 };
 
 class ComResults : public WmiResultSet {
-public:
+  public:
     explicit ComResults(IEnumWbemClassObject* e) : enum_(e) {}
     ~ComResults() override {
         Drop();
@@ -112,7 +114,7 @@ public:
         return &current_;
     }
 
-private:
+  private:
     void Drop() {
         if (current_.object) current_.object->Release();
         current_.object = nullptr;
@@ -122,12 +124,13 @@ private:
 };
 
 class ComService : public WmiServiceBase {
-public:
+  public:
     explicit ComService(IWbemServices* s) : services_(s) {}
     ~ComService() override { services_->Release(); }
     std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override {
         IEnumWbemClassObject* e = nullptr;
-        HRESULT hr = services_->ExecQuery(Bstr(L"WQL"), Bstr(platform::Wide(wql)), flags, nullptr, &e);
+        HRESULT hr =
+            services_->ExecQuery(Bstr(L"WQL"), Bstr(platform::Wide(wql)), flags, nullptr, &e);
         if (FAILED(hr) || !e) throw HarvixError(Describe(hr, "Requête WMI"));
         // Each query's enumerator speaks with the caller's identity.
         CoSetProxyBlanket(e, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
@@ -135,7 +138,7 @@ public:
         return std::make_unique<ComResults>(e);
     }
 
-private:
+  private:
     IWbemServices* services_;
 };
 
@@ -151,16 +154,17 @@ WmiServicePtr ConnectWMI(const std::string& computerName) {
     (void)security;  // already set by the host process is fine
 
     ComRef<IWbemLocator> locator;
-    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                  reinterpret_cast<void**>(locator.Out()));
+    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_IWbemLocator, reinterpret_cast<void**>(locator.Out()));
     if (FAILED(hr)) throw HarvixError(Describe(hr, "winmgmts"));
     const std::wstring path = L"\\\\" + platform::Wide(computerName) + L"\\root\\cimv2";
     IWbemServices* services = nullptr;
-    hr = locator->ConnectServer(Bstr(path), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services);
+    hr = locator->ConnectServer(Bstr(path), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                &services);
     if (FAILED(hr) || !services)
         throw HarvixError(Describe(hr, ("winmgmts:" + platform::Utf8(path.c_str())).c_str()));
-    CoSetProxyBlanket(services, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    CoSetProxyBlanket(services, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_NONE, nullptr,
+                      RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return std::make_shared<ComService>(services);
 }
 

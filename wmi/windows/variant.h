@@ -2,6 +2,8 @@
 // VT_BSTR, missing values as VT_NULL.
 #pragma once
 
+#include <windows.h>
+
 #include <oaidl.h>
 
 #include <string>
