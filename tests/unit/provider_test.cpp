@@ -130,6 +130,28 @@ TEST(Provider, ArmProcessorsAreCountedFromTheTopologyAndNamedFromTheirPart) {
     fs::remove_all(tree);
 }
 
+TEST(Provider, AnSdCardIsRemovableMediaAndAnEmmcIsFixed) {
+    const fs::path tree = testing::MakeTempDir("harvix-mmc-");
+    for (const char* name : {"mmcblk0", "mmcblk1"}) {
+        const fs::path dev = tree / "sys/devices/platform/mmc" / name;
+        fs::create_directories(dev / "device");
+        std::ofstream(dev / "size") << "62333952\n";
+        std::ofstream(dev / "removable") << "0\n";
+        std::ofstream(dev / "device/type") << (name[6] == '0' ? "MMC\n" : "SD\n");
+        std::ofstream(dev / "device/name") << "SC64G\n";
+        fs::create_directories(tree / "sys/block");
+        fs::create_directory_symlink(fs::path("../devices/platform/mmc") / name, tree / "sys/block" / name);
+    }
+    fs::create_directories(tree / "sys/block/mmcblk0boot0/device");  // boot areas are no disks
+    linuxwmi::Provider p(tree.string());
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "MediaType"),
+              (std::vector<std::string>{"Fixed hard disk media", "Removable Media"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Model"), (std::vector<std::string>{"SC64G", "SC64G"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Size"),
+              (std::vector<std::string>{"31914983424", "31914983424"}));
+    fs::remove_all(tree);
+}
+
 // ---- SMBIOS ----
 
 std::vector<std::uint8_t> Structure(std::uint8_t type, std::vector<std::uint8_t> body,

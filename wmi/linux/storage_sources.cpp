@@ -346,7 +346,9 @@ std::vector<Disk> ReadDisks(const Root& root) {
         d.Bytes =
             static_cast<std::uint64_t>(std::max(0LL, root.Number(sys + "/size").value_or(0))) *
             512;  // sysfs counts 512-byte sectors
-        d.Removable = root.Number(sys + "/removable").value_or(0) == 1;
+        // SD cards say "removable" 0 in sysfs; their card type tells.
+        d.Removable = root.Number(sys + "/removable").value_or(0) == 1 ||
+                      root.Line(sys + "/device/type").value_or("") == "SD";
         std::string devPath = root.Resolve(sys).value_or(sys);
         d.Usb = devPath.find("/usb") != std::string::npos;
         if (d.Usb)
