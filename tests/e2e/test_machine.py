@@ -84,6 +84,13 @@ class AsACommand(unittest.TestCase):
                          "Le rapport a été créé dans le dossier:\n%s/CLI_report.html\n" % folder)
         self.assertGreater(len(report_lines(os.path.join(folder, "CLI_report.html"))), 40)
 
+    def test_a_display_that_does_not_answer_falls_back_to_the_console(self):
+        folder = program_copy(with_window=True)
+        result = run(folder, env={"COMPUTERNAME": "NOX", "DISPLAY": ":77"})  # no server there
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertTrue(result.stdout.decode().startswith("Le rapport a été créé dans le dossier:\n"))
+        report_lines(os.path.join(folder, "NOX_report.html"))
+
     def test_silent_prints_nothing_and_needs_no_gtk(self):
         folder = program_copy()  # no window module beside it
         result = run(folder, "/SILENT", env={"COMPUTERNAME": "QUIET", "DISPLAY": ":99"})
