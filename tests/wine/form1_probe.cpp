@@ -56,7 +56,8 @@ HWND WaitFor(const wchar_t* cls, const wchar_t* caption, int seconds) {
 }
 
 int Window() {
-    HWND form = WaitFor(L"Harvix.Form1", kCaption, 60);
+    Say("ready", "waiting for Form1");
+    HWND form = WaitFor(L"Harvix.Form1", kCaption, 120);
     if (!form) return Say("error", "no window"), 2;
     HWND label = GetDlgItem(form, 1001), close = GetDlgItem(form, 1002);
     Say("label-before", Utf8(Text(label)));
@@ -68,7 +69,7 @@ int Window() {
     LONG style = GetWindowLongW(form, GWL_STYLE);
     Say("minimize-box", style & WS_MINIMIZEBOX ? "yes" : "no");
     Say("maximize-box", style & WS_MAXIMIZEBOX ? "yes" : "no");
-    for (int i = 0; i < 1200 && !IsWindowEnabled(close); ++i) Sleep(50);
+    for (int i = 0; i < 4800 && !IsWindowEnabled(close); ++i) Sleep(50);
     Say("label-after", Utf8(Text(label)));
     Say("close-after", IsWindowEnabled(close) ? "enabled" : "disabled");
     std::fflush(stdout);
@@ -79,7 +80,7 @@ int Window() {
     PostMessageW(label, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
     PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     Sleep(1500);
-    SendMessageW(close, BM_CLICK, 0, 0);
+    PostMessageW(close, BM_CLICK, 0, 0);  // never waits on a window that does not answer
     Say("clicked", "Fermer");
     return 0;
 }
