@@ -161,7 +161,7 @@ class HarvixUnderWine(unittest.TestCase):
         first, so it sees the window before the run."""
         probe = wine.start(os.path.join(BUILD, "tests", "form1_probe.exe"), "window", read=True)
         harvix = None
-        seen, deadline = {}, time.time() + 400
+        seen, deadline = {}, time.time() + 600
         try:
             for raw in probe.stdout:
                 key, _, value = raw.decode().rstrip("\n").partition(": ")
@@ -174,7 +174,7 @@ class HarvixUnderWine(unittest.TestCase):
                 if time.time() > deadline:
                     break
             probe.wait(timeout=60)
-            status = harvix.wait(timeout=60) if harvix else None
+            status = harvix.wait(timeout=180) if harvix else None
         finally:
             for p in (probe, harvix):
                 if p and p.poll() is None:
