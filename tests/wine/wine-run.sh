@@ -3,7 +3,7 @@
 # with no display unless the caller gives one.
 set -euo pipefail
 : "${WINEPREFIX:=${HARVIX_WINEPREFIX:-$PWD/wineprefix}}"
-export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all}
+export WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1 || true
