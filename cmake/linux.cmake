@@ -8,7 +8,11 @@ target_sources(harvix_core PRIVATE platform/platform_linux.cpp)
 add_library(harvix_provider STATIC
   wmi/linux/provider.cpp
   wmi/linux/system_sources.cpp
-  wmi/linux/storage_sources.cpp
+  wmi/linux/storage_blocks.cpp
+  wmi/linux/storage_probe.cpp
+  wmi/linux/storage_mounts.cpp
+  wmi/linux/storage_classes.cpp
+  wmi/linux/storage_text.cpp
   wmi/linux/smbios.cpp)
 target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgConfig::MOUNT)
 

@@ -12,13 +12,13 @@
 
 #include "platform/encoding.h"
 #include "wmi/linux/sources.h"
+#include "wmi/linux/storage.h"
 
 namespace harvix::linuxwmi {
 
 // ---- Root ----
 
-Root::Root(std::string base, std::shared_ptr<StorageCache> cache)
-    : base_(std::move(base)), cache_(std::move(cache)) {
+Root::Root(std::string base) : base_(std::move(base)) {
     while (!base_.empty() && base_.back() == '/') base_.pop_back();
 }
 
@@ -220,7 +220,9 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
 
 Provider::Provider(std::string root)
     : root_(root == "/" ? std::string() : std::move(root)),
-      cache_(std::make_shared<StorageCache>()) {}
+      storage_(std::make_unique<StorageSnapshot>()) {}
+
+Provider::~Provider() = default;
 
 std::vector<Instance> Provider::Instances(const std::string& className) const {
     using Reader = std::vector<Instance> (*)(const Root&);
@@ -231,15 +233,20 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
         {"Win32_OperatingSystem", OperatingSystemInstances},
         {"Win32_PhysicalMemoryArray", PhysicalMemoryArrayInstances},
         {"Win32_PhysicalMemory", PhysicalMemoryInstances},
+    };
+    using StorageReader = std::vector<Instance> (*)(const Root&, StorageSnapshot&);
+    static const std::pair<const char*, StorageReader> kStorageClasses[] = {
         {"Win32_DiskDrive", DiskDriveInstances},
         {"Win32_DiskPartition", DiskPartitionInstances},
         {"Win32_DiskDriveToDiskPartition", DiskDriveToDiskPartitionInstances},
         {"Win32_LogicalDisk", LogicalDiskInstances},
         {"Win32_LogicalDiskToPartition", LogicalDiskToPartitionInstances},
     };
-    Root root(root_, cache_);
+    Root root(root_);
     for (const auto& [name, read] : kClasses)
         if (Lower(name) == Lower(className)) return read(root);
+    for (const auto& [name, read] : kStorageClasses)
+        if (Lower(name) == Lower(className)) return read(root, *storage_);
     throw HarvixError("Classe non valide : " + className);
 }
 

@@ -2,6 +2,7 @@
 // /sys, SMBIOS and the mount table, all read under one root folder.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +19,12 @@ struct Instance {
     void Set(const std::string& name, WmiValue v) { Properties.emplace_back(name, std::move(v)); }
 };
 
-struct StorageCache;
+class StorageSnapshot;
 
 class Provider : public WmiServiceBase {
   public:
     explicit Provider(std::string root);
+    ~Provider() override;
     std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override;
 
     // One object per instance of the class, in a stable order; throws for a
@@ -31,7 +33,7 @@ class Provider : public WmiServiceBase {
 
   private:
     std::string root_;
-    std::shared_ptr<StorageCache> cache_;  // one snapshot of the storage stack per run
+    std::unique_ptr<StorageSnapshot> storage_;  // one snapshot of the storage stack per run
 };
 
 }  // namespace harvix::linuxwmi

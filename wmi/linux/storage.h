@@ -1,0 +1,98 @@
+// The storage stack as the provider reads it: block devices, what probing
+// says of them, the mounted volumes, and the five classes built from them.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wmi/linux/sources.h"
+
+namespace harvix::linuxwmi {
+
+struct Partition {
+    std::string Name;  // block name, such as sda1
+    int Number = 0;    // partition number in the table
+    int Index = 0;     // 0-based position on its disk
+    std::uint64_t Bytes = 0, Start = 0;
+    std::optional<std::string> Type;  // WMI type text
+};
+
+struct Disk {
+    std::string Name;  // block name, such as sda
+    int Index = 0;
+    std::uint64_t Bytes = 0;
+    bool Removable = false, Usb = false;
+    std::optional<std::string> Model, Serial;
+    std::string Interface;
+    std::string Table;  // "gpt", "dos" or empty
+    std::vector<Partition> Partitions;
+};
+
+struct Volume {
+    std::string Name;  // mount point
+    std::string FileSystem;
+    int DriveType = 3;
+    std::optional<std::string> Label;
+    std::optional<std::string> Size, Free;
+    std::string Device;  // block name when the volume lies on a block device
+};
+
+// Label, filesystem and partition-table facts of a block device.
+struct Probe {
+    bool Probed = false;  // something answered; a missing label is then a real blank
+    std::optional<std::string> Label, FsType, TableType;
+    std::map<int, std::string> PartitionTypes;  // partition number -> GUID or "0xNN"
+    std::map<int, std::string> PartitionSchemes;
+};
+
+// What one run reads of the storage stack, read once: four classes share the
+// disks and two the mount table.
+class StorageSnapshot {
+  public:
+    const std::vector<Disk>& Disks(const Root& root);
+    const std::vector<Volume>& Volumes(const Root& root);
+
+  private:
+    std::optional<std::vector<Disk>> disks_;
+    std::optional<std::vector<Volume>> volumes_;
+};
+
+// Block devices (storage_blocks.cpp).
+std::vector<Disk> ReadDisks(const Root& root);
+// The whole disk a block device belongs to (itself when it is one).
+std::string ParentDisk(const Root& root, const std::string& block);
+// Partition block names of a disk, with their table numbers, in table order.
+std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
+                                                          const std::string& disk);
+// Partitions or listed whole disks a block device finally lies on.
+std::vector<std::string> UnderlyingDevices(const Root& root, const std::vector<Disk>& disks,
+                                           const std::string& blockName);
+
+// Probing (storage_probe.cpp).
+Probe ProbeDevice(const Root& root, const std::string& blockName, bool partitions);
+
+// Mounts (storage_mounts.cpp).
+std::vector<Volume> ReadVolumes(const Root& root);
+
+// The classes (storage_classes.cpp).
+std::string PartitionDeviceId(const Disk& d, int index);
+std::vector<Instance> DiskDriveInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageSnapshot& storage);
+
+// Small text helpers shared by the storage files (storage_text.cpp).
+bool StartsWith(const std::string& s, const char* prefix);
+std::string Basename(const std::string& path);
+// Decodes udev's \xNN and the mount table's \NNN escapes.
+std::string Unescape(const std::string& s);
+// sda < sdb < sdz < sdaa, nvme0n2 < nvme0n10.
+bool NaturalLess(const std::string& a, const std::string& b);
+std::string MbrTypeName(unsigned code);
+std::string GptTypeName(std::string guid);
+
+}  // namespace harvix::linuxwmi

@@ -1,0 +1,174 @@
+// Block devices: which are disks, their partitions, model, serial number and
+// what device-mapper and md devices are built on.
+#include <algorithm>
+#include <functional>
+
+#include "platform/encoding.h"
+#include "wmi/linux/storage.h"
+
+namespace harvix::linuxwmi {
+
+namespace {
+
+std::optional<std::string> ScsiSerial(const Root& root, const std::string& disk) {
+    auto page = root.Read("/sys/block/" + disk + "/device/vpd_pg80");
+    if (!page || page->size() < 4) return std::nullopt;
+    std::size_t len =
+        (static_cast<unsigned char>((*page)[2]) << 8) | static_cast<unsigned char>((*page)[3]);
+    std::string serial = page->substr(4, std::min(len, page->size() - 4));
+    serial.erase(std::remove(serial.begin(), serial.end(), '\0'), serial.end());
+    return platform::ToValidUtf8(Trim(serial));
+}
+
+std::optional<std::string> DiskSerial(const Root& root, const std::string& disk,
+                                      const std::string& devPath) {
+    for (const char* file : {"/device/serial", "/serial"})
+        if (auto s = root.Line("/sys/block/" + disk + file); s && !s->empty()) return s;
+    if (auto s = ScsiSerial(root, disk); s && !s->empty()) return s;
+    // USB sticks: the serial of the USB device above the disk.
+    for (std::string p = devPath; p.size() > 1; p = p.substr(0, p.rfind('/'))) {
+        if (root.Exists(p + "/idVendor")) {
+            auto s = root.Line(p + "/serial");
+            if (s && !s->empty()) return s;
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> DiskModel(const Root& root, const std::string& disk) {
+    const std::string dev = "/sys/block/" + disk + "/device/";
+    std::string model = root.Line(dev + "model").value_or(root.Line(dev + "name").value_or(""));
+    std::string vendor = root.Line(dev + "vendor").value_or("");
+    // PCI ids (virtio) and the "ATA" placeholder of SATA disks name nobody.
+    if (vendor == "ATA" || StartsWith(vendor, "0x")) vendor.clear();
+    std::string full =
+        Trim(vendor.empty() || StartsWith(model, vendor.c_str()) ? model : vendor + " " + model);
+    if (full.empty()) return std::nullopt;
+    return full;
+}
+
+bool IsDisk(const Root& root, const std::string& name) {
+    const std::string sys = "/sys/block/" + name;
+    for (const char* prefix : {"loop", "ram", "zram", "dm-", "md", "nbd", "fd", "sr", "drbd"})
+        if (StartsWith(name, prefix)) return false;
+    if (!root.Exists(sys + "/device")) return false;
+    if (root.Number(sys + "/hidden").value_or(0) == 1) return false;  // NVMe multipath paths
+    if (name.find("boot") != std::string::npos || name.find("rpmb") != std::string::npos)
+        return false;
+    return root.Line(sys + "/device/type").value_or("") != "5";  // optical
+}
+
+std::uint64_t Sectors(const Root& root, const std::string& file) {
+    // sysfs counts 512-byte sectors
+    return static_cast<std::uint64_t>(std::max(0LL, root.Number(file).value_or(0))) * 512;
+}
+
+std::string InterfaceOf(const std::string& devPath) {
+    if (devPath.find("/usb") != std::string::npos) return "USB";
+    if (devPath.find("/ata") != std::string::npos) return "IDE";
+    if (devPath.find("/firewire") != std::string::npos) return "1394";
+    return "SCSI";  // WMI reports NVMe, SAS and virtio disks as SCSI
+}
+
+std::optional<std::string> PartitionType(const Disk& d, Probe& probe, int number) {
+    auto type = probe.PartitionTypes.find(number);
+    std::string scheme =
+        probe.PartitionSchemes.count(number) ? probe.PartitionSchemes[number] : d.Table;
+    if (type != probe.PartitionTypes.end()) {
+        if (scheme == "gpt") return GptTypeName(type->second);
+        return MbrTypeName(static_cast<unsigned>(std::stoul(type->second, nullptr, 16)));
+    }
+    if (d.Table == "gpt") return "GPT: Unknown";
+    if (!d.Table.empty()) return "Unknown";
+    return std::nullopt;
+}
+
+void ReadPartitions(const Root& root, Disk& d, Probe& probe) {
+    const std::string sys = "/sys/block/" + d.Name;
+    int index = 0;
+    for (const auto& [part, number] : PartitionEntries(root, d.Name)) {
+        Partition p;
+        p.Name = part;
+        p.Number = number;
+        p.Index = index++;
+        p.Bytes = Sectors(root, sys + "/" + part + "/size");
+        p.Start = Sectors(root, sys + "/" + part + "/start");
+        p.Type = PartitionType(d, probe, number);
+        d.Partitions.push_back(p);
+    }
+}
+
+Disk ReadDisk(const Root& root, const std::string& name) {
+    const std::string sys = "/sys/block/" + name;
+    Disk d;
+    d.Name = name;
+    d.Bytes = Sectors(root, sys + "/size");
+    // SD cards say "removable" 0 in sysfs; their card type tells.
+    d.Removable = root.Number(sys + "/removable").value_or(0) == 1 ||
+                  root.Line(sys + "/device/type").value_or("") == "SD";
+    std::string devPath = root.Resolve(sys).value_or(sys);
+    d.Usb = devPath.find("/usb") != std::string::npos;
+    d.Interface = InterfaceOf(devPath);
+    d.Model = DiskModel(root, name);
+    d.Serial = DiskSerial(root, name, devPath);
+    Probe probe = ProbeDevice(root, name, true);
+    d.Table = probe.TableType.value_or("");
+    ReadPartitions(root, d, probe);
+    return d;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
+                                                          const std::string& disk) {
+    std::vector<std::pair<std::string, int>> out;
+    for (const auto& e : root.List("/sys/block/" + disk))
+        if (auto n = root.Number("/sys/block/" + disk + "/" + e + "/partition"))
+            out.emplace_back(e, static_cast<int>(*n));
+    std::sort(out.begin(), out.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+    return out;
+}
+
+std::vector<Disk> ReadDisks(const Root& root) {
+    std::vector<Disk> disks;
+    for (const auto& name : root.List("/sys/block"))
+        if (IsDisk(root, name)) disks.push_back(ReadDisk(root, name));
+    // Built-in disks first, then what is plugged in; by name within each.
+    std::sort(disks.begin(), disks.end(), [](const Disk& a, const Disk& b) {
+        bool ea = a.Usb || a.Removable, eb = b.Usb || b.Removable;
+        return ea != eb ? eb : NaturalLess(a.Name, b.Name);
+    });
+    for (std::size_t i = 0; i < disks.size(); ++i) disks[i].Index = static_cast<int>(i);
+    return disks;
+}
+
+std::string ParentDisk(const Root& root, const std::string& block) {
+    if (!root.Exists("/sys/class/block/" + block + "/partition")) return block;
+    auto path = root.Resolve("/sys/class/block/" + block);
+    if (!path) return block;
+    return Basename(path->substr(0, path->rfind('/')));
+}
+
+std::vector<std::string> UnderlyingDevices(const Root& root, const std::vector<Disk>& disks,
+                                           const std::string& blockName) {
+    std::vector<std::string> out;
+    std::function<void(const std::string&, int)> walk = [&](const std::string& b, int depth) {
+        for (const auto& d : disks) {
+            bool leaf = d.Name == b;
+            for (const auto& p : d.Partitions) leaf = leaf || p.Name == b;
+            if (leaf) {
+                if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
+                return;
+            }
+        }
+        if (depth > 16) return;
+        // Device-mapper and md devices name what they are built on.
+        for (const auto& s : root.List("/sys/class/block/" + b + "/slaves")) walk(s, depth + 1);
+    };
+    walk(blockName, 0);
+    return out;
+}
+
+}  // namespace harvix::linuxwmi

@@ -1,0 +1,133 @@
+// The five storage classes, built from one snapshot of the storage stack.
+#include "wmi/linux/storage.h"
+
+namespace harvix::linuxwmi {
+
+namespace {
+
+WmiValue OrNull(const std::optional<std::string>& s) {
+    return s ? WmiValue(*s) : WmiValue();
+}
+
+std::string DriveId(const Disk& d) {
+    return "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index);
+}
+
+// The partition identifier of a leaf block device: a partition, or a whole disk.
+std::string LeafPartitionId(const std::vector<Disk>& disks, const std::string& leaf) {
+    std::string partitionId;
+    for (const auto& d : disks) {
+        if (d.Name == leaf) partitionId = PartitionDeviceId(d, 0);
+        for (const auto& p : d.Partitions)
+            if (p.Name == leaf) partitionId = PartitionDeviceId(d, p.Index);
+    }
+    return partitionId;
+}
+
+}  // namespace
+
+const std::vector<Disk>& StorageSnapshot::Disks(const Root& root) {
+    if (!disks_) disks_ = ReadDisks(root);
+    return *disks_;
+}
+
+const std::vector<Volume>& StorageSnapshot::Volumes(const Root& root) {
+    if (!volumes_) volumes_ = ReadVolumes(root);
+    return *volumes_;
+}
+
+std::string PartitionDeviceId(const Disk& d, int index) {
+    return "Disk #" + std::to_string(d.Index) + ", Partition #" + std::to_string(index);
+}
+
+std::vector<Instance> DiskDriveInstances(const Root& root, StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& d : storage.Disks(root)) {
+        Instance inst;
+        inst.Set("DeviceID", DriveId(d));
+        inst.Set("Index", d.Index);
+        inst.Set("Model", OrNull(d.Model));
+        inst.Set("Caption", OrNull(d.Model));
+        inst.Set("Size", std::to_string(d.Bytes));
+        inst.Set("InterfaceType", d.Interface);
+        inst.Set("SerialNumber", OrNull(d.Serial));
+        inst.Set("MediaType", d.Removable ? "Removable Media"
+                              : d.Usb     ? "External hard disk media"
+                                          : "Fixed hard disk media");
+        inst.Set("Partitions", static_cast<std::int32_t>(d.Partitions.size()));
+        inst.Set("Name", DriveId(d));
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& d : storage.Disks(root)) {
+        for (const auto& p : d.Partitions) {
+            Instance inst;
+            inst.Set("DeviceID", PartitionDeviceId(d, p.Index));
+            inst.Set("Name", PartitionDeviceId(d, p.Index));
+            inst.Set("DiskIndex", d.Index);
+            inst.Set("Index", p.Index);
+            inst.Set("Type", OrNull(p.Type));
+            inst.Set("Size", std::to_string(p.Bytes));
+            inst.Set("StartingOffset", std::to_string(p.Start));
+            out.push_back(std::move(inst));
+        }
+    }
+    return out;
+}
+
+std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root,
+                                                        StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& d : storage.Disks(root)) {
+        std::string drive = ObjectPath(root, "Win32_DiskDrive", "DeviceID", DriveId(d));
+        auto link = [&](int index) {
+            Instance inst;
+            inst.Set("Antecedent", drive);
+            inst.Set("Dependent", ObjectPath(root, "Win32_DiskPartition", "DeviceID",
+                                             PartitionDeviceId(d, index)));
+            out.push_back(std::move(inst));
+        };
+        for (const auto& p : d.Partitions) link(p.Index);
+        // A filesystem written on the whole disk lies on the disk itself.
+        if (d.Partitions.empty()) link(0);
+    }
+    return out;
+}
+
+std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& v : storage.Volumes(root)) {
+        Instance inst;
+        inst.Set("DeviceID", v.Name);
+        inst.Set("Name", v.Name);
+        inst.Set("DriveType", v.DriveType);
+        inst.Set("FileSystem", v.FileSystem);
+        inst.Set("FreeSpace", OrNull(v.Free));
+        inst.Set("Size", OrNull(v.Size));
+        inst.Set("VolumeName", OrNull(v.Label));
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageSnapshot& storage) {
+    const std::vector<Disk>& disks = storage.Disks(root);
+    std::vector<Instance> out;
+    for (const auto& v : storage.Volumes(root)) {
+        if (v.Device.empty()) continue;
+        for (const auto& leaf : UnderlyingDevices(root, disks, v.Device)) {
+            Instance inst;
+            inst.Set("Antecedent", ObjectPath(root, "Win32_DiskPartition", "DeviceID",
+                                              LeafPartitionId(disks, leaf)));
+            inst.Set("Dependent", ObjectPath(root, "Win32_LogicalDisk", "DeviceID", v.Name));
+            out.push_back(std::move(inst));
+        }
+    }
+    return out;
+}
+
+}  // namespace harvix::linuxwmi

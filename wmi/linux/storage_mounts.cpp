@@ -1,0 +1,167 @@
+// Mounted volumes: the mount table through libmount, which mounts are seen,
+// what kind of drive each is, and their sizes.
+#include <libmount/libmount.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "platform/encoding.h"
+#include "wmi/linux/storage.h"
+
+namespace harvix::linuxwmi {
+
+namespace {
+
+using TablePtr = std::unique_ptr<libmnt_table, void (*)(libmnt_table*)>;
+using IterPtr = std::unique_ptr<libmnt_iter, void (*)(libmnt_iter*)>;
+
+bool IsRamFs(const std::string& type) {
+    return type == "tmpfs" || type == "ramfs";
+}
+
+bool IsNetFs(struct libmnt_fs* fs, const std::string& type) {
+    static const std::set<std::string> kExtra = {"davfs",      "fuse.rclone",  "fuse.s3fs",
+                                                 "fuse.sshfs", "fuse.gcsfuse", "smb3",
+                                                 "afs",        "ceph",         "glusterfs"};
+    return mnt_fs_is_netfs(fs) || kExtra.count(type) != 0;
+}
+
+// Block name behind a mounted filesystem: its device number first, the source path second.
+std::optional<std::string> MountedBlock(const Root& root, dev_t devno, const char* source) {
+    if (major(devno) != 0) {
+        auto path = root.Resolve("/sys/dev/block/" + std::to_string(major(devno)) + ":" +
+                                 std::to_string(minor(devno)));
+        if (path && root.Exists(*path + "/dev")) return Basename(*path);
+    }
+    if (source && StartsWith(source, "/dev/")) {
+        if (auto path = root.Resolve(source)) {
+            std::string name = Basename(*path);
+            if (root.Exists("/sys/class/block/" + name + "/dev")) return name;
+        }
+    }
+    return std::nullopt;
+}
+
+// Size and free space of a mount point: statvfs on the live machine, the
+// tree's own record otherwise.
+std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
+    const Root& root, const std::string& target) {
+    if (root.Live()) {
+        struct statvfs st;
+        if (::statvfs(target.c_str(), &st) != 0) return {};
+        unsigned long long unit = st.f_frsize ? st.f_frsize : st.f_bsize;
+        return {std::to_string(static_cast<unsigned long long>(st.f_blocks) * unit),
+                std::to_string(static_cast<unsigned long long>(st.f_bavail) *
+                               unit)};  // what users may use, as df
+    }
+    std::istringstream in(root.Read("/.harvix/statvfs").value_or(""));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string mount, size, free;
+        if (words >> mount >> size >> free && Unescape(mount) == target) return {size, free};
+    }
+    return {};
+}
+
+TablePtr MountTable(const Root& root) {
+    TablePtr table(mnt_new_table(), mnt_unref_table);
+    if (!table) return table;
+    if (mnt_table_parse_file(table.get(), root.Path("/proc/self/mountinfo").c_str()) != 0 &&
+        mnt_table_parse_file(table.get(), root.Path("/proc/mounts").c_str()) != 0)
+        table.reset();
+    return table;
+}
+
+// A mount hides what was mounted earlier on the same point: only the last one is seen.
+std::vector<libmnt_fs*> VisibleMounts(libmnt_table* table) {
+    IterPtr iter(mnt_new_iter(MNT_ITER_FORWARD), mnt_free_iter);
+    libmnt_fs* fs = nullptr;
+    std::map<std::string, libmnt_fs*> visible;
+    while (mnt_table_next_fs(table, iter.get(), &fs) == 0)
+        if (const char* target = mnt_fs_get_target(fs)) visible[target] = fs;
+    std::vector<libmnt_fs*> out;
+    mnt_reset_iter(iter.get(), MNT_ITER_FORWARD);
+    while (mnt_table_next_fs(table, iter.get(), &fs) == 0) {
+        const char* target = mnt_fs_get_target(fs);
+        if (target && mnt_fs_get_fstype(fs) && visible[target] == fs) out.push_back(fs);
+    }
+    return out;
+}
+
+// The volume a mount shows and the key of its filesystem; nullopt for views of no device.
+std::optional<std::pair<std::string, Volume>> Classify(const Root& root, libmnt_fs* fs) {
+    std::string type = mnt_fs_get_fstype(fs);
+    const char* source = mnt_fs_get_source(fs);
+    dev_t devno = mnt_fs_get_devno(fs);
+    Volume v;
+    v.Name = platform::ToValidUtf8(mnt_fs_get_target(fs));
+    v.FileSystem = platform::ToValidUtf8(type);
+    std::string key;
+    if (IsRamFs(type)) {
+        v.DriveType = 6;
+        key = "ram:" + std::to_string(major(devno)) + ":" + std::to_string(minor(devno));
+    } else if (IsNetFs(fs, type)) {
+        v.DriveType = 4;
+        key = "net:" + type + ":" + (source ? source : "");
+    } else if (auto block = MountedBlock(root, devno, source)) {
+        v.Device = *block;
+        std::string disk = ParentDisk(root, *block);
+        if (StartsWith(disk, "sr") ||
+            root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
+            v.DriveType = 5;
+        else
+            v.DriveType =
+                root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
+        key = "blk:" + *block;
+    } else if (type == "zfs" && !mnt_fs_is_pseudofs(fs)) {
+        key = "src:" + std::string(source ? source : "");
+    } else {
+        return std::nullopt;  // proc, sysfs, cgroup, overlay and other views of no device
+    }
+    return std::make_pair(key, v);
+}
+
+// One volume per filesystem: the shortest mount point names it.
+void Keep(std::map<std::string, Volume>& byKey, const std::string& key, Volume v) {
+    auto it = byKey.find(key);
+    if (it != byKey.end() &&
+        (it->second.Name.size() < v.Name.size() ||
+         (it->second.Name.size() == v.Name.size() && it->second.Name <= v.Name)))
+        return;
+    byKey[key] = std::move(v);
+}
+
+void Complete(const Root& root, Volume& v) {
+    if (v.DriveType != 4)
+        std::tie(v.Size, v.Free) = SpaceOf(root, v.Name);  // a dead server would hang statvfs
+    if (v.Device.empty()) return;
+    Probe probe = ProbeDevice(root, v.Device, false);
+    v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
+    // ntfs-3g and other FUSE block filesystems mount as "fuseblk".
+    if (v.FileSystem == "fuseblk" && probe.FsType) v.FileSystem = *probe.FsType;
+}
+
+}  // namespace
+
+std::vector<Volume> ReadVolumes(const Root& root) {
+    TablePtr table = MountTable(root);
+    if (!table) return {};
+    std::map<std::string, Volume> byKey;
+    for (libmnt_fs* fs : VisibleMounts(table.get()))
+        if (auto kept = Classify(root, fs)) Keep(byKey, kept->first, std::move(kept->second));
+    std::vector<Volume> out;
+    for (auto& [key, v] : byKey) {
+        Complete(root, v);
+        out.push_back(std::move(v));
+    }
+    std::sort(out.begin(), out.end(),
+              [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
+    return out;
+}
+
+}  // namespace harvix::linuxwmi
