@@ -33,8 +33,9 @@ std::string ConcatText(const WmiValue& v) {
     return v.IsNull() ? std::string() : ToText(v);
 }
 
+// A blank is U+0020 alone: a tab or other white space makes the text no number.
 static bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ';
 }
 
 double ReadNumber(const std::string& text) {

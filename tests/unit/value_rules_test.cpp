@@ -35,6 +35,10 @@ TEST(ValueRules, NumbersAreReadInTheUserLocaleAndRoundedHalfToEven) {
     EXPECT_THROW(ReadNumber("12abc"), HarvixError);
     EXPECT_THROW(ReadNumber("   "), HarvixError);
     EXPECT_THROW(ToNumber(WmiValue()), HarvixError);
+    // A blank is U+0020 only: other white space makes the text no number.
+    for (const char* spaced : {"\t4096", "4096\t", "4096\n", "\r4096", "\v1", "1\f"})
+        EXPECT_THROW(ReadNumber(spaced), HarvixError) << spaced;
+    EXPECT_THROW(ReadNumber("4\xC2\xA0" "096"), HarvixError);  // no-break space inside
 
     EXPECT_EQ(ToInt16(1.5), 2);
     EXPECT_EQ(ToInt16(2.5), 2);
