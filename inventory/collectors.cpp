@@ -214,10 +214,8 @@ VolumeList GetVolumeInfos() {
     VolumeList result;
     ItemList<VolumeInfos> volumes;
     ItemList<AssociationLink> volumeLinks, driveLinks;
-    auto quotedKey = [](const WmiValue& path) {
-        std::int32_t start = 1;
-        return ExtractBetween(ToText(path), "\"", "\"", start);
-    };
+    // Mount points may hold quotes and backslashes, which the path escapes.
+    auto quotedKey = [](const WmiValue& path) { return QuotedKey(ToText(path)); };
 
     ForEachObject("Select * from Win32_LogicalDiskToPartition", [&](const CurrentObject& obj) {
         Step([&] { volumeLinks.Grow(); });

@@ -80,4 +80,18 @@ std::string ExtractBetween(const std::string& text, const std::string& open,
     return text.substr(after, end - after);
 }
 
+std::string QuotedKey(const std::string& path) {
+    std::size_t i = path.find('"');
+    if (i == std::string::npos) return std::string();
+    std::string key;
+    for (++i; i < path.size(); ++i) {
+        char c = path[i];
+        if (c == '"') return key;
+        if (c == '\\' && i + 1 < path.size() && (path[i + 1] == '\\' || path[i + 1] == '"'))
+            c = path[++i];
+        key += c;
+    }
+    return std::string();  // no closing quote
+}
+
 }  // namespace harvix

@@ -81,6 +81,10 @@ std::string FormFactorName(int code);
 std::string FormatSize(const std::string& bytes);
 std::string ExtractBetween(const std::string& text, const std::string& open,
                            const std::string& close, std::int32_t& start);
+// The key value of a WMI object path: from the first double quote to the next
+// one that is not escaped, with \\ and \" read back as \ and ". Empty when
+// the path holds no such pair.
+std::string QuotedKey(const std::string& path);
 // Number rounded to the given decimals, halves away from zero, as
 // "###0.00"-style digits with the locale's separator; decimals 0 gives "###".
 std::string FormatFixed(double x, int decimals);

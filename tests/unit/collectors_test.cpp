@@ -318,5 +318,53 @@ TEST(VolumeCollector, FailedStartsAndKeysWithoutPhysical) {
     EXPECT_EQ(list.Volumes[2].PartitionId, "");  // names compare case-sensitively
 }
 
+TEST(VolumeCollector, EscapedKeysReadBackWholeAndWindowsKeysAsBefore) {
+    // Windows' own keys: what the first pair of quotes gives.
+    for (const std::string& path :
+         {LogicalPath("C:"), PartitionPath("Disk #0, Partition #1"), DrivePath(0),
+          std::string("no quotes"), std::string("one \" only"), std::string("empty \"\" key")}) {
+        std::int32_t start = 1;
+        std::string old = ExtractBetween(path, "\"", "\"", start);
+        std::string key = QuotedKey(path);
+        if (old.find("PHYSICAL") != std::string::npos)
+            EXPECT_EQ(key.substr(key.find("PHYSICAL")), old.substr(old.find("PHYSICAL")));
+        else
+            EXPECT_EQ(key, old) << path;
+    }
+    EXPECT_EQ(QuotedKey(DrivePath(0)), "\\\\.\\PHYSICALDRIVE0");
+    EXPECT_EQ(QuotedKey(LogicalPath("/media/a\\\"b")), "/media/a\"b");
+    EXPECT_EQ(QuotedKey(LogicalPath("/mnt/a\\\\b")), "/mnt/a\\b");
+    EXPECT_EQ(QuotedKey(LogicalPath("/mnt/end\\\\")), "/mnt/end\\");  // escaped backslash last
+    EXPECT_EQ(QuotedKey(LogicalPath("/mnt/x\\y")), "/mnt/x\\y");      // nothing else is an escape
+    EXPECT_EQ(QuotedKey("key=\"open \\\" never closed"), "");
+
+    auto fake = InstallFake();
+    const std::string quote = "/media/a\"b", backslash = "/mnt/a\\b";
+    auto escaped = [](const std::string& name) {
+        std::string out;
+        for (char c : name)
+            out += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+        return LogicalPath(out);
+    };
+    fake->On(kVolumeLinks).Objects = {
+        FakeObject{{"Antecedent", PartitionPath("Disk #0, Partition #1")},
+                   {"Dependent", escaped(quote)}},
+        FakeObject{{"Antecedent", PartitionPath("Disk #0, Partition #2")},
+                   {"Dependent", escaped(backslash)}}};
+    fake->On(kDriveLinks).Objects = {
+        FakeObject{{"Antecedent", DrivePath(0)},
+                   {"Dependent", PartitionPath("Disk #0, Partition #1")}},
+        FakeObject{{"Antecedent", DrivePath(0)},
+                   {"Dependent", PartitionPath("Disk #0, Partition #2")}}};
+    fake->On(kLogicalDisks).Objects = {FakeObject{{"DriveType", 2}, {"Name", quote}},
+                                       FakeObject{{"DriveType", 3}, {"Name", backslash}}};
+    VolumeList list = GetVolumeInfos();
+    ASSERT_EQ(list.Count, 2);
+    EXPECT_EQ(list.Volumes[1].PartitionId, "Disk #0, Partition #1");
+    EXPECT_EQ(list.Volumes[1].DiskId, "DRIVE0");
+    EXPECT_EQ(list.Volumes[2].PartitionId, "Disk #0, Partition #2");
+    EXPECT_EQ(list.Volumes[2].DiskId, "DRIVE0");
+}
+
 }  // namespace
 }  // namespace harvix
