@@ -140,15 +140,79 @@ TEST(Provider, AnSdCardIsRemovableMediaAndAnEmmcIsFixed) {
         std::ofstream(dev / "device/type") << (name[6] == '0' ? "MMC\n" : "SD\n");
         std::ofstream(dev / "device/name") << "SC64G\n";
         fs::create_directories(tree / "sys/block");
-        fs::create_directory_symlink(fs::path("../devices/platform/mmc") / name, tree / "sys/block" / name);
+        fs::create_directory_symlink(fs::path("../devices/platform/mmc") / name,
+                                     tree / "sys/block" / name);
     }
     fs::create_directories(tree / "sys/block/mmcblk0boot0/device");  // boot areas are no disks
     linuxwmi::Provider p(tree.string());
     EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "MediaType"),
               (std::vector<std::string>{"Fixed hard disk media", "Removable Media"}));
-    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Model"), (std::vector<std::string>{"SC64G", "SC64G"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Model"),
+              (std::vector<std::string>{"SC64G", "SC64G"}));
     EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Size"),
               (std::vector<std::string>{"31914983424", "31914983424"}));
+    fs::remove_all(tree);
+}
+
+// Writes a file of a small machine tree, making its folders.
+void Put(const fs::path& tree, const std::string& path, const std::string& text) {
+    fs::create_directories((tree / path.substr(1)).parent_path());
+    std::ofstream(tree / path.substr(1)) << text;
+}
+
+void Link(const fs::path& tree, const std::string& path, const std::string& target) {
+    fs::create_directories((tree / path.substr(1)).parent_path());
+    fs::create_symlink(target, tree / path.substr(1));
+}
+
+TEST(Provider, AnUnreadableFieldIsThatFieldsNullAndNoClassFails) {
+    // An Atari table as udev records it, an empty type, and sizes no reader can take.
+    const fs::path tree = testing::MakeTempDir("harvix-odd-");
+    const std::string dev = "/sys/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0";
+    const std::string sda = dev + "/block/sda";
+    Put(tree, dev + "/model", "Odd Disk\n");
+    Put(tree, sda + "/dev", "8:0\n");
+    Put(tree, sda + "/size", "2000000\n");
+    Link(tree, sda + "/device", "../../../0:0:0:0");
+    Link(tree, "/sys/block/sda",
+         "../devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/sda");
+    Put(tree, "/run/udev/data/b8:0", "E:ID_PART_TABLE_TYPE=atari\n");
+    const char* types[] = {"LNX", "", "0x83", "0x1G"};
+    const char* sizes[] = {"2048", "99999999999999999999", "-4", "4096 sectors"};
+    for (int n = 1; n <= 4; ++n) {
+        const std::string part = sda + "/sda" + std::to_string(n);
+        Put(tree, part + "/partition", std::to_string(n) + "\n");
+        Put(tree, part + "/start", n == 3 ? "12a\n" : "2048\n");
+        Put(tree, part + "/size", std::string(sizes[n - 1]) + "\n");
+        Put(tree, part + "/dev", "8:" + std::to_string(n) + "\n");
+        Link(tree, "/sys/class/block/sda" + std::to_string(n), "../../.." + part);
+        Put(tree, "/run/udev/data/b8:" + std::to_string(n),
+            std::string("E:ID_PART_ENTRY_SCHEME=") + (n == 3 ? "dos" : "atari") +
+                "\nE:ID_PART_ENTRY_TYPE=" + types[n - 1] + "\nE:ID_FS_TYPE=ext4\n");
+    }
+    Link(tree, "/sys/class/block/sda", "../../.." + sda);
+    Link(tree, "/sys/dev/block/8:3", "../../.." + sda + "/sda3");
+    Put(tree, "/proc/self/mountinfo",
+        "20 1 8:3 / /data rw,relatime - ext4 /dev/sda3 rw\n"
+        "21 1 8:4 / /srv rw,relatime - ext4 /dev/sda4 rw\n");
+    Link(tree, "/sys/dev/block/8:4", "../../.." + sda + "/sda4");
+    Put(tree, "/.harvix/statvfs", "/data 12a4 100\n/srv 4096 +12\n");
+
+    linuxwmi::Provider p(tree.string());
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDrive", "Partitions"),
+              std::vector<std::string>{"4"});
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskPartition", "Type"),
+              (std::vector<std::string>{"<null>", "<null>", "Unknown", "<null>"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskPartition", "Size"),
+              (std::vector<std::string>{"1048576", "<null>", "<null>", "<null>"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskPartition", "StartingOffset"),
+              (std::vector<std::string>{"1048576", "1048576", "<null>", "1048576"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_DiskDriveToDiskPartition", "Dependent").size(), 4u);
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "Size"),
+              (std::vector<std::string>{"<null>", "4096"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "FreeSpace"),
+              (std::vector<std::string>{"100", "<null>"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDiskToPartition", "Antecedent").size(), 2u);
     fs::remove_all(tree);
 }
 

@@ -13,17 +13,17 @@
 namespace harvix::linuxwmi {
 
 struct Partition {
-    std::string Name;  // block name, such as sda1
-    int Number = 0;    // partition number in the table
-    int Index = 0;     // 0-based position on its disk
-    std::uint64_t Bytes = 0, Start = 0;
-    std::optional<std::string> Type;  // WMI type text
+    std::string Name;                           // block name, such as sda1
+    int Number = 0;                             // partition number in the table
+    int Index = 0;                              // 0-based position on its disk
+    std::optional<std::uint64_t> Bytes, Start;  // null when sysfs says nothing readable
+    std::optional<std::string> Type;            // WMI type text
 };
 
 struct Disk {
     std::string Name;  // block name, such as sda
     int Index = 0;
-    std::uint64_t Bytes = 0;
+    std::optional<std::uint64_t> Bytes;
     bool Removable = false, Usb = false;
     std::optional<std::string> Model, Serial;
     std::string Interface;
@@ -93,6 +93,10 @@ std::string Unescape(const std::string& s);
 // sda < sdb < sdz < sdaa, nvme0n2 < nvme0n10.
 bool NaturalLess(const std::string& a, const std::string& b);
 std::string MbrTypeName(unsigned code);
+// Never-throwing readers of machine-supplied numbers: nullopt for anything but
+// plain decimal digits within range, or a type byte such as "0x83" or "83".
+std::optional<std::uint64_t> DecimalValue(const std::string& text);
+std::optional<unsigned> TypeByte(const std::string& text);
 std::string GptTypeName(std::string guid);
 
 }  // namespace harvix::linuxwmi

@@ -59,9 +59,11 @@ bool IsDisk(const Root& root, const std::string& name) {
     return root.Line(sys + "/device/type").value_or("") != "5";  // optical
 }
 
-std::uint64_t Sectors(const Root& root, const std::string& file) {
-    // sysfs counts 512-byte sectors
-    return static_cast<std::uint64_t>(std::max(0LL, root.Number(file).value_or(0))) * 512;
+// sysfs counts 512-byte sectors.
+std::optional<std::uint64_t> Sectors(const Root& root, const std::string& file) {
+    auto n = DecimalValue(root.Line(file).value_or(""));
+    if (!n || *n > UINT64_MAX / 512) return std::nullopt;
+    return *n * 512;
 }
 
 std::string InterfaceOf(const std::string& devPath) {
@@ -77,7 +79,8 @@ std::optional<std::string> PartitionType(const Disk& d, Probe& probe, int number
         probe.PartitionSchemes.count(number) ? probe.PartitionSchemes[number] : d.Table;
     if (type != probe.PartitionTypes.end()) {
         if (scheme == "gpt") return GptTypeName(type->second);
-        return MbrTypeName(static_cast<unsigned>(std::stoul(type->second, nullptr, 16)));
+        if (auto code = TypeByte(type->second)) return MbrTypeName(*code);
+        return std::nullopt;  // an Atari "LNX" or an empty record: unreadable
     }
     if (d.Table == "gpt") return "GPT: Unknown";
     if (!d.Table.empty()) return "Unknown";
@@ -124,7 +127,9 @@ std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
                                                           const std::string& disk) {
     std::vector<std::pair<std::string, int>> out;
     for (const auto& e : root.List("/sys/block/" + disk))
-        if (auto n = root.Number("/sys/block/" + disk + "/" + e + "/partition"))
+        if (auto n =
+                DecimalValue(root.Line("/sys/block/" + disk + "/" + e + "/partition").value_or(""));
+            n && *n <= INT32_MAX)
             out.emplace_back(e, static_cast<int>(*n));
     std::sort(out.begin(), out.end(),
               [](const auto& a, const auto& b) { return a.second < b.second; });

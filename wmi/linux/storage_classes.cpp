@@ -9,6 +9,11 @@ WmiValue OrNull(const std::optional<std::string>& s) {
     return s ? WmiValue(*s) : WmiValue();
 }
 
+// 64-bit counts travel as their decimal text.
+WmiValue OrNull(const std::optional<std::uint64_t>& n) {
+    return n ? WmiValue(std::to_string(*n)) : WmiValue();
+}
+
 std::string DriveId(const Disk& d) {
     return "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index);
 }
@@ -48,7 +53,7 @@ std::vector<Instance> DiskDriveInstances(const Root& root, StorageSnapshot& stor
         inst.Set("Index", d.Index);
         inst.Set("Model", OrNull(d.Model));
         inst.Set("Caption", OrNull(d.Model));
-        inst.Set("Size", std::to_string(d.Bytes));
+        inst.Set("Size", OrNull(d.Bytes));
         inst.Set("InterfaceType", d.Interface);
         inst.Set("SerialNumber", OrNull(d.Serial));
         inst.Set("MediaType", d.Removable ? "Removable Media"
@@ -71,8 +76,8 @@ std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& 
             inst.Set("DiskIndex", d.Index);
             inst.Set("Index", p.Index);
             inst.Set("Type", OrNull(p.Type));
-            inst.Set("Size", std::to_string(p.Bytes));
-            inst.Set("StartingOffset", std::to_string(p.Start));
+            inst.Set("Size", OrNull(p.Bytes));
+            inst.Set("StartingOffset", OrNull(p.Start));
             out.push_back(std::move(inst));
         }
     }

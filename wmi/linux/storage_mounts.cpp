@@ -46,6 +46,13 @@ std::optional<std::string> MountedBlock(const Root& root, dev_t devno, const cha
     return std::nullopt;
 }
 
+// A recorded count becomes a value only as plain digits.
+std::optional<std::string> Digits(const std::string& text) {
+    auto value = DecimalValue(text);
+    if (!value) return std::nullopt;
+    return std::to_string(*value);
+}
+
 // Size and free space of a mount point: statvfs on the live machine, the
 // tree's own record otherwise.
 std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
@@ -63,7 +70,8 @@ std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
     while (std::getline(in, line)) {
         std::istringstream words(line);
         std::string mount, size, free;
-        if (words >> mount >> size >> free && Unescape(mount) == target) return {size, free};
+        if (words >> mount >> size >> free && Unescape(mount) == target)
+            return {Digits(size), Digits(free)};
     }
     return {};
 }

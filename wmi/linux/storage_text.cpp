@@ -1,5 +1,6 @@
 // Text helpers of the storage readers: names, escapes, partition type names.
 #include <cctype>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,18 +37,53 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return ra.size() < rb.size();
 }
 
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> DecimalValue(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        unsigned d = static_cast<unsigned>(c - '0');
+        if (v > (UINT64_MAX - d) / 10) return std::nullopt;
+        v = v * 10 + d;
+    }
+    return v;
+}
+
+std::optional<unsigned> TypeByte(const std::string& text) {
+    std::string digits = StartsWith(text, "0x") || StartsWith(text, "0X") ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 2) return std::nullopt;
+    unsigned v = 0;
+    for (char c : digits) {
+        int d = HexDigit(c);
+        if (d < 0) return std::nullopt;
+        v = v * 16 + static_cast<unsigned>(d);
+    }
+    return v;
+}
+
 std::string Unescape(const std::string& s) {
     auto isOct = [](char c) { return c >= '0' && c <= '7'; };
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
-            out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && HexDigit(s[i + 2]) >= 0 &&
+            HexDigit(s[i + 3]) >= 0) {
+            out += static_cast<char>(HexDigit(s[i + 2]) * 16 + HexDigit(s[i + 3]));
             i += 3;
         } else if (s[i] == '\\' && i + 3 < s.size() && isOct(s[i + 1]) && isOct(s[i + 2]) &&
                    isOct(s[i + 3])) {
-            out += static_cast<char>(std::stoi(s.substr(i + 1, 3), nullptr, 8));
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];
