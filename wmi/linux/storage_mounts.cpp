@@ -61,9 +61,10 @@ std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
         struct statvfs st;
         if (::statvfs(target.c_str(), &st) != 0) return {};
         unsigned long long unit = st.f_frsize ? st.f_frsize : st.f_bsize;
+        // Every free byte, the blocks kept for root included, as Windows counts them:
+        // Size - FreeSpace is then df's "Used".
         return {std::to_string(static_cast<unsigned long long>(st.f_blocks) * unit),
-                std::to_string(static_cast<unsigned long long>(st.f_bavail) *
-                               unit)};  // what users may use, as df
+                std::to_string(static_cast<unsigned long long>(st.f_bfree) * unit)};
     }
     std::istringstream in(root.Read("/.harvix/statvfs").value_or(""));
     std::string line;
@@ -101,8 +102,16 @@ std::vector<libmnt_fs*> VisibleMounts(libmnt_table* table) {
     return out;
 }
 
-// The volume a mount shows and the key of its filesystem; nullopt for views of no device.
-std::optional<std::pair<std::string, Volume>> Classify(const Root& root, libmnt_fs* fs) {
+// A mount as a candidate volume: the key of its filesystem, and whether it
+// shows that filesystem's own root rather than a folder inside it.
+struct Candidate {
+    std::string Key;
+    Volume Shown;
+    bool OwnRoot = true;
+};
+
+// The volume a mount shows; nullopt for views of no device.
+std::optional<Candidate> Classify(const Root& root, libmnt_fs* fs) {
     std::string type = mnt_fs_get_fstype(fs);
     const char* source = mnt_fs_get_source(fs);
     dev_t devno = mnt_fs_get_devno(fs);
@@ -131,17 +140,25 @@ std::optional<std::pair<std::string, Volume>> Classify(const Root& root, libmnt_
     } else {
         return std::nullopt;  // proc, sysfs, cgroup, overlay and other views of no device
     }
-    return std::make_pair(key, v);
+    const char* fsRoot = mnt_fs_get_root(fs);  // unknown in /proc/mounts
+    return Candidate{key, v, !fsRoot || std::string(fsRoot) == "/"};
 }
 
-// One volume per filesystem: the shortest mount point names it.
-void Keep(std::map<std::string, Volume>& byKey, const std::string& key, Volume v) {
-    auto it = byKey.find(key);
-    if (it != byKey.end() &&
-        (it->second.Name.size() < v.Name.size() ||
-         (it->second.Name.size() == v.Name.size() && it->second.Name <= v.Name)))
-        return;
-    byKey[key] = std::move(v);
+// One volume per filesystem, named by a mount of its own root, the shortest such
+// mount point; a mount of a folder inside it names it only when no mount of its root exists.
+bool NamesBetter(const Candidate& a, const Candidate& b) {
+    if (a.OwnRoot != b.OwnRoot) return a.OwnRoot;
+    if (a.Shown.Name.size() != b.Shown.Name.size())
+        return a.Shown.Name.size() < b.Shown.Name.size();
+    return a.Shown.Name < b.Shown.Name;
+}
+
+void Keep(std::map<std::string, Candidate>& byKey, Candidate c) {
+    auto it = byKey.find(c.Key);
+    if (it == byKey.end())
+        byKey.emplace(c.Key, std::move(c));
+    else if (NamesBetter(c, it->second))
+        it->second = std::move(c);
 }
 
 void Complete(const Root& root, Volume& v) {
@@ -159,13 +176,13 @@ void Complete(const Root& root, Volume& v) {
 std::vector<Volume> ReadVolumes(const Root& root) {
     TablePtr table = MountTable(root);
     if (!table) return {};
-    std::map<std::string, Volume> byKey;
+    std::map<std::string, Candidate> byKey;
     for (libmnt_fs* fs : VisibleMounts(table.get()))
-        if (auto kept = Classify(root, fs)) Keep(byKey, kept->first, std::move(kept->second));
+        if (auto c = Classify(root, fs)) Keep(byKey, std::move(*c));
     std::vector<Volume> out;
-    for (auto& [key, v] : byKey) {
-        Complete(root, v);
-        out.push_back(std::move(v));
+    for (auto& [key, c] : byKey) {
+        Complete(root, c.Shown);
+        out.push_back(std::move(c.Shown));
     }
     std::sort(out.begin(), out.end(),
               [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
