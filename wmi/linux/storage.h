@@ -18,6 +18,7 @@ struct Partition {
     int Index = 0;                              // 0-based position on its disk
     std::optional<std::uint64_t> Bytes, Start;  // null when sysfs says nothing readable
     std::optional<std::string> Type;            // WMI type text
+    bool TableKnown = false;                    // the kind of table it is in could be read
 };
 
 struct Disk {

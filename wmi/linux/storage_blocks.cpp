@@ -98,6 +98,7 @@ void ReadPartitions(const Root& root, Disk& d, Probe& probe) {
         p.Bytes = Sectors(root, sys + "/" + part + "/size");
         p.Start = Sectors(root, sys + "/" + part + "/start");
         p.Type = PartitionType(d, probe, number);
+        p.TableKnown = !d.Table.empty() || !probe.PartitionSchemes[number].empty();
         d.Partitions.push_back(p);
     }
 }

@@ -73,7 +73,9 @@ std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& 
             Instance inst;
             inst.Set("DeviceID", PartitionDeviceId(d, p.Index));
             inst.Set("Name", PartitionDeviceId(d, p.Index));
-            inst.Set("DiskIndex", d.Index);
+            // The disk's style follows from its partitions' types: where the kind of table
+            // is unknown, the partition names no disk rather than make it read "MBR".
+            inst.Set("DiskIndex", p.TableKnown ? WmiValue(d.Index) : WmiValue());
             inst.Set("Index", p.Index);
             inst.Set("Type", OrNull(p.Type));
             inst.Set("Size", OrNull(p.Bytes));
