@@ -26,6 +26,7 @@ struct Disk {
     int Index = 0;
     std::optional<std::uint64_t> Bytes;
     bool Removable = false, Usb = false;
+    bool Virtual = false;  // a loop device backed by a file: an attached virtual disk
     std::optional<std::string> Model, Serial;
     std::string Interface;
     std::string Table;  // "gpt", "dos" or empty
@@ -85,6 +86,10 @@ std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& 
 std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root, StorageSnapshot& storage);
 std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& storage);
 std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageSnapshot& storage);
+
+// Read-only image filesystems (squashfs, iso9660, udf, erofs): what Windows
+// shows as a mounted disc image.
+bool IsImageFs(const std::string& type);
 
 // Small text helpers shared by the storage files (storage_text.cpp).
 bool StartsWith(const std::string& s, const char* prefix);

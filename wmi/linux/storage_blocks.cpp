@@ -48,9 +48,18 @@ std::optional<std::string> DiskModel(const Root& root, const std::string& disk) 
     return full;
 }
 
+// The file behind a loop device; nullopt for an unbound one.
+std::optional<std::string> BackingFile(const Root& root, const std::string& name) {
+    if (!StartsWith(name, "loop")) return std::nullopt;
+    auto file = root.Line("/sys/block/" + name + "/loop/backing_file");
+    if (!file || file->empty()) return std::nullopt;
+    return file;
+}
+
 bool IsDisk(const Root& root, const std::string& name) {
     const std::string sys = "/sys/block/" + name;
-    for (const char* prefix : {"loop", "ram", "zram", "dm-", "md", "nbd", "fd", "sr", "drbd"})
+    if (StartsWith(name, "loop")) return BackingFile(root, name).has_value();
+    for (const char* prefix : {"ram", "zram", "dm-", "md", "nbd", "fd", "sr", "drbd"})
         if (StartsWith(name, prefix)) return false;
     if (!root.Exists(sys + "/device")) return false;
     if (root.Number(sys + "/hidden").value_or(0) == 1) return false;  // NVMe multipath paths
@@ -103,7 +112,20 @@ void ReadPartitions(const Root& root, Disk& d, Probe& probe) {
     }
 }
 
-Disk ReadDisk(const Root& root, const std::string& name) {
+// A disc image on a loop device is no disk. Where the device cannot be probed,
+// a read-only loop device is taken for one, as every snap package is.
+bool IsDiscImage(const Root& root, const std::string& name, const Probe& probe) {
+    if (probe.Probed) return IsImageFs(probe.FsType.value_or(""));
+    return root.Line("/sys/block/" + name + "/ro").value_or("") == "1";
+}
+
+void DescribeVirtualDisk(const std::string& backingFile, Disk& d) {
+    d.Virtual = true;
+    d.Model = "Virtual Disk (" + platform::ToValidUtf8(Basename(backingFile)) + ")";
+    d.Serial.reset();
+}
+
+std::optional<Disk> ReadDisk(const Root& root, const std::string& name) {
     const std::string sys = "/sys/block/" + name;
     Disk d;
     d.Name = name;
@@ -117,6 +139,10 @@ Disk ReadDisk(const Root& root, const std::string& name) {
     d.Model = DiskModel(root, name);
     d.Serial = DiskSerial(root, name, devPath);
     Probe probe = ProbeDevice(root, name, true);
+    if (auto file = BackingFile(root, name)) {
+        if (IsDiscImage(root, name, probe)) return std::nullopt;
+        DescribeVirtualDisk(*file, d);
+    }
     d.Table = probe.TableType.value_or("");
     ReadPartitions(root, d, probe);
     return d;
@@ -140,11 +166,12 @@ std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
 std::vector<Disk> ReadDisks(const Root& root) {
     std::vector<Disk> disks;
     for (const auto& name : root.List("/sys/block"))
-        if (IsDisk(root, name)) disks.push_back(ReadDisk(root, name));
-    // Built-in disks first, then what is plugged in; by name within each.
-    std::sort(disks.begin(), disks.end(), [](const Disk& a, const Disk& b) {
-        bool ea = a.Usb || a.Removable, eb = b.Usb || b.Removable;
-        return ea != eb ? eb : NaturalLess(a.Name, b.Name);
+        if (IsDisk(root, name))
+            if (auto d = ReadDisk(root, name)) disks.push_back(std::move(*d));
+    // Built-in disks first, then virtual ones, then what is plugged in; by name within each.
+    auto rank = [](const Disk& d) { return d.Usb || d.Removable ? 2 : d.Virtual ? 1 : 0; };
+    std::sort(disks.begin(), disks.end(), [&](const Disk& a, const Disk& b) {
+        return rank(a) != rank(b) ? rank(a) < rank(b) : NaturalLess(a.Name, b.Name);
     });
     for (std::size_t i = 0; i < disks.size(); ++i) disks[i].Index = static_cast<int>(i);
     return disks;

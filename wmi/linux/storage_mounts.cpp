@@ -102,6 +102,16 @@ std::vector<libmnt_fs*> VisibleMounts(libmnt_table* table) {
     return out;
 }
 
+// Optical drives and disc images are 5, RAM-backed devices 6, removable disks 2.
+int BlockDriveType(const Root& root, const std::string& disk, const std::string& type) {
+    if (StartsWith(disk, "sr") ||
+        root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
+        return 5;
+    if (StartsWith(disk, "loop") && IsImageFs(type)) return 5;
+    if (StartsWith(disk, "zram") || StartsWith(disk, "ram")) return 6;
+    return root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
+}
+
 // A mount as a candidate volume: the key of its filesystem, and whether it
 // shows that filesystem's own root rather than a folder inside it.
 struct Candidate {
@@ -127,13 +137,7 @@ std::optional<Candidate> Classify(const Root& root, libmnt_fs* fs) {
         key = "net:" + type + ":" + (source ? source : "");
     } else if (auto block = MountedBlock(root, devno, source)) {
         v.Device = *block;
-        std::string disk = ParentDisk(root, *block);
-        if (StartsWith(disk, "sr") ||
-            root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
-            v.DriveType = 5;
-        else
-            v.DriveType =
-                root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
+        v.DriveType = BlockDriveType(root, ParentDisk(root, *block), type);
         key = "blk:" + *block;
     } else if (type == "zfs" && !mnt_fs_is_pseudofs(fs)) {
         key = "src:" + std::string(source ? source : "");

@@ -92,6 +92,10 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
+bool IsImageFs(const std::string& type) {
+    return type == "squashfs" || type == "iso9660" || type == "udf" || type == "erofs";
+}
+
 std::string MbrTypeName(unsigned code) {
     switch (code) {
         case 0x00:
