@@ -12,6 +12,7 @@ add_library(harvix_provider STATIC
   wmi/linux/storage_probe.cpp
   wmi/linux/storage_mounts.cpp
   wmi/linux/storage_classes.cpp
+  wmi/linux/storage_space.cpp
   wmi/linux/storage_text.cpp
   wmi/linux/smbios.cpp)
 target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgConfig::MOUNT)

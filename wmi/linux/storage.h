@@ -78,6 +78,9 @@ Probe ProbeDevice(const Root& root, const std::string& blockName, bool partition
 
 // Mounts (storage_mounts.cpp).
 std::vector<Volume> ReadVolumes(const Root& root);
+// Sizes (storage_space.cpp): statvfs on the live machine, each bounded in time,
+// so that a stopped FUSE daemon or a dead server leaves that volume's sizes null.
+void ReadSpaces(const Root& root, std::vector<Volume>& volumes);
 
 // The classes (storage_classes.cpp).
 std::string PartitionDeviceId(const Disk& d, int index);

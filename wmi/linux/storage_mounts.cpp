@@ -1,13 +1,11 @@
 // Mounted volumes: the mount table through libmount, which mounts are seen,
 // what kind of drive each is, and their sizes.
 #include <libmount/libmount.h>
-#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include "platform/encoding.h"
 #include "wmi/linux/storage.h"
@@ -44,37 +42,6 @@ std::optional<std::string> MountedBlock(const Root& root, dev_t devno, const cha
         }
     }
     return std::nullopt;
-}
-
-// A recorded count becomes a value only as plain digits.
-std::optional<std::string> Digits(const std::string& text) {
-    auto value = DecimalValue(text);
-    if (!value) return std::nullopt;
-    return std::to_string(*value);
-}
-
-// Size and free space of a mount point: statvfs on the live machine, the
-// tree's own record otherwise.
-std::pair<std::optional<std::string>, std::optional<std::string>> SpaceOf(
-    const Root& root, const std::string& target) {
-    if (root.Live()) {
-        struct statvfs st;
-        if (::statvfs(target.c_str(), &st) != 0) return {};
-        unsigned long long unit = st.f_frsize ? st.f_frsize : st.f_bsize;
-        // Every free byte, the blocks kept for root included, as Windows counts them:
-        // Size - FreeSpace is then df's "Used".
-        return {std::to_string(static_cast<unsigned long long>(st.f_blocks) * unit),
-                std::to_string(static_cast<unsigned long long>(st.f_bfree) * unit)};
-    }
-    std::istringstream in(root.Read("/.harvix/statvfs").value_or(""));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string mount, size, free;
-        if (words >> mount >> size >> free && Unescape(mount) == target)
-            return {Digits(size), Digits(free)};
-    }
-    return {};
 }
 
 TablePtr MountTable(const Root& root) {
@@ -165,9 +132,8 @@ void Keep(std::map<std::string, Candidate>& byKey, Candidate c) {
         it->second = std::move(c);
 }
 
+// Label, and the real type of a FUSE block filesystem.
 void Complete(const Root& root, Volume& v) {
-    if (v.DriveType != 4)
-        std::tie(v.Size, v.Free) = SpaceOf(root, v.Name);  // a dead server would hang statvfs
     if (v.Device.empty()) return;
     Probe probe = ProbeDevice(root, v.Device, false);
     v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
@@ -188,6 +154,7 @@ std::vector<Volume> ReadVolumes(const Root& root) {
         Complete(root, c.Shown);
         out.push_back(std::move(c.Shown));
     }
+    ReadSpaces(root, out);
     std::sort(out.begin(), out.end(),
               [](const Volume& a, const Volume& b) { return a.Name < b.Name; });
     return out;
