@@ -17,7 +17,7 @@ add_library(harvix_provider STATIC
   wmi/linux/smbios.cpp)
 target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgConfig::MOUNT)
 
-add_executable(harvix app/linux/main.cpp)
+add_executable(harvix app/linux/main.cpp app/linux/display_probe.cpp)
 target_link_libraries(harvix PRIVATE harvix_provider ${CMAKE_DL_LIBS})
 # A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
 if(NOT HARVIX_SANITIZE)

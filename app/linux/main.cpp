@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "app/form1_hooks.h"
+#include "app/linux/display_probe.h"
 #include "app/run.h"
 #include "platform/platform.h"
 #include "wmi/modWMI.h"
@@ -46,10 +47,24 @@ void FreeText(char* text) {
     std::free(text);
 }
 
+// How long a display may take to answer its first request.
+constexpr int kDisplayTimeoutMs = 3000;
+
+// A display that does not answer is dropped from the environment, so that GTK
+// never waits for it; asked once per run.
 bool HaveDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
+    static const bool answered = [] {
+        const char* w = std::getenv("WAYLAND_DISPLAY");
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        if (w && *w && !display::WaylandAnswers(w, runtime ? runtime : "", kDisplayTimeoutMs))
+            unsetenv("WAYLAND_DISPLAY");
+        const char* x = std::getenv("DISPLAY");
+        if (x && *x && !display::XAnswers(x, kDisplayTimeoutMs)) unsetenv("DISPLAY");
+        x = std::getenv("DISPLAY");
+        w = std::getenv("WAYLAND_DISPLAY");
+        return (x && *x) || (w && *w);
+    }();
+    return answered;
 }
 
 // The window module, or nullptr when GTK is not installed.

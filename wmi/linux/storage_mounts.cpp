@@ -137,8 +137,8 @@ void Complete(const Root& root, Volume& v) {
     if (v.Device.empty()) return;
     Probe probe = ProbeDevice(root, v.Device, false);
     v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
-    // ntfs-3g and other FUSE block filesystems mount as "fuseblk".
-    if (v.FileSystem == "fuseblk" && probe.FsType) v.FileSystem = *probe.FsType;
+    // ntfs-3g, exfat-fuse and other FUSE drivers of a device mount as "fuseblk" or "fuse.<name>".
+    if (StartsWith(v.FileSystem, "fuse") && probe.FsType) v.FileSystem = *probe.FsType;
 }
 
 }  // namespace
