@@ -9,6 +9,8 @@ esac
 if [ "${1:-}" = test ]; then
   packages+=(libgtest-dev locales chromium xvfb xdotool imagemagick x11-utils util-linux
              fonts-dejavu-core python3 binutils wine wine64)
+  # Disk images on loop devices, FUSE filesystems.
+  packages+=(fdisk e2fsprogs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g squashfs-tools fuse3)
 fi
 missing=()
 for p in "${packages[@]}"; do

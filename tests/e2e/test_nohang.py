@@ -10,7 +10,7 @@ import threading
 import time
 import unittest
 
-from harvix_e2e import program_copy, report_lines, run
+from harvix_e2e import parse_report, program_copy, report_lines, run
 import loopdev
 
 
@@ -123,8 +123,11 @@ class AStoppedFuseDaemon(unittest.TestCase):
             ws.resume(daemon)
             self.assertLess(elapsed, 10)
             self.assertEqual(result.returncode, 0, result.stderr)
-            lines = report_lines(os.path.join(folder, "STOPPED_report.html"))
-            self.assertTrue(any("Stockage" in l for l in lines))
+            _, disks = parse_report(os.path.join(folder, "STOPPED_report.html"))
+            volumes = {v["name"]: v for d in disks for v in d["volumes"]}
+            self.assertEqual(volumes[mnt]["size"], "")  # unknown, not waited for
+            self.assertEqual(volumes[mnt]["label"], "FUSEVOL")
+            self.assertTrue(volumes["/"]["size"])  # the others are all there
             shutil.rmtree(folder)
 
 
