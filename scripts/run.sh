@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and takes this machine's inventory.
+# Its own build folder, every option set: nothing cached by another script counts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -DHARVIX_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
-./build/harvix /silent
+cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVIX_TESTS=OFF -DHARVIX_SANITIZE=OFF \
+  -DHARVIX_GTK=ON >/dev/null
+cmake --build build-run -j"$(nproc)" >/dev/null
+./build-run/harvix /silent
 name="${COMPUTERNAME:-$(hostname -s)}"
-echo "Report: $(pwd)/build/${name}_report.html"
+echo "Report: $(pwd)/build-run/${name}_report.html"

@@ -7,16 +7,20 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Every option is set on each configure, so a cached setting of another run never
+# leaves old test binaries in place.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVIX_TESTS=ON -DHARVIX_SANITIZE=OFF \
+  -DHARVIX_GTK=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DHARVIX_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DHARVIX_TESTS=ON -DHARVIX_SANITIZE=ON \
+  -DHARVIX_GTK=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"
 (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$jobs" -LE window)
 
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DHARVIX_HOST_TOOLS="$PWD/build" >/dev/null
+  -DHARVIX_HOST_TOOLS="$PWD/build" -DHARVIX_TESTS=ON -DHARVIX_SANITIZE=OFF >/dev/null
 cmake --build build-win -j"$jobs"
 (cd build-win && ctest --output-on-failure -j"$jobs")
