@@ -289,7 +289,86 @@ def vm():
                ("/sys/fs/cgroup", 12639342592, 12639342592)])
 
 
+def container():
+    """A desktop's storage seen by a normal user in a container: no udev records,
+    no access to /dev, a loop-mounted disk image, a snap and a bind mount."""
+    t = Tree("container")
+    t.write("/proc/sys/kernel/hostname", "ctr\n")
+    t.write("/proc/sys/kernel/arch", "x86_64\n")
+    t.write("/proc/sys/kernel/osrelease", "6.8.0-45-generic\n")
+    t.write("/etc/os-release", 'PRETTY_NAME="Ubuntu 24.04.1 LTS"\n')
+    t.cpus("AMD Ryzen 7 5800U with Radeon Graphics", [(0, i // 2) for i in range(16)])
+    t.write("/proc/meminfo", "MemTotal:       32594412 kB\n")
+    ctrl = "/sys/devices/pci0000:00/0000:00:02.4/0000:02:00.0/nvme/nvme0"
+    t.write(ctrl + "/model", "WD PC SN530 SDBPNPZ-512G-1006\n")
+    t.write(ctrl + "/serial", "21234B801234\n")
+    t.block("nvme0n1", ctrl, "259:0", 1000215216, device=ctrl, parts=[
+        ("nvme0n1p1", 1, 2048, 1048576, "259:1"),
+        ("nvme0n1p2", 2, 1050624, 999161856, "259:2")])
+    virt = "/sys/devices/virtual/block"
+    t.block("loop3", virt, "7:3", 41943040)
+    t.write(virt + "/loop3/loop/backing_file", "/home/dev/VMs/build cache.img\n")
+    t.write(virt + "/loop3/ro", "0\n")
+    t.block("loop4", virt, "7:4", 151232)
+    t.write(virt + "/loop4/loop/backing_file", "/var/lib/snapd/snaps/core22_1380.snap\n")
+    t.write(virt + "/loop4/ro", "1\n")
+    t.block("loop5", virt, "7:5", 0)  # unbound
+    t.block("zram0", virt, "252:0", 16000000)
+    t.mounts([
+        ("0:23", "/", "/proc", "proc", "proc"),
+        ("259:2", "/", "/", "ext4", "/dev/nvme0n1p2"),
+        ("259:1", "/", "/boot/efi", "vfat", "/dev/nvme0n1p1"),
+        ("259:2", "/home/dev/projects", "/p", "ext4", "/dev/nvme0n1p2"),
+        ("7:3", "/", "/srv/cache", "ext4", "/dev/loop3"),
+        ("7:3", "/shared", "/s", "ext4", "/dev/loop3"),
+        ("7:4", "/", "/snap/core22/1380", "squashfs", "/dev/loop4"),
+        ("252:0", "/", "/var/tmp/zram", "ext4", "/dev/zram0"),
+    ])
+    t.statvfs([("/", 511570870272, 211570870272), ("/boot/efi", 535805952, 529969152),
+               ("/p", 511570870272, 211570870272), ("/srv/cache", 21003583488, 20003583488),
+               ("/s", 21003583488, 20003583488), ("/snap/core22/1380", 77725696, 0),
+               ("/var/tmp/zram", 8000000000, 7000000000)])
+
+
+def escaped():
+    """Mount points holding a double quote, a backslash and a blank."""
+    t = Tree("escaped")
+    t.write("/proc/sys/kernel/hostname", "atelier\n")
+    t.write("/proc/sys/kernel/arch", "x86_64\n")
+    t.write("/proc/sys/kernel/osrelease", "6.1.0-21-amd64\n")
+    t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\n')
+    t.cpus("Intel(R) Core(TM) i5-4590 CPU @ 3.30GHz", [(0, i) for i in range(4)])
+    t.write("/proc/meminfo", "MemTotal:       8046132 kB\n")
+    dev = "/sys/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0"
+    t.write(dev + "/vendor", "ATA     \n")
+    t.write(dev + "/model", "WDC WD10EZEX-08W\n")
+    t.write(dev + "/type", "0\n")
+    t.block("sda", dev + "/block", "8:0", 1953525168, device=dev, parts=[
+        ("sda1", 1, 2048, 209715200, "8:1"),
+        ("sda2", 2, 209717248, 209715200, "8:2"),
+        ("sda3", 3, 419432448, 2, "8:3"),
+        ("sda5", 5, 419434496, 1534089216, "8:5")])
+    t.udev("8:0", ID_PART_TABLE_TYPE="dos")
+    for mm, label, code in [("8:1", "Photos", "0x7"), ("8:2", "Sauvegarde", "0x83"),
+                            ("8:3", None, "0x5"), ("8:5", "Vidéos", "0x83")]:
+        props = {"ID_PART_ENTRY_SCHEME": "dos", "ID_PART_ENTRY_TYPE": code}
+        if label:
+            props.update(ID_FS_TYPE="ext4", ID_FS_LABEL=label,
+                         ID_FS_LABEL_ENC=label.replace("é", "\\xc3\\xa9"))
+        t.udev(mm, **props)
+    t.mounts([
+        ("0:21", "/", "/proc", "proc", "proc"),
+        ("8:1", "/", '/media/a"b', "ext4", "/dev/sda1"),
+        ("8:2", "/", r"/mnt/a\134b", "ext4", "/dev/sda2"),
+        ("8:5", "/", r"/mnt/with\040blank", "ext4", "/dev/sda5"),
+    ])
+    t.statvfs([('/media/a"b', 105089261568, 5089261568), (r"/mnt/a\134b", 105089261568, 100000000000),
+               (r"/mnt/with\040blank", 771516203008, 271516203008)])
+
+
+MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped}
+
 if __name__ == "__main__":
-    for make in (laptop, server, vm):
-        make()
+    for name in sys.argv[1:] or MACHINES:
+        MACHINES[name]()
     sys.exit(0)

@@ -371,7 +371,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
     testing::UnsetEnv("USERNAME");
 }
 
-INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine, ::testing::Values("laptop", "server", "vm"));
+INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine,
+                         ::testing::Values("laptop", "server", "vm", "container", "escaped"));
 
 }  // namespace
 }  // namespace harvix
