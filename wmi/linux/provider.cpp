@@ -123,14 +123,14 @@ std::string HostName(const Root& root) {
     return host.substr(0, host.find('.'));
 }
 
-std::string ObjectPath(const Root& root, const std::string& cls, const std::string& key,
+std::string ObjectPath(const std::string& host, const std::string& cls, const std::string& key,
                        const std::string& value) {
     std::string escaped;
     for (char c : value) {
         if (c == '\\' || c == '"') escaped += '\\';
         escaped += c;
     }
-    return "\\\\" + HostName(root) + "\\root\\cimv2:" + cls + "." + key + "=\"" + escaped + "\"";
+    return "\\\\" + host + "\\root\\cimv2:" + cls + "." + key + "=\"" + escaped + "\"";
 }
 
 // ---- objects and result sets ----

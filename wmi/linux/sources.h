@@ -32,7 +32,7 @@ class Root {
 // Names for association paths: the short host name.
 std::string HostName(const Root& root);
 // \\HOST\root\cimv2:Class.Key="value", backslashes and quotes in the value escaped.
-std::string ObjectPath(const Root& root, const std::string& cls, const std::string& key,
+std::string ObjectPath(const std::string& host, const std::string& cls, const std::string& key,
                        const std::string& value);
 
 std::vector<Instance> ProcessorInstances(const Root& root);

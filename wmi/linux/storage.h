@@ -50,6 +50,15 @@ struct Probe {
     std::map<int, std::string> PartitionSchemes;
 };
 
+using PartitionList = std::vector<std::pair<std::string, int>>;  // block name, table number
+// Every block device by its device number, and the whole device each lies on
+// (itself when it is one), read once from /sys/block.
+struct BlockIndex {
+    std::map<std::string, std::string> ByDevno;       // "8:1" -> sda1
+    std::map<std::string, std::string> Devno;         // sda1 -> "8:1"
+    std::map<std::string, std::string> Parent;        // sda1 -> sda, sda -> sda
+    std::map<std::string, PartitionList> Partitions;  // sda -> its partitions, by /sys/block
+};
 // What one run reads of the storage stack, read once: four classes share the
 // disks and two the mount table.
 class StorageSnapshot {
@@ -58,26 +67,32 @@ class StorageSnapshot {
     const std::vector<Volume>& Volumes(const Root& root);
 
   private:
+    const BlockIndex& Blocks(const Root& root);
+
+    std::optional<BlockIndex> blocks_;
     std::optional<std::vector<Disk>> disks_;
     std::optional<std::vector<Volume>> volumes_;
 };
 
 // Block devices (storage_blocks.cpp).
-std::vector<Disk> ReadDisks(const Root& root);
-// The whole disk a block device belongs to (itself when it is one).
-std::string ParentDisk(const Root& root, const std::string& block);
+std::vector<Disk> ReadDisks(const Root& root, const BlockIndex& blocks);
+BlockIndex ReadBlockIndex(const Root& root);
 // Partition block names of a disk, with their table numbers, in table order.
 std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
                                                           const std::string& disk);
-// Partitions or listed whole disks a block device finally lies on.
-std::vector<std::string> UnderlyingDevices(const Root& root, const std::vector<Disk>& disks,
+// Partitions or listed whole disks (the leaves) a block device finally lies on.
+std::vector<std::string> UnderlyingDevices(const Root& root,
+                                           const std::map<std::string, std::string>& leaves,
                                            const std::string& blockName);
 
 // Probing (storage_probe.cpp).
-Probe ProbeDevice(const Root& root, const std::string& blockName, bool partitions);
+// A disk's probe also reads its partition table: pass its partitions (for udev's
+// records of them); nullptr probes a filesystem alone.
+Probe ProbeDevice(const Root& root, const BlockIndex& blocks, const std::string& blockName,
+                  const PartitionList* partitions = nullptr);
 
 // Mounts (storage_mounts.cpp).
-std::vector<Volume> ReadVolumes(const Root& root);
+std::vector<Volume> ReadVolumes(const Root& root, const BlockIndex& blocks);
 // Sizes (storage_space.cpp): statvfs on the live machine, each bounded in time,
 // so that a stopped FUSE daemon or a dead server leaves that volume's sizes null.
 void ReadSpaces(const Root& root, std::vector<Volume>& volumes);

@@ -96,10 +96,10 @@ std::optional<std::string> PartitionType(const Disk& d, Probe& probe, int number
     return std::nullopt;
 }
 
-void ReadPartitions(const Root& root, Disk& d, Probe& probe) {
+void ReadPartitions(const Root& root, const PartitionList& entries, Disk& d, Probe& probe) {
     const std::string sys = "/sys/block/" + d.Name;
     int index = 0;
-    for (const auto& [part, number] : PartitionEntries(root, d.Name)) {
+    for (const auto& [part, number] : entries) {
         Partition p;
         p.Name = part;
         p.Number = number;
@@ -125,7 +125,7 @@ void DescribeVirtualDisk(const std::string& backingFile, Disk& d) {
     d.Serial.reset();
 }
 
-std::optional<Disk> ReadDisk(const Root& root, const std::string& name) {
+std::optional<Disk> ReadDisk(const Root& root, const BlockIndex& blocks, const std::string& name) {
     const std::string sys = "/sys/block/" + name;
     Disk d;
     d.Name = name;
@@ -138,13 +138,14 @@ std::optional<Disk> ReadDisk(const Root& root, const std::string& name) {
     d.Interface = InterfaceOf(devPath);
     d.Model = DiskModel(root, name);
     d.Serial = DiskSerial(root, name, devPath);
-    Probe probe = ProbeDevice(root, name, true);
+    const PartitionList& entries = blocks.Partitions.at(name);
+    Probe probe = ProbeDevice(root, blocks, name, &entries);
     if (auto file = BackingFile(root, name)) {
         if (IsDiscImage(root, name, probe)) return std::nullopt;
         DescribeVirtualDisk(*file, d);
     }
     d.Table = probe.TableType.value_or("");
-    ReadPartitions(root, d, probe);
+    ReadPartitions(root, entries, d, probe);
     return d;
 }
 
@@ -163,11 +164,11 @@ std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
     return out;
 }
 
-std::vector<Disk> ReadDisks(const Root& root) {
+std::vector<Disk> ReadDisks(const Root& root, const BlockIndex& blocks) {
     std::vector<Disk> disks;
-    for (const auto& name : root.List("/sys/block"))
+    for (const auto& [name, partitions] : blocks.Partitions)
         if (IsDisk(root, name))
-            if (auto d = ReadDisk(root, name)) disks.push_back(std::move(*d));
+            if (auto d = ReadDisk(root, blocks, name)) disks.push_back(std::move(*d));
     // Built-in disks first, then virtual ones, then what is plugged in; by name within each.
     auto rank = [](const Disk& d) { return d.Usb || d.Removable ? 2 : d.Virtual ? 1 : 0; };
     std::sort(disks.begin(), disks.end(), [&](const Disk& a, const Disk& b) {
@@ -177,24 +178,31 @@ std::vector<Disk> ReadDisks(const Root& root) {
     return disks;
 }
 
-std::string ParentDisk(const Root& root, const std::string& block) {
-    if (!root.Exists("/sys/class/block/" + block + "/partition")) return block;
-    auto path = root.Resolve("/sys/class/block/" + block);
-    if (!path) return block;
-    return Basename(path->substr(0, path->rfind('/')));
+BlockIndex ReadBlockIndex(const Root& root) {
+    BlockIndex index;
+    auto add = [&](const std::string& sys, const std::string& name, const std::string& parent) {
+        if (auto dev = root.Line(sys + "/dev"); dev && !dev->empty()) {
+            index.ByDevno[*dev] = name;
+            index.Devno[name] = *dev;
+        }
+        index.Parent[name] = parent;
+    };
+    for (const auto& disk : root.List("/sys/block")) {
+        add("/sys/block/" + disk, disk, disk);
+        PartitionList& parts = index.Partitions[disk] = PartitionEntries(root, disk);
+        for (const auto& [part, number] : parts) add("/sys/block/" + disk + "/" + part, part, disk);
+    }
+    return index;
 }
 
-std::vector<std::string> UnderlyingDevices(const Root& root, const std::vector<Disk>& disks,
+std::vector<std::string> UnderlyingDevices(const Root& root,
+                                           const std::map<std::string, std::string>& leaves,
                                            const std::string& blockName) {
     std::vector<std::string> out;
     std::function<void(const std::string&, int)> walk = [&](const std::string& b, int depth) {
-        for (const auto& d : disks) {
-            bool leaf = d.Name == b;
-            for (const auto& p : d.Partitions) leaf = leaf || p.Name == b;
-            if (leaf) {
-                if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
-                return;
-            }
+        if (leaves.count(b)) {
+            if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
+            return;
         }
         if (depth > 16) return;
         // Device-mapper and md devices name what they are built on.

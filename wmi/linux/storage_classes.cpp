@@ -18,26 +18,30 @@ std::string DriveId(const Disk& d) {
     return "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index);
 }
 
-// The partition identifier of a leaf block device: a partition, or a whole disk.
-std::string LeafPartitionId(const std::vector<Disk>& disks, const std::string& leaf) {
-    std::string partitionId;
+// The partition identifier of each leaf block device: a partition, or a whole disk.
+std::map<std::string, std::string> LeafPartitionIds(const std::vector<Disk>& disks) {
+    std::map<std::string, std::string> ids;
     for (const auto& d : disks) {
-        if (d.Name == leaf) partitionId = PartitionDeviceId(d, 0);
-        for (const auto& p : d.Partitions)
-            if (p.Name == leaf) partitionId = PartitionDeviceId(d, p.Index);
+        ids[d.Name] = PartitionDeviceId(d, 0);
+        for (const auto& p : d.Partitions) ids[p.Name] = PartitionDeviceId(d, p.Index);
     }
-    return partitionId;
+    return ids;
 }
 
 }  // namespace
 
+const BlockIndex& StorageSnapshot::Blocks(const Root& root) {
+    if (!blocks_) blocks_ = ReadBlockIndex(root);
+    return *blocks_;
+}
+
 const std::vector<Disk>& StorageSnapshot::Disks(const Root& root) {
-    if (!disks_) disks_ = ReadDisks(root);
+    if (!disks_) disks_ = ReadDisks(root, Blocks(root));
     return *disks_;
 }
 
 const std::vector<Volume>& StorageSnapshot::Volumes(const Root& root) {
-    if (!volumes_) volumes_ = ReadVolumes(root);
+    if (!volumes_) volumes_ = ReadVolumes(root, Blocks(root));
     return *volumes_;
 }
 
@@ -88,13 +92,14 @@ std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& 
 
 std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root,
                                                         StorageSnapshot& storage) {
+    const std::string host = HostName(root);
     std::vector<Instance> out;
     for (const auto& d : storage.Disks(root)) {
-        std::string drive = ObjectPath(root, "Win32_DiskDrive", "DeviceID", DriveId(d));
+        std::string drive = ObjectPath(host, "Win32_DiskDrive", "DeviceID", DriveId(d));
         auto link = [&](int index) {
             Instance inst;
             inst.Set("Antecedent", drive);
-            inst.Set("Dependent", ObjectPath(root, "Win32_DiskPartition", "DeviceID",
+            inst.Set("Dependent", ObjectPath(host, "Win32_DiskPartition", "DeviceID",
                                              PartitionDeviceId(d, index)));
             out.push_back(std::move(inst));
         };
@@ -122,15 +127,16 @@ std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& st
 }
 
 std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageSnapshot& storage) {
-    const std::vector<Disk>& disks = storage.Disks(root);
+    const auto leaves = LeafPartitionIds(storage.Disks(root));
+    const std::string host = HostName(root);
     std::vector<Instance> out;
     for (const auto& v : storage.Volumes(root)) {
         if (v.Device.empty()) continue;
-        for (const auto& leaf : UnderlyingDevices(root, disks, v.Device)) {
+        for (const auto& leaf : UnderlyingDevices(root, leaves, v.Device)) {
             Instance inst;
-            inst.Set("Antecedent", ObjectPath(root, "Win32_DiskPartition", "DeviceID",
-                                              LeafPartitionId(disks, leaf)));
-            inst.Set("Dependent", ObjectPath(root, "Win32_LogicalDisk", "DeviceID", v.Name));
+            inst.Set("Antecedent",
+                     ObjectPath(host, "Win32_DiskPartition", "DeviceID", leaves.at(leaf)));
+            inst.Set("Dependent", ObjectPath(host, "Win32_LogicalDisk", "DeviceID", v.Name));
             out.push_back(std::move(inst));
         }
     }

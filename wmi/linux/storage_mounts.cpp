@@ -29,16 +29,17 @@ bool IsNetFs(struct libmnt_fs* fs, const std::string& type) {
 }
 
 // Block name behind a mounted filesystem: its device number first, the source path second.
-std::optional<std::string> MountedBlock(const Root& root, dev_t devno, const char* source) {
+std::optional<std::string> MountedBlock(const Root& root, const BlockIndex& index, dev_t devno,
+                                        const char* source) {
     if (major(devno) != 0) {
-        auto path = root.Resolve("/sys/dev/block/" + std::to_string(major(devno)) + ":" +
-                                 std::to_string(minor(devno)));
-        if (path && root.Exists(*path + "/dev")) return Basename(*path);
+        auto it =
+            index.ByDevno.find(std::to_string(major(devno)) + ":" + std::to_string(minor(devno)));
+        if (it != index.ByDevno.end()) return it->second;
     }
     if (source && StartsWith(source, "/dev/")) {
         if (auto path = root.Resolve(source)) {
             std::string name = Basename(*path);
-            if (root.Exists("/sys/class/block/" + name + "/dev")) return name;
+            if (index.Parent.count(name)) return name;
         }
     }
     return std::nullopt;
@@ -69,14 +70,30 @@ std::vector<libmnt_fs*> VisibleMounts(libmnt_table* table) {
     return out;
 }
 
-// Optical drives and disc images are 5, RAM-backed devices 6, removable disks 2.
-int BlockDriveType(const Root& root, const std::string& disk, const std::string& type) {
+// Optical drives are 5, RAM-backed devices 6, removable disks 2.
+int DiskDriveType(const Root& root, const std::string& disk) {
     if (StartsWith(disk, "sr") ||
         root.Line("/sys/class/block/" + disk + "/device/type").value_or("") == "5")
         return 5;
-    if (StartsWith(disk, "loop") && IsImageFs(type)) return 5;
     if (StartsWith(disk, "zram") || StartsWith(disk, "ram")) return 6;
     return root.Number("/sys/class/block/" + disk + "/removable").value_or(0) == 1 ? 2 : 3;
+}
+
+// What is known of the block devices while the mounts are classified; each
+// disk's drive type is read once.
+struct Blocks {
+    const BlockIndex& Index;
+    std::map<std::string, int> DriveTypes;
+};
+
+// Disc images on loop devices are 5 as well.
+int BlockDriveType(const Root& root, Blocks& blocks, const std::string& disk,
+                   const std::string& type) {
+    if (StartsWith(disk, "loop") && IsImageFs(type)) return 5;
+    auto it = blocks.DriveTypes.find(disk);
+    if (it == blocks.DriveTypes.end())
+        it = blocks.DriveTypes.emplace(disk, DiskDriveType(root, disk)).first;
+    return it->second;
 }
 
 // A mount as a candidate volume: the key of its filesystem, and whether it
@@ -88,7 +105,7 @@ struct Candidate {
 };
 
 // The volume a mount shows; nullopt for views of no device.
-std::optional<Candidate> Classify(const Root& root, libmnt_fs* fs) {
+std::optional<Candidate> Classify(const Root& root, Blocks& blocks, libmnt_fs* fs) {
     std::string type = mnt_fs_get_fstype(fs);
     const char* source = mnt_fs_get_source(fs);
     dev_t devno = mnt_fs_get_devno(fs);
@@ -102,9 +119,9 @@ std::optional<Candidate> Classify(const Root& root, libmnt_fs* fs) {
     } else if (IsNetFs(fs, type)) {
         v.DriveType = 4;
         key = "net:" + type + ":" + (source ? source : "");
-    } else if (auto block = MountedBlock(root, devno, source)) {
+    } else if (auto block = MountedBlock(root, blocks.Index, devno, source)) {
         v.Device = *block;
-        v.DriveType = BlockDriveType(root, ParentDisk(root, *block), type);
+        v.DriveType = BlockDriveType(root, blocks, blocks.Index.Parent.at(*block), type);
         key = "blk:" + *block;
     } else if (type == "zfs" && !mnt_fs_is_pseudofs(fs)) {
         key = "src:" + std::string(source ? source : "");
@@ -133,9 +150,9 @@ void Keep(std::map<std::string, Candidate>& byKey, Candidate c) {
 }
 
 // Label, and the real type of a FUSE block filesystem.
-void Complete(const Root& root, Volume& v) {
+void Complete(const Root& root, const BlockIndex& blocks, Volume& v) {
     if (v.Device.empty()) return;
-    Probe probe = ProbeDevice(root, v.Device, false);
+    Probe probe = ProbeDevice(root, blocks, v.Device);
     v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
     // ntfs-3g, exfat-fuse and other FUSE drivers of a device mount as "fuseblk" or "fuse.<name>".
     if (StartsWith(v.FileSystem, "fuse") && probe.FsType) v.FileSystem = *probe.FsType;
@@ -143,15 +160,16 @@ void Complete(const Root& root, Volume& v) {
 
 }  // namespace
 
-std::vector<Volume> ReadVolumes(const Root& root) {
+std::vector<Volume> ReadVolumes(const Root& root, const BlockIndex& index) {
     TablePtr table = MountTable(root);
     if (!table) return {};
+    Blocks blocks{index, {}};
     std::map<std::string, Candidate> byKey;
     for (libmnt_fs* fs : VisibleMounts(table.get()))
-        if (auto c = Classify(root, fs)) Keep(byKey, std::move(*c));
+        if (auto c = Classify(root, blocks, fs)) Keep(byKey, std::move(*c));
     std::vector<Volume> out;
     for (auto& [key, c] : byKey) {
-        Complete(root, c.Shown);
+        Complete(root, index, c.Shown);
         out.push_back(std::move(c.Shown));
     }
     ReadSpaces(root, out);

@@ -68,11 +68,12 @@ void ProbePartitionTable(const std::string& dev, Probe& out) {
 }
 
 // udev's record of a block device: its E: properties.
-std::map<std::string, std::string> UdevProperties(const Root& root, const std::string& blockName) {
+std::map<std::string, std::string> UdevProperties(const Root& root, const BlockIndex& blocks,
+                                                  const std::string& blockName) {
     std::map<std::string, std::string> props;
-    auto dev = root.Line("/sys/class/block/" + blockName + "/dev");
-    if (!dev) return props;
-    std::istringstream in(root.Read("/run/udev/data/b" + *dev).value_or(""));
+    auto dev = blocks.Devno.find(blockName);
+    if (dev == blocks.Devno.end()) return props;
+    std::istringstream in(root.Read("/run/udev/data/b" + dev->second).value_or(""));
     std::string line;
     while (std::getline(in, line)) {
         if (!StartsWith(line, "E:")) continue;
@@ -82,8 +83,9 @@ std::map<std::string, std::string> UdevProperties(const Root& root, const std::s
     return props;
 }
 
-void ProbeFromUdev(const Root& root, const std::string& blockName, Probe& out) {
-    auto props = UdevProperties(root, blockName);
+void ProbeFromUdev(const Root& root, const BlockIndex& blocks, const std::string& blockName,
+                   Probe& out) {
+    auto props = UdevProperties(root, blocks, blockName);
     if (!props.count("ID_FS_TYPE") && !props.count("ID_PART_TABLE_TYPE")) return;
     out.Probed = true;
     if (props.count("ID_FS_TYPE")) out.FsType = props["ID_FS_TYPE"];
@@ -94,9 +96,10 @@ void ProbeFromUdev(const Root& root, const std::string& blockName, Probe& out) {
     if (props.count("ID_PART_TABLE_TYPE")) out.TableType = props["ID_PART_TABLE_TYPE"];
 }
 
-void ProbePartitionsFromUdev(const Root& root, const std::string& blockName, Probe& out) {
-    for (const auto& [name, number] : PartitionEntries(root, blockName)) {
-        auto p = UdevProperties(root, name);
+void ProbePartitionsFromUdev(const Root& root, const BlockIndex& blocks,
+                             const PartitionList& partitions, Probe& out) {
+    for (const auto& [name, number] : partitions) {
+        auto p = UdevProperties(root, blocks, name);
         if (p.count("ID_PART_ENTRY_TYPE")) out.PartitionTypes[number] = p["ID_PART_ENTRY_TYPE"];
         if (p.count("ID_PART_ENTRY_SCHEME"))
             out.PartitionSchemes[number] = p["ID_PART_ENTRY_SCHEME"];
@@ -113,15 +116,16 @@ std::optional<std::string> LabelFromByLabel(const Root& root, const std::string&
 
 }  // namespace
 
-Probe ProbeDevice(const Root& root, const std::string& blockName, bool partitions) {
+Probe ProbeDevice(const Root& root, const BlockIndex& blocks, const std::string& blockName,
+                  const PartitionList* partitions) {
     Probe out;
     const std::string dev = root.Path("/dev/" + blockName);
     ProbeSuperblock(dev, out);
     if (out.Probed && partitions) ProbePartitionTable(dev, out);
     if (out.Probed) return out;
     // No access to the device.
-    ProbeFromUdev(root, blockName, out);
-    if (partitions) ProbePartitionsFromUdev(root, blockName, out);
+    ProbeFromUdev(root, blocks, blockName, out);
+    if (partitions) ProbePartitionsFromUdev(root, blocks, *partitions, out);
     if (!out.Probed) out.Label = LabelFromByLabel(root, blockName);
     return out;
 }
