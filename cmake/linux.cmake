@@ -22,6 +22,8 @@ target_link_libraries(harvix PRIVATE harvix_provider ${CMAKE_DL_LIBS})
 # A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
 if(NOT HARVIX_SANITIZE)
   target_link_options(harvix PRIVATE -static-libstdc++ -static-libgcc)
+  # Only the parts of libstdc++ it uses, and no library it does not call.
+  target_link_options(harvix PRIVATE -Wl,--gc-sections -Wl,--as-needed)
 endif()
 
 if(HARVIX_GTK)

@@ -154,11 +154,14 @@ std::optional<Disk> ReadDisk(const Root& root, const BlockIndex& blocks, const s
 std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
                                                           const std::string& disk) {
     std::vector<std::pair<std::string, int>> out;
-    for (const auto& e : root.List("/sys/block/" + disk))
-        if (auto n =
-                DecimalValue(root.Line("/sys/block/" + disk + "/" + e + "/partition").value_or(""));
-            n && *n <= INT32_MAX)
-            out.emplace_back(e, static_cast<int>(*n));
+    for (const auto& e : root.List("/sys/block/" + disk)) {
+        // The kernel names a partition after its disk (sda1, nvme0n1p1); the
+        // other entries are attributes, not worth a read each.
+        if (!StartsWith(e, disk.c_str())) continue;
+        auto n =
+            DecimalValue(root.Line("/sys/block/" + disk + "/" + e + "/partition").value_or(""));
+        if (n && *n <= INT32_MAX) out.emplace_back(e, static_cast<int>(*n));
+    }
     std::sort(out.begin(), out.end(),
               [](const auto& a, const auto& b) { return a.second < b.second; });
     return out;
