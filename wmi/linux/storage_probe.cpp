@@ -88,7 +88,7 @@ void ProbeFromUdev(const Root& root, const BlockIndex& blocks, const std::string
     auto props = UdevProperties(root, blocks, blockName);
     if (!props.count("ID_FS_TYPE") && !props.count("ID_PART_TABLE_TYPE")) return;
     out.Probed = true;
-    if (props.count("ID_FS_TYPE")) out.FsType = props["ID_FS_TYPE"];
+    if (props.count("ID_FS_TYPE")) out.FsType = platform::ToValidUtf8(props["ID_FS_TYPE"]);
     if (props.count("ID_FS_LABEL_ENC"))
         out.Label = platform::ToValidUtf8(Unescape(props["ID_FS_LABEL_ENC"]));
     else if (props.count("ID_FS_LABEL"))
