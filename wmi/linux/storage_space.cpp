@@ -41,7 +41,7 @@ Space Statvfs(const std::string& target) {
             std::to_string(static_cast<unsigned long long>(st.f_bfree) * unit)};
 }
 
-void AskInTurn(const std::shared_ptr<Board>& board, std::size_t slot, std::string target) {
+void Ask(const std::shared_ptr<Board>& board, std::size_t slot, std::string target) {
     std::thread([board, slot, target = std::move(target)] {
         Space answer = Statvfs(target);
         std::lock_guard<std::mutex> hold(board->Lock);
@@ -60,7 +60,7 @@ void LiveSpaces(std::vector<Volume*>& asked) {
                 std::lock_guard<std::mutex> hold(board->Lock);
                 ++board->Pending;
             }
-            AskInTurn(board, i, asked[i]->Name);
+            Ask(board, i, asked[i]->Name);
         } catch (const std::system_error&) {  // no thread to spare: sizes unknown
             std::lock_guard<std::mutex> hold(board->Lock);
             --board->Pending;
