@@ -110,3 +110,35 @@ std::string ToValidUtf8(const std::string& bytes) {
 }
 
 }  // namespace harvix::platform
+
+namespace harvix::platform {
+
+std::string DecodeWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (unsigned char c : bytes) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0xA0) {
+            char32_t cp = kHigh1252[c - 0x80];
+            out += EncodeUtf8(cp ? cp : c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    const std::string s(bytes);
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp;
+        std::size_t len = SequenceAt(s, i, cp);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+}  // namespace harvix::platform

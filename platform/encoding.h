@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace harvix::platform {
@@ -14,5 +15,14 @@ std::string EncodeUtf8(char32_t cp);
 std::string EncodeWindows1252(const std::string& utf8);
 // Bytes that are not valid UTF-8 are taken as Latin-1, so nothing is lost.
 std::string ToValidUtf8(const std::string& bytes);
+
+}  // namespace harvix::platform
+
+namespace harvix::platform {
+
+// Windows-1252 bytes as UTF-8; the five unassigned bytes stand for the C1
+// controls of the same value, as Windows maps them.
+std::string DecodeWindows1252(std::string_view bytes);
+bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace harvix::platform

@@ -1,0 +1,35 @@
+# The fleet index: harvix-index (Linux) and HarvixIndex.exe (Windows) over one core.
+add_library(harvix_index_core STATIC
+  report/modReadReport.cpp
+  index/rows.cpp
+  index/csv.cpp
+  index/page.cpp
+  index/run.cpp
+  index/app.cpp
+  index/files_common.cpp)
+target_link_libraries(harvix_index_core PUBLIC harvix_core)
+
+if(WIN32)
+  target_sources(harvix_index_core PRIVATE index/windows/files_windows.cpp)
+  configure_file(index/windows/harvix-index.rc.in ${CMAKE_BINARY_DIR}/harvix-index.rc @ONLY)
+  set_source_files_properties(${CMAKE_BINARY_DIR}/harvix-index.rc PROPERTIES
+    OBJECT_DEPENDS "${ART_DIR}/icon.ico;${CMAKE_SOURCE_DIR}/index/windows/harvix-index.manifest")
+  add_executable(HarvixIndex WIN32 index/windows/main.cpp ${CMAKE_BINARY_DIR}/harvix-index.rc)
+  add_dependencies(HarvixIndex art)
+  target_link_libraries(HarvixIndex PRIVATE harvix_index_core comctl32 user32 gdi32 shell32)
+  target_link_options(HarvixIndex PRIVATE -static -municode -Wl,--no-insert-timestamp)
+else()
+  target_sources(harvix_index_core PRIVATE index/linux/files_linux.cpp)
+  add_executable(harvix-index index/linux/main.cpp)
+  target_link_libraries(harvix-index PRIVATE harvix_index_core ${CMAKE_DL_LIBS})
+  if(NOT HARVIX_SANITIZE)
+    target_link_options(harvix-index PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+  if(HARVIX_GTK)
+    add_dependencies(harvix-index harvix-gtk)  # its window is Harvix's GTK module
+  endif()
+endif()
+
+if(HARVIX_TESTS)
+  include(${CMAKE_SOURCE_DIR}/tests/index.cmake)
+endif()

@@ -1,0 +1,22 @@
+# Tests of the fleet index: the reader against the writers, the CSV and flags,
+# then the programs end to end (Linux; HarvixIndex.exe under Wine).
+add_executable(harvix_index_tests tests/unit/read_report_test.cpp tests/unit/index_test.cpp)
+target_include_directories(harvix_index_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+if(WIN32)
+  target_link_libraries(harvix_index_tests PRIVATE harvix_index_core gtest_main)
+  add_test(NAME wine_index_unit_tests COMMAND harvix_index_tests)
+  set_tests_properties(wine_index_unit_tests PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 600)
+  add_test(NAME wine_index_e2e COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_wine.py)
+  set_tests_properties(wine_index_e2e PROPERTIES
+    ENVIRONMENT "HARVIX_WIN_BUILD=${CMAKE_BINARY_DIR};HARVIX_BUILD=${HARVIX_HOST_TOOLS}"
+    TIMEOUT 900 RUN_SERIAL TRUE)
+else()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  target_link_libraries(harvix_index_tests PRIVATE harvix_index_core GTest::gtest_main)
+  gtest_discover_tests(harvix_index_tests DISCOVERY_TIMEOUT 60)
+  add_test(NAME e2e_index COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index.py)
+  set_tests_properties(e2e_index PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
+                       LABELS e2e TIMEOUT 300)
+endif()

@@ -1,0 +1,229 @@
+// The index core: CSV form and reading back, flags and changes, safe outputs
+// and capped reads on real files.
+#include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "index/files.h"
+#include "index/modIndex.h"
+#include "test_support.h"
+
+namespace harvix::index {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TEST(IndexCsv, FieldsQuoteAndKeepFormulasAsText) {
+    EXPECT_EQ(CsvField("plain text"), "plain text");
+    EXPECT_EQ(CsvField("a;b"), "\"a;b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
+    EXPECT_EQ(CsvField("=HYPERLINK(\"http://x\")"), "\"'=HYPERLINK(\"\"http://x\"\")\"");
+    EXPECT_EQ(CsvField("=cmd|' /C calc'!A0"), "'=cmd|' /C calc'!A0");
+    for (const char* f : {"+1", "-1", "@SUM(A1)", "\tx", "\rx"})
+        EXPECT_EQ(CsvField(f)[0] == '"' ? CsvField(f)[1] : CsvField(f)[0], '\'') << f;
+    EXPECT_EQ(CsvField("'=x"), "''=x");
+    EXPECT_EQ(CsvField("'quoted'"), "'quoted'");
+    EXPECT_EQ(CsvField("1234567890"), "1234567890");
+
+    // Read back exactly, whatever the fields hold.
+    std::vector<std::string> fields = {
+        "=cmd|' /C calc'!A0", "'=x", "'plain", "a;b", "\"q\"", "x\r\ny", "", "-", "Ωμέγα €", "\tt"};
+    auto records = ParseCsv("\xEF\xBB\xBF" + CsvLine(fields) + CsvLine({"second"}));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0], fields);
+    EXPECT_EQ(records[1], std::vector<std::string>{"second"});
+}
+
+ComputerRow Row(std::string file, std::string serial) {
+    ComputerRow r;
+    r.File = file, r.Name = file.substr(0, file.find('_')), r.Serial = serial;
+    r.Os = "Windows 10", r.Model = "Dell - X", r.Cpu = "i5", r.RamBytes = 16.0 * (1 << 30);
+    r.Modules = "A : 8,00 Go | B : 8,00 Go", r.Disks = "SSD 512 Go SN 1";
+    r.ReportDate = {1, 12, 2026};
+    return r;
+}
+
+TEST(IndexFlags, SerialNumbersAgeFullnessAndChanges) {
+    EXPECT_EQ(SerialProblem(""), "Numéro de série absent");
+    EXPECT_EQ(SerialProblem(" N/A "), "Numéro de série absent");
+    for (const char* s : {"To be filled by O.E.M.", "Default string", "0", "000000",
+                          "System Serial Number", "DEFAULT STRING"})
+        EXPECT_EQ(SerialProblem(s), "Numéro de série générique") << s;
+    EXPECT_EQ(SerialProblem("PF1XYZ12"), "");
+
+    std::vector<ComputerRow> rows = {Row("A_report.html", "CLONE"), Row("B_report.html", "clone "),
+                                     Row("C_report.html", "Default string"),
+                                     Row("D_report.html", "D1"), Row("E_report.html", "E1")};
+    rows[3].FullestPercent = 90.0;
+    rows[4].FullestPercent = 89.99;
+    rows[4].ReportDate = {31, 10, 2026};  // 31 days before the 1st of December
+    rows[3].ReportDate = {1, 11, 2026};   // 30 days
+    const Date today{1, 12, 2026};
+    auto gone = SetFlags(rows, nullptr, today);
+    EXPECT_TRUE(gone.empty());
+    EXPECT_EQ(rows[0].SerialFlag, "Numéro de série partagé par 2 ordinateurs");
+    EXPECT_EQ(rows[1].SerialFlag, rows[0].SerialFlag);
+    EXPECT_EQ(rows[2].SerialFlag, "Numéro de série générique");
+    EXPECT_EQ(rows[3].SerialFlag, "");
+    EXPECT_TRUE(rows[3].Full);
+    EXPECT_FALSE(rows[4].Full);
+    EXPECT_TRUE(rows[4].Old);
+    EXPECT_FALSE(rows[3].Old);
+    for (const ComputerRow& r : rows)
+        EXPECT_FALSE(r.Changed || r.New) << "a first run flags no change";
+
+    // The previous index, written and read back as the next run does.
+    std::string csv = InventoryHeader();
+    for (const ComputerRow& r : rows) csv += InventoryLine(r);
+    std::map<std::string, PreviousRow> previous;
+    ASSERT_TRUE(ReadInventory(csv, previous));
+    ASSERT_EQ(previous.size(), 5u);
+    EXPECT_EQ(previous["D_report.html"].Ram, "16,00");
+    EXPECT_EQ(previous["E_report.html"].ReportDate, "31/10/2026");
+
+    std::vector<ComputerRow> next = {Row("A_report.html", "CLONE"), Row("B_report.html", "clone "),
+                                     Row("D_report.html", "D1"), Row("F_report.html", "F1"),
+                                     Row("E_report.html", "E1")};
+    next[1].RamBytes = 8.0 * (1 << 30);
+    next[1].Modules = "A : 8,00 Go";
+    next[2].Disks = "HDD 1000 Go SN 9";
+    next[4].Incomplete = true;  // cut short before its disks
+    next[4].Disks.clear();
+    gone = SetFlags(next, &previous, today);
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].File, "C_report.html");
+    EXPECT_FALSE(next[0].Changed);
+    EXPECT_EQ(next[1].Changes,
+              (std::vector<std::string>{"RAM : 16,00 Go → 8,00 Go",
+                                        "Modules : A : 8,00 Go | B : 8,00 Go → A : 8,00 Go"}));
+    EXPECT_EQ(next[2].Changes,
+              std::vector<std::string>{"Disques : SSD 512 Go SN 1 → HDD 1000 Go SN 9"});
+    EXPECT_TRUE(next[3].New);
+    EXPECT_FALSE(next[3].Changed);
+    EXPECT_FALSE(next[4].Changed) << "what a cut-short report lacks is no change";
+
+    EXPECT_FALSE(ReadInventory("\xEF\xBB\xBFsomething;else\r\n", previous));
+}
+
+TEST(IndexTexts, DatesAndNumbers) {
+    EXPECT_EQ(ParseReportDate("07/12/2026").Iso(), "2026-12-07");
+    EXPECT_EQ(ParseReportDate("07.12.2026").Text(), "07/12/2026");
+    EXPECT_EQ(ParseReportDate("07-12-2026").Day, 7);
+    EXPECT_FALSE(ParseReportDate("07/12.2026").Valid());
+    EXPECT_FALSE(ParseReportDate("32/12/2026").Valid());
+    EXPECT_FALSE(ParseReportDate("").Valid());
+    EXPECT_EQ(Date({1, 3, 2024}).DaysSinceEpoch() - Date({28, 2, 2024}).DaysSinceEpoch(), 2);
+    EXPECT_EQ(Date({1, 1, 1970}).DaysSinceEpoch(), 0);
+    EXPECT_EQ(FrenchDecimal(15.4949, 2), "15,49");
+    EXPECT_EQ(FrenchDecimal(1000, 0), "1000");
+
+    ReportContents c;
+    c.General.ComputerName = "";
+    c.Memory.Installed = "15.49 Go";  // an English locale's report
+    c.Disks.Disks.Grow().Size = "512 Go";
+    c.Disks.Disks.Grow().Size = "1000 Go";
+    c.Volumes.Volumes.Grow() = VolumeInfos{"C:", "", 0, "", "100", "50", "", "", "DRIVE0"};
+    c.Volumes.Volumes.Grow() = VolumeInfos{"D:", "", 0, "", "0", "0", "", "", "DRIVE0"};
+    ComputerRow r = RowFromReport("PC-42_report.html", c);
+    EXPECT_EQ(r.Name, "PC-42");
+    EXPECT_EQ(RamText(r), "15,49 Go");
+    EXPECT_EQ(r.DiskBytes, 1512e9);
+    EXPECT_EQ(r.FullestVolume, "C:");
+    EXPECT_DOUBLE_EQ(r.FullestPercent, 50.0);
+    EXPECT_TRUE(r.Incomplete);
+}
+
+class IndexFiles : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_ = testing::MakeTempDir("harvix-index-files-"); }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string dir_;
+};
+
+TEST_F(IndexFiles, OutputsReplaceWholeOrAreKeptUnderADatedName) {
+    {
+        std::ofstream(fs::path(dir_) / "inventaire.csv") << "old";
+        OutputFile out(dir_, "inventaire.csv");
+        out.Write("new ");
+        EXPECT_EQ(Slurp(fs::path(dir_) / "inventaire.csv"), "old")
+            << "the old file stays until the end";
+        out.Write(std::string(1 << 20, 'x'));
+        OutputFile::Result r = out.Commit();
+        EXPECT_TRUE(r.Replaced) << r.Error;
+        EXPECT_EQ(Slurp(fs::path(dir_) / "inventaire.csv").size(), 4u + (1 << 20));
+    }
+    {
+        OutputFile abandoned(dir_, "volumes.csv");
+        abandoned.Write("half");
+    }  // a run that stops half-way leaves nothing behind
+    {
+        // What cannot be replaced (here a folder in the way) is kept under a dated name.
+        fs::create_directory(fs::path(dir_) / "index.html");
+        std::ofstream(fs::path(dir_) / "index.html" / "x") << "x";
+        OutputFile out(dir_, "index.html");
+        out.Write("page");
+        OutputFile::Result r = out.Commit();
+        EXPECT_FALSE(r.Replaced);
+        EXPECT_FALSE(r.Error.empty());
+        ASSERT_FALSE(r.KeptAs.empty());
+        EXPECT_EQ(r.KeptAs.substr(0, 6), "index-");
+        EXPECT_EQ(r.KeptAs.substr(r.KeptAs.size() - 5), ".html");
+        EXPECT_EQ(Slurp(fs::path(dir_) / r.KeptAs), "page");
+    }
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 3u) << "no temporary file is left";
+    EXPECT_EQ(names[0].substr(0, 6), "index-");
+    EXPECT_EQ(names[1], "index.html");
+    EXPECT_EQ(names[2], "inventaire.csv");
+    EXPECT_EQ(DatedName("inventaire.csv", {2026, 12, 9, 2, 30, 5}),
+              "inventaire-20261209-023005.csv");
+}
+
+TEST_F(IndexFiles, ReadsAreCappedAndNeverBlock) {
+    const fs::path small = fs::path(dir_) / "a", big = fs::path(dir_) / "b";
+    std::ofstream(small, std::ios::binary) << "12345";
+    std::ofstream(big, std::ios::binary) << std::string(1001, 'b');
+    ReadOutcome r = ReadCapped(small.string(), 1000);
+    EXPECT_TRUE(r.Ok);
+    EXPECT_EQ(r.Bytes, "12345");
+    r = ReadCapped(big.string(), 1000);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_NE(r.Reason.find("trop volumineux"), std::string::npos);
+    EXPECT_TRUE(r.Bytes.empty());
+    r = ReadCapped(dir_, 1000);
+    EXPECT_FALSE(r.Ok);
+    EXPECT_FALSE(r.Reason.empty());
+    r = ReadCapped((fs::path(dir_) / "missing").string(), 1000);
+    EXPECT_FALSE(r.Ok);
+#ifndef _WIN32
+    const std::string fifo = dir_ + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    r = ReadCapped(fifo, 1000);  // would hang a plain open
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.Reason, "pas un fichier ordinaire");
+#endif
+    auto entries = ListFolder(dir_);
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ(entries[0].Name, "a");
+    EXPECT_THROW(ListFolder(dir_ + "/missing"), std::exception);
+}
+
+}  // namespace
+}  // namespace harvix::index
