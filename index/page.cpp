@@ -15,13 +15,16 @@ p.sub{margin:0 0 10px;color:#555}
 #resume span{margin-right:10px}
 #filtre{width:320px;padding:4px;margin:6px 0}
 table{border-collapse:collapse;margin-bottom:14px}
-th,td{border:1px solid #ddd;padding:4px 6px;text-align:left;vertical-align:top}
-th{background:#f5f5fc;cursor:pointer;white-space:nowrap;user-select:none}
+th,td{border:1px solid #ddd;padding:4px 6px;text-align:left;vertical-align:top;font-size:12px}
+td{min-width:5em;max-width:240px;overflow-wrap:break-word}
+td.n{min-width:0}
+td.alertes{min-width:180px;max-width:360px}
+th{background:#f5f5fc;cursor:pointer;user-select:none}
 th[aria-sort=ascending]::after{content:" \25B2"}
 th[aria-sort=descending]::after{content:" \25BC"}
 td.n{text-align:right;white-space:nowrap}
 tr:hover{background:#f5f5f5}
-.flag{display:inline-block;border-radius:3px;padding:1px 5px;margin:1px 2px 1px 0;font-size:11px;color:#fff;white-space:nowrap}
+.flag{display:inline-block;font-weight:normal;border-radius:3px;padding:1px 5px;margin:1px 2px 1px 0;font-size:11px;color:#fff;white-space:nowrap}
 .f-plein{background:#c0392b}.f-ancien{background:#8e6c00}.f-incomplet{background:#6c3483}
 .f-serie{background:#1f618d}.f-modifie{background:#d35400}.f-nouveau{background:#117a65}
 .f-disparu{background:#555}.f-nonlu{background:#7b7d7d}
@@ -143,6 +146,7 @@ std::string Row(const ComputerRow& r) {
     }
     std::string out = "<tr>";
     out += Cell(r.Name);
+    out += "<td class=\"alertes\">" + flags + "</td>";
     out += "<td data-v=\"" + r.ReportDate.Iso() + "\"" + (r.Old ? " class=\"alerte\"" : "") + ">" +
            HtmlEscape(r.ReportDate.Text()) + "</td>";
     out += Cell(r.User) + Cell(r.Os) + Cell(r.Model);
@@ -161,7 +165,6 @@ std::string Row(const ComputerRow& r) {
         NumberCell(r.FullestPercent < 0 ? "" : Plain(r.FullestPercent, 3),
                    r.FullestPercent < 0 ? "" : FrenchDecimal(r.FullestPercent, 1) + " %", r.Full);
     out += "<td><a href=\"" + HtmlEscape(Href(r.File)) + "\">" + HtmlEscape(r.File) + "</a></td>";
-    out += "<td>" + flags + "</td>";
     return out + "</tr>\n";
 }
 
@@ -234,7 +237,8 @@ std::string RenderPage(const PageInput& in) {
         "aria-label=\"Filtrer\"> <span id=\"affiches\"></span>\n";
     out +=
         "<table id=\"machines\"><thead><tr>"
-        "<th data-type=\"text\">Nom</th><th data-type=\"date\">Date du rapport</th>"
+        "<th data-type=\"text\">Nom</th><th data-type=\"text\">Alertes</th>"
+        "<th data-type=\"date\">Date du rapport</th>"
         "<th data-type=\"text\">Utilisateur</th><th data-type=\"text\">OS</th>"
         "<th data-type=\"text\">Modèle</th><th data-type=\"text\">Numéro de série</th>"
         "<th data-type=\"text\">CPU</th><th data-type=\"num\">Cœurs physiques</th>"
@@ -242,7 +246,7 @@ std::string RenderPage(const PageInput& in) {
         "<th data-type=\"num\">Slots utilisés / présents</th><th data-type=\"num\">Disques</th>"
         "<th data-type=\"num\">Capacité des disques</th>"
         "<th data-type=\"text\">Volume le plus plein</th><th data-type=\"num\">Occupation</th>"
-        "<th data-type=\"text\">Rapport</th><th data-type=\"text\">Alertes</th>"
+        "<th data-type=\"text\">Rapport</th>"
         "</tr></thead><tbody>\n";
     for (const ComputerRow& r : rows) out += Row(r);
     out += "</tbody></table>\n";
