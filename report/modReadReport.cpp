@@ -192,14 +192,19 @@ bool ModuleText(sv s, MemoryModule& m) {
     m.FormFactor = form == "DIMM" ? 8 : form == "SODIMM" ? 12 : 0;
     if (!form.empty() && m.FormFactor == 0) return false;
     s = s.substr(0, blank);
-    if (!EndsWith(s, " MHz")) return false;
-    s.remove_suffix(4);
-    blank = s.rfind(' ');
-    if (blank == sv::npos) return false;
-    std::string speed;
-    if (!Field(s.substr(blank + 1), speed)) return false;
-    m.Speed = speed + " MHz";
-    s = s.substr(0, blank);
+    // Speed: a number and " MHz", or empty where WMI gave none.
+    if (EndsWith(s, " MHz")) {
+        s.remove_suffix(4);
+        blank = s.rfind(' ');
+        if (blank == sv::npos) return false;
+        std::string speed;
+        if (!Field(s.substr(blank + 1), speed)) return false;
+        m.Speed = speed + " MHz";
+        s = s.substr(0, blank);
+    } else {
+        if (!EndsWith(s, " ")) return false;
+        s.remove_suffix(1);
+    }
     // Capacity: a number and its unit, or empty (then a blank ends the text).
     sv capacity;
     std::size_t unit = s.rfind(' ');

@@ -7,6 +7,7 @@ if(WIN32)
   target_link_libraries(harvix_index_tests PRIVATE harvix_index_core gtest_main)
   add_test(NAME wine_index_unit_tests COMMAND harvix_index_tests)
   set_tests_properties(wine_index_unit_tests PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 600)
+  add_executable(hold_file tests/wine/hold_file.cpp)
   add_test(NAME wine_index_e2e COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_wine.py)
   set_tests_properties(wine_index_e2e PROPERTIES
     ENVIRONMENT "HARVIX_WIN_BUILD=${CMAKE_BINARY_DIR};HARVIX_BUILD=${HARVIX_HOST_TOOLS}"

@@ -2,11 +2,13 @@
 //   form1_probe window   reads Form1 before and after the run, double-clicks the
 //                        status line, clicks "Fermer"
 //   form1_probe msgbox   reads the failure message box and presses OK
+//   form1_probe window CLASS CAPTION   the same for another window of that make
 // Prints what it sees as "key: value" lines in UTF-8.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -55,9 +57,12 @@ HWND WaitFor(const wchar_t* cls, const wchar_t* caption, int seconds) {
     return nullptr;
 }
 
+// Another program's window of the same make: its class and caption.
+std::wstring gClass = L"Harvix.Form1", gCaption = kCaption;
+
 int Window() {
     Say("ready", "waiting for Form1");
-    HWND form = WaitFor(L"Harvix.Form1", kCaption, 120);
+    HWND form = WaitFor(gClass.c_str(), gCaption.c_str(), 120);
     if (!form) return Say("error", "no window"), 2;
     HWND label = GetDlgItem(form, 1001), close = GetDlgItem(form, 1002);
     Say("label-before", Utf8(Text(label)));
@@ -99,6 +104,10 @@ int MessageBoxProbe() {
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // "\n" stays "\n" for the reader
     std::string what = argc > 1 ? argv[1] : "";
+    if (argc > 3) {
+        wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+        gClass = wide[2], gCaption = wide[3];
+    }
     if (what == "window") return Window();
     if (what == "msgbox") return MessageBoxProbe();
     std::fprintf(stderr, "usage: form1_probe window|msgbox\n");
