@@ -21,3 +21,9 @@ else()
   set_tests_properties(e2e_index PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
                        LABELS e2e TIMEOUT 300)
 endif()
+if(NOT WIN32 AND HARVIX_GTK)
+  add_test(NAME e2e_index_window
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_window.py)
+  set_tests_properties(e2e_index_window PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
+                       LABELS "e2e;window" TIMEOUT 300)
+endif()
