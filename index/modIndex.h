@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -96,7 +97,7 @@ struct PageInput {
     bool HadPrevious = false;
 };
 std::string HtmlEscape(std::string_view text);
-std::string RenderPage(const PageInput& in);
+void RenderPage(const PageInput& in, const std::function<void(std::string_view)>& sink);
 
 // ---- the run ----
 struct IndexOutcome {

@@ -1,4 +1,5 @@
 // index.html: one self-contained page, its style sheet and script inline.
+#include <functional>
 #include <random>
 
 #include "index/modIndex.h"
@@ -197,7 +198,7 @@ std::string HtmlEscape(std::string_view text) {
     return out;
 }
 
-std::string RenderPage(const PageInput& in) {
+void RenderPage(const PageInput& in, const std::function<void(std::string_view)>& sink) {
     const std::vector<ComputerRow>& rows = *in.Rows;
     int full = 0, old = 0, incomplete = 0, serial = 0, changed = 0, added = 0;
     for (const ComputerRow& r : rows) {
@@ -206,7 +207,6 @@ std::string RenderPage(const PageInput& in) {
     }
     const std::string nonce = Nonce();
     std::string out;
-    out.reserve(4096 + rows.size() * 1024);
     out += "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">\n";
     // Nothing from the web, and no script but ours even if a text slipped through.
     out +=
@@ -248,7 +248,14 @@ std::string RenderPage(const PageInput& in) {
         "<th data-type=\"text\">Volume le plus plein</th><th data-type=\"num\">Occupation</th>"
         "<th data-type=\"text\">Rapport</th>"
         "</tr></thead><tbody>\n";
-    for (const ComputerRow& r : rows) out += Row(r);
+    // Row by row to the file: a fleet's page is never held whole.
+    for (const ComputerRow& r : rows) {
+        out += Row(r);
+        if (out.size() > (64u << 10)) {
+            sink(out);
+            out.clear();
+        }
+    }
     out += "</tbody></table>\n";
     if (!in.Gone->empty()) {
         out +=
@@ -269,7 +276,7 @@ std::string RenderPage(const PageInput& in) {
     out += "<script nonce=\"" + nonce + "\">\n";
     out += kScript;
     out += "\n</script></body></html>\n";
-    return out;
+    sink(out);
 }
 
 }  // namespace harvix::index

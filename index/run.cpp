@@ -77,7 +77,8 @@ IndexOutcome RunIndex(const std::string& folder) {
     std::snprintf(stamp, sizeof stamp, "%02d/%02d/%04d à %02d:%02d", now.Day, now.Month, now.Year,
                   now.Hour, now.Minute);
     OutputFile page(folder, kIndexName);
-    page.Write(RenderPage({folder, stamp, &rows, &gone, &unread, hadPrevious}));
+    RenderPage({folder, stamp, &rows, &gone, &unread, hadPrevious},
+               [&](std::string_view bytes) { page.Write(bytes); });
 
     outcome.Reports = static_cast<int>(rows.size());
     outcome.Unread = static_cast<int>(unread.size());

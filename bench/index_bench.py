@@ -1,0 +1,151 @@
+#!/usr/bin/env python3
+"""The fleet index on 10,000 reports of varied machines (1-8 disks, 1-20
+volumes, 1-8 memory modules): wall time and peak memory of harvix-index, then
+the same reading work by bench/index_python.py (html.parser), and their ratio.
+Prints figures; asserts nothing. Aims on a 2-core machine: under 2 s, under 64 MiB.
+
+Usage: bench/index_bench.py [build folder] [reports] [runs]"""
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+here = os.path.dirname(os.path.abspath(__file__))
+build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "build")
+count = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
+runs = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+if not os.path.exists("/usr/bin/time"):
+    subprocess.run(["apt-get", "install", "-y", "-qq", "time"], check=True, stdout=subprocess.DEVNULL)
+
+
+def frame():
+    """Head and footer lines as harvix itself writes them, from a recorded machine."""
+    folder = tempfile.mkdtemp(prefix="harvix-bench-frame-")
+    shutil.copy2(os.path.join(build, "harvix"), folder)
+    env = dict(os.environ, COMPUTERNAME="FRAME", HARVIX_ROOT=os.path.join(here, "..", "tests", "trees", "laptop"))
+    env.pop("DISPLAY", None)
+    subprocess.run([os.path.join(folder, "harvix"), "/silent"], env=env, check=True)
+    with open(os.path.join(folder, "FRAME_report.html"), "rb") as f:
+        lines = f.read().split(b"\r\n")[:-1]
+    shutil.rmtree(folder)
+    return lines[:7], lines[-15:]
+
+
+HEAD, FOOT = frame()
+TABLE = '<table><thead><tr><th colspan="2"><i class="%s"></i> %s</th></tr></thead><tbody>'
+NESTED = '</td></tr><tr class="nested"><td class="nopadding" colspan="2"><table class="noborder">'
+TIP = '<tr class="downlink"><td><a class="tooltip"><i class="hand fa fa-plus"></i><span class="tooltiptext">%s</span></a> '
+MAKERS = ["Samsung", "SK Hynix", "Micron", "Kingston", "Crucial", "Corsair"]
+MODELS = ["Dell Inc. - Latitude 5420", "LENOVO - 20QDCTO1WW", "HP - EliteBook 840 G8", "Dell Inc. - OptiPlex 7090",
+          "ASUSTeK COMPUTER INC. - PRIME B560M-A", "Microsoft Corporation - Surface Laptop 4"]
+DISKS = ["Samsung SSD 980 1TB", "WDC WD10EZEX-08WN4A0", "KINGSTON SA400S37480G", "SanDisk Cruzer Blade",
+         "ST2000NM0055-1V4", "Micron 2450 NVMe 512GB"]
+
+
+def size(x):
+    if x < 1024:
+        return "%d Octets" % x
+    if x < 1 << 20:
+        return ("%.2f Ko" % (x / 1024)).replace(".", ",")
+    return ("%.2f Go" % (x / (1 << 30))).replace(".", ",")
+
+
+def esc(s):
+    return s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+
+
+def machine(rng, n):
+    lines = list(HEAD)
+    out = lines.append
+    out(TABLE % ("fa fa-desktop", "Général"))
+    for label, value in [("OS", rng.choice(["Microsoft Windows 10 Professionnel (64 bits)",
+                                             "Microsoft Windows 11 Professionnel (64 bits)"])),
+                         ("Nom de l'ordinateur", "PC-%05d" % n), ("Nom du domaine/workgroup", "TARVELL"),
+                         ("Nom de l'utilisateur", rng.choice(["jdupont", "zoë.martin", "a&b <x>"])),
+                         ("Modèle de l'ordinateur", rng.choice(MODELS)),
+                         ("Numéro de série", rng.choice(["PF%06X" % rng.randrange(1 << 24), "Default string", "N/A"]))]:
+        out("<tr><td>%s</td><td>%s</td></tr>" % (label, esc(value)))
+    out("</tbody></table>")
+    cores = rng.choice([2, 4, 6, 8, 16])
+    out(TABLE % ("fa fa-microchip", "Processeur"))
+    out("<tr><td>CPU</td><td>Intel Core i%d-%d CPU @ 2.%dGHz</td></tr>" % (rng.choice([3, 5, 7, 9]), rng.randrange(4000, 14000), rng.randrange(10)))
+    out("<tr><td>Coeurs physiques</td><td>%d</td></tr>" % cores)
+    out("<tr><td>Coeurs logiques</td><td>%d</td></tr>" % (cores * 2))
+    out("</tbody></table>")
+    modules = [rng.choice([4, 8, 16, 32]) << 30 for _ in range(rng.randint(1, 8))]
+    out(TABLE % ("fa fa-memory", "RAM"))
+    out("<tr><td>RAM installée</td><td>%s</td></tr>" % size(sum(modules) - rng.randrange(1 << 28)))
+    out("<tr><td>RAM maximale supportée</td><td>%d Go</td></tr>" % rng.choice([32, 64, 128, 256]))
+    out(TIP % "Afficher les détails" + "Slots utilisés</td><td>%d sur %d" % (len(modules), 8) + NESTED)
+    for i, m in enumerate(modules):
+        out("<tr><td>DIMM %d</td><td>%s %s %d MHz %s<p class=\"small\">M471A%04dCB1-CTD</p></td></tr>" % (
+            i, rng.choice(MAKERS), size(m), rng.choice([2400, 2666, 3200]), rng.choice(["DIMM", "SODIMM"]), rng.randrange(10000)))
+    out("</table></td></tr>")
+    out("</tbody></table>")
+    disks = rng.randint(1, 8)
+    volumes = [rng.randrange(disks) for _ in range(rng.randint(max(1, disks // 2), 20))]
+    for d in range(disks):
+        total = rng.choice([128, 256, 512, 1000, 2000, 4000]) * 10**9
+        removable = rng.random() < 0.2
+        out(TABLE % (("fab fa-usb", "Stockage amovible") if removable else ("fa fa-hdd", "Stockage fixe")))
+        out(TIP % "Afficher les volumes" + "DRIVE%d<p class=\"small\">%d Partition(s) - Type GPT</p></td><td>%s"
+            "<p class=\"small\">%d Go - SN: S%08X" % (d, volumes.count(d), rng.choice(DISKS), total // 10**9, rng.randrange(1 << 32))
+            + "</p>" + NESTED)
+        for v, on in enumerate(volumes):
+            if on != d:
+                continue
+            vsize = total // max(1, volumes.count(d))
+            used = int(vsize * rng.random())
+            out("<tr><td>%s: (%s)</td><td>%s / %s<p class=\"small\">NTFS <progress value=\"%d\" max=\"%d\"></progress></p></td></tr>" % (
+                chr(67 + v), esc(rng.choice(["Système", "Données", "", "Sauvegarde <2024>"])), size(used), size(vsize), used, vsize))
+        out("</table></td></tr></tbody></table>")
+    return b"\r\n".join(l if isinstance(l, bytes) else l.encode("cp1252") for l in lines + FOOT) + b"\r\n"
+
+
+def wall(cmd):
+    start = time.perf_counter()
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def peak_kib(cmd):
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", *cmd], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    return int(result.stderr.strip().splitlines()[-1])
+
+
+folder = tempfile.mkdtemp(prefix="harvix-bench-index-")
+rng = random.Random(8)
+start = time.perf_counter()
+total_bytes = 0
+for n in range(count):
+    data = machine(rng, n)
+    total_bytes += len(data)
+    with open(os.path.join(folder, "PC-%05d_report.html" % n), "wb") as f:
+        f.write(data)
+print("%d reports written, %.1f MiB, in %.1f s" % (count, total_bytes / (1 << 20), time.perf_counter() - start))
+
+index = [os.path.join(build, "harvix-index"), folder, "/silent"]
+python = [sys.executable, os.path.join(here, "index_python.py"), folder]
+times = {"harvix-index": [], "html.parser": []}
+for _ in range(runs):
+    times["harvix-index"].append(wall(index))
+    times["html.parser"].append(wall(python))
+peaks = {"harvix-index": peak_kib(index), "html.parser": peak_kib(python)}
+out = subprocess.run(index, capture_output=True, text=True).stdout.strip().splitlines()
+print("harvix-index says: %s" % out[-1])
+with open(os.path.join(folder, "inventaire.csv"), encoding="utf-8-sig") as f:
+    rows = sum(1 for _ in f) - 1
+with open(os.path.join(folder, "volumes.csv"), encoding="utf-8-sig") as f:
+    vols = sum(1 for _ in f) - 1
+print("inventaire.csv: %d rows, volumes.csv: %d rows, index.html: %.1f MiB" % (
+    rows, vols, os.path.getsize(os.path.join(folder, "index.html")) / (1 << 20)))
+for name in times:
+    print("%-13s median %8.0f ms   peak RSS %7d KiB   (%d runs, warm cache)" % (
+        name, statistics.median(times[name]) * 1000, peaks[name], runs))
+print("time ratio harvix-index/html.parser: %.3f (aims: under 2 s, under 64 MiB)" % (
+    statistics.median(times["harvix-index"]) / statistics.median(times["html.parser"])))
+shutil.rmtree(folder)
