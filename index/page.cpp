@@ -3,6 +3,7 @@
 #include <random>
 
 #include "index/modIndex.h"
+#include "report/modMakeReport.h"
 
 namespace harvix::index {
 
@@ -172,28 +173,13 @@ std::string Row(const ComputerRow& r) {
 }  // namespace
 
 std::string HtmlEscape(std::string_view text) {
+    // The report's own escaping, and the apostrophe, for attribute values.
     std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
+    for (char c : HtmlText(std::string(text))) {
+        if (c == '\'')
+            out += "&#39;";
+        else
+            out += c;
     }
     return out;
 }

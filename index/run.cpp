@@ -35,7 +35,7 @@ IndexOutcome RunIndex(const std::string& folder) {
     // The previous index first: the outputs below replace it.
     std::map<std::string, PreviousRow> previous;
     bool hadPrevious = false;
-    ReadOutcome prev = ReadCapped(JoinPath(folder, kInventoryName), 512u << 20);
+    ReadOutcome prev = ReadCapped(JoinPath(folder, kInventoryName), 64u << 20);
     if (prev.Ok) hadPrevious = ReadInventory(prev.Bytes, previous);
     prev = ReadOutcome();
 
