@@ -167,8 +167,11 @@ ComputerRow RowFromReport(const std::string& file, const ReportContents& report)
     for (int i = 1; i <= report.Memory.Modules.UBound(); ++i) {
         const MemoryModule& m = report.Memory.Modules[i];
         std::string text = m.BankLabel + " : " + FrenchSize(m.Capacity);
-        for (sv extra : {sv(m.Manufacturer), Trim(m.PartNumber)})
-            if (!Trim(extra).empty()) text += " " + std::string(Trim(extra));
+        for (sv extra : {Trim(m.Manufacturer), Trim(m.PartNumber)}) {
+            if (extra.empty()) continue;
+            text += ' ';
+            text += extra;
+        }
         modules.push_back(text);
     }
     row.Modules = Join(modules, " | ");
