@@ -122,6 +122,24 @@ class IndexUnderWine(unittest.TestCase):
             self.assertEqual(f.read(), before, "the held file is untouched")
         self.assertEqual([n for n in os.listdir(folder) if ".tmp" in n], [])
 
+    def test_a_report_locked_by_another_program_is_listed_and_the_others_read(self):
+        folder = self.copy()
+        holder = subprocess.Popen(["wine", os.path.join(WIN, "hold_file.exe"),
+                                   self.wpath(os.path.join(folder, "LAPTOP_report.html")), "exclusive"],
+                                  env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        try:
+            self.assertEqual(holder.stdout.readline().strip(), b"held")
+            result = self.wine(EXE, self.wpath(folder), "/silent")
+        finally:
+            holder.stdin.close()
+            holder.wait(timeout=60)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("3 rapports lus, 2 fichiers non lus", result.stdout.decode("utf-8"))
+        with open(os.path.join(folder, "index.html"), encoding="utf-8") as f:
+            self.assertIn("<tr><td>LAPTOP_report.html</td><td>fichier verrouillé par un autre programme</td></tr>",
+                          f.read())
+        self.assertNotIn("LAPTOP_report.html", [r["Rapport"] for r in read_csv(os.path.join(folder, "inventaire.csv"))])
+
     def test_window_before_and_after_the_run(self):
         folder = self.copy()
         shutil.copy2(EXE, folder)

@@ -1,5 +1,6 @@
 // Holds a file open the way Excel holds a workbook (others may read it, not
-// replace it) until its standard input closes; says "held" once it has it.
+// replace it), or with "exclusive" as no one may even read it, until its
+// standard input closes; says "held" once it has it.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -10,8 +11,9 @@ int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc < 2) return 2;
-    HANDLE f = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool exclusive = argc > 2 && lstrcmpW(argv[2], L"exclusive") == 0;
+    HANDLE f = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, exclusive ? 0 : FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return 1;
     std::printf("held\n");
     std::fflush(stdout);
