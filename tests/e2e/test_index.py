@@ -360,6 +360,16 @@ class FleetIndex(unittest.TestCase):
             page = f.read()
         self.assertIn("<tr><td>LOCKED_report.html</td><td>accès refusé</td></tr>", page)
         self.assertEqual([r["Nom"] for r in read_csv(os.path.join(folder, "inventaire.csv"))], ["OPEN"])
+        # A folder the user may read but not write: nothing can be written, and nothing is lost.
+        os.chmod(folder, 0o755)
+        with open(os.path.join(folder, "inventaire.csv"), "rb") as f:
+            before = f.read()
+        result = index(folder, folder, user=65534)
+        self.assertEqual(result.returncode, 2, result.stdout)
+        self.assertIn("Impossible d'écrire inventaire.csv : impossible de créer un fichier dans %s : accès refusé."
+                      % folder, result.stdout)
+        with open(os.path.join(folder, "inventaire.csv"), "rb") as f:
+            self.assertEqual(f.read(), before)
 
     def test_an_output_that_cannot_be_replaced_is_kept_under_a_dated_name(self):
         folder = tempfile.mkdtemp(prefix="harvix-fleet-locked-")
