@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 
 #include "app/form1_hooks.h"
 #include "app/linux/display_probe.h"
@@ -89,7 +88,7 @@ HarvixForm1Hooks Hooks(const char* startupFailure) {
 // A failure that reaches a handler: said on standard error, and in a message
 // box where a window can be shown.
 int Fail(const std::string& description, int* argc, char*** argv) {
-    std::cerr << description << std::endl;
+    std::fprintf(stderr, "%s\n", description.c_str());
     if (HarvixShowForm1Fn show = LoadForm1()) {
         HarvixForm1Hooks hooks = Hooks(description.c_str());
         show(&hooks, argc, argv);
@@ -133,7 +132,9 @@ int main(int argc, char** argv) {
     if (!SilentMode) {
         std::string status = text;
         if (auto crlf = status.find("\r\n"); crlf != std::string::npos) status.erase(crlf, 1);
-        std::cout << status << std::endl;
+        std::fwrite(status.data(), 1, status.size(), stdout);
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
     }
     FreeText(text);
     return 0;
