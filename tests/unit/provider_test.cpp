@@ -11,6 +11,7 @@
 #include "app/run.h"
 #include "test_support.h"
 #include "wmi/linux/smbios.h"
+#include "wmi/linux/sources.h"
 
 namespace harvix {
 namespace {
@@ -258,6 +259,40 @@ std::vector<std::uint8_t> Device(std::uint16_t size, std::uint8_t form, std::uin
                                    5,
                                    partIndex};
     return Structure(17, b, strings);
+}
+
+// The provider's splitters cut text as getline and a stream's >> do.
+TEST(Provider, TextIsCutAsTheStandardStreamsCutIt) {
+    using namespace std::string_literals;
+    const std::string texts[] = {"",
+                                 "a",
+                                 "a\n",
+                                 "a\n\n",
+                                 "\n",
+                                 "\na",
+                                 "a\nb",
+                                 "a\n\nb\n",
+                                 "  x \t y\r\n",
+                                 "\v\f z",
+                                 "a,,b",
+                                 "a,",
+                                 ",a",
+                                 ",",
+                                 "/a//b/",
+                                 "caf\xC3\xA9 \xC2\xA0 x",
+                                 "one\0two three"s};
+    for (const std::string& text : texts) {
+        for (char delim : {'\n', ',', '/'}) {
+            std::vector<std::string> expected;
+            std::stringstream ss(text);
+            for (std::string piece; std::getline(ss, piece, delim);) expected.push_back(piece);
+            EXPECT_EQ(linuxwmi::Split(text, delim), expected) << text;
+        }
+        std::vector<std::string> expected;
+        std::istringstream in(text);
+        for (std::string word; in >> word;) expected.push_back(word);
+        EXPECT_EQ(linuxwmi::Words(text), expected) << text;
+    }
 }
 
 TEST(Smbios, DecodesSizesSpeedsAndStrings) {

@@ -1,20 +1,46 @@
 #include "wmi/linux/provider.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <cerrno>
 #include <functional>
-#include <sstream>
 
 #include "platform/encoding.h"
 #include "wmi/linux/sources.h"
 #include "wmi/linux/storage.h"
 
 namespace harvix::linuxwmi {
+
+// ---- Text ----
+
+std::vector<std::string> Split(const std::string& text, char delim) {
+    std::vector<std::string> parts;
+    std::size_t b = 0;
+    while (b < text.size()) {
+        std::size_t e = text.find(delim, b);
+        if (e == std::string::npos) e = text.size();
+        parts.push_back(text.substr(b, e - b));
+        b = e + 1;
+    }
+    return parts;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    static const char kSpace[] = " \t\n\v\f\r";
+    std::vector<std::string> words;
+    std::size_t b = text.find_first_not_of(kSpace);
+    while (b != std::string::npos) {
+        std::size_t e = text.find_first_of(kSpace, b);
+        words.push_back(text.substr(b, e == std::string::npos ? std::string::npos : e - b));
+        b = e == std::string::npos ? e : text.find_first_not_of(kSpace, e);
+    }
+    return words;
+}
 
 // ---- Root ----
 
@@ -27,12 +53,19 @@ std::string Root::Path(const std::string& machinePath) const {
 }
 
 std::optional<std::string> Root::Read(const std::string& machinePath) const {
-    std::ifstream in(Path(machinePath), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return ss.str();
+    int fd = ::open(Path(machinePath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // A read error (a folder, a sysfs attribute the device refuses) ends the text there.
+    std::string text;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 std::optional<std::string> Root::Line(const std::string& machinePath) const {
@@ -82,9 +115,7 @@ std::optional<std::string> Root::Resolve(const std::string& machinePath) const {
     std::vector<std::string> pending, done;
     auto push = [&](const std::string& p) {
         std::vector<std::string> parts;
-        std::stringstream ss(p);
-        std::string c;
-        while (std::getline(ss, c, '/'))
+        for (const std::string& c : Split(p, '/'))
             if (!c.empty() && c != ".") parts.push_back(c);
         pending.insert(pending.begin(), parts.begin(), parts.end());
     };
@@ -192,10 +223,7 @@ class InstanceResults : public WmiResultSet {
 
 // "Select * from C" or "Select P, Q from C"; nullopt when the text is not of that form.
 std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const std::string& wql) {
-    std::istringstream in(wql);
-    std::vector<std::string> words;
-    std::string w;
-    while (in >> w) words.push_back(w);
+    std::vector<std::string> words = Words(wql);
     if (words.size() < 4 || Lower(words[0]) != "select") return std::nullopt;
     std::size_t from = 1;
     while (from < words.size() && Lower(words[from]) != "from") ++from;
@@ -204,9 +232,7 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
     for (std::size_t i = 1; i < from; ++i) list += words[i];
     std::vector<std::string> selected;
     if (list != "*") {
-        std::stringstream ss(list);
-        std::string p;
-        while (std::getline(ss, p, ',')) {
+        for (const std::string& p : Split(list, ',')) {
             if (p.empty()) return std::nullopt;
             for (char c : p)
                 if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return std::nullopt;

@@ -9,6 +9,11 @@
 
 namespace harvix::linuxwmi {
 
+// The pieces between delimiters, as getline gives them: an empty last piece is none.
+std::vector<std::string> Split(const std::string& text, char delim);
+// The words between white space of the C locale (blank, \t, \n, \v, \f, \r).
+std::vector<std::string> Words(const std::string& text);
+
 class Root {
   public:
     explicit Root(std::string base);

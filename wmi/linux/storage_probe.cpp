@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <sstream>
 
 #include "platform/encoding.h"
 #include "wmi/linux/storage.h"
@@ -73,9 +72,8 @@ std::map<std::string, std::string> UdevProperties(const Root& root, const BlockI
     std::map<std::string, std::string> props;
     auto dev = blocks.Devno.find(blockName);
     if (dev == blocks.Devno.end()) return props;
-    std::istringstream in(root.Read("/run/udev/data/b" + dev->second).value_or(""));
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line :
+         Split(root.Read("/run/udev/data/b" + dev->second).value_or(""), '\n')) {
         if (!StartsWith(line, "E:")) continue;
         std::size_t eq = line.find('=');
         if (eq != std::string::npos) props[line.substr(2, eq - 2)] = line.substr(eq + 1);

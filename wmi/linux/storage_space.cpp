@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "wmi/linux/storage.h"
@@ -84,13 +83,10 @@ std::optional<std::string> Digits(const std::string& text) {
 
 std::map<std::string, Space> RecordedSpaces(const Root& root) {
     std::map<std::string, Space> out;
-    std::istringstream in(root.Read("/.harvix/statvfs").value_or(""));
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string mount, size, free;
-        if (words >> mount >> size >> free)
-            out.emplace(Unescape(mount), Space{Digits(size), Digits(free)});
+    for (const std::string& line : Split(root.Read("/.harvix/statvfs").value_or(""), '\n')) {
+        std::vector<std::string> words = Words(line);  // mount, size, free
+        if (words.size() >= 3)
+            out.emplace(Unescape(words[0]), Space{Digits(words[1]), Digits(words[2])});
     }
     return out;
 }

@@ -2,9 +2,9 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "platform/encoding.h"
 #include "wmi/linux/smbios.h"
@@ -26,9 +26,7 @@ WmiValue OrNull(const std::optional<std::string>& s) {
 // "key : value" blocks of /proc/cpuinfo, one map per block.
 std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) {
     std::vector<std::map<std::string, std::string>> blocks(1);
-    std::istringstream in(root.Read("/proc/cpuinfo").value_or(""));
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : Split(root.Read("/proc/cpuinfo").value_or(""), '\n')) {
         std::size_t colon = line.find(':');
         if (colon == std::string::npos) {
             if (!blocks.back().empty()) blocks.emplace_back();
@@ -111,28 +109,24 @@ std::optional<std::string> Domain(const Root& root) {
     if (host.empty()) host = root.Line("/etc/hostname").value_or("");
     if (std::size_t dot = host.find('.'); dot != std::string::npos && dot + 1 < host.size())
         return host.substr(dot + 1);
-    std::istringstream hosts(root.Read("/etc/hosts").value_or(""));
-    std::string line;
-    while (!host.empty() && std::getline(hosts, line)) {
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string address, canonical, alias;
-        if (!(words >> address >> canonical)) continue;
-        std::vector<std::string> names{canonical};
-        while (words >> alias) names.push_back(alias);
-        bool mine = std::find(names.begin(), names.end(), host) != names.end();
+    std::vector<std::string> hosts;
+    if (!host.empty()) hosts = Split(root.Read("/etc/hosts").value_or(""), '\n');
+    for (const std::string& line : hosts) {
+        // address, canonical name, aliases
+        std::vector<std::string> names = Words(line.substr(0, line.find('#')));
+        if (names.size() < 2) continue;
+        const std::string canonical = names[1];
+        bool mine = std::find(names.begin() + 1, names.end(), host) != names.end();
         std::size_t dot = canonical.find('.');
         if (mine && dot != std::string::npos && dot + 1 < canonical.size())
             return platform::ToValidUtf8(canonical.substr(dot + 1));
     }
-    std::istringstream resolv(root.Read("/etc/resolv.conf").value_or(""));
     std::optional<std::string> search;
-    while (std::getline(resolv, line)) {
-        std::istringstream words(line);
-        std::string key, value;
-        if (!(words >> key >> value)) continue;
-        if (key == "domain") return platform::ToValidUtf8(value);
-        if (key == "search" && !search) search = platform::ToValidUtf8(value);
+    for (const std::string& line : Split(root.Read("/etc/resolv.conf").value_or(""), '\n')) {
+        std::vector<std::string> words = Words(line);  // key, value, ...
+        if (words.size() < 2) continue;
+        if (words[0] == "domain") return platform::ToValidUtf8(words[1]);
+        if (words[0] == "search" && !search) search = platform::ToValidUtf8(words[1]);
     }
     return search;
 }
@@ -218,12 +212,19 @@ std::vector<Instance> ComputerSystemInstances(const Root& root) {
     inst.Set("Model", OrNull(root.Line("/sys/class/dmi/id/product_name")));
     inst.Set("Domain", OrNull(Domain(root)));
     std::optional<std::string> total;
-    std::istringstream meminfo(root.Read("/proc/meminfo").value_or(""));
-    std::string key, unit;
-    unsigned long long kb;
-    while (meminfo >> key >> kb) {
-        std::getline(meminfo, unit);
-        if (key == "MemTotal:") {
+    // "Key:   value kB" lines; the first line without a number ends the list.
+    for (const std::string& line : Split(root.Read("/proc/meminfo").value_or(""), '\n')) {
+        std::vector<std::string> words = Words(line);
+        if (words.empty()) continue;
+        if (words.size() < 2) break;
+        const std::string& n = words[1];
+        bool minus = n[0] == '-';
+        std::size_t digits = n[0] == '+' || minus ? 1 : 0;
+        unsigned long long kb = 0;
+        auto res = std::from_chars(n.data() + digits, n.data() + n.size(), kb);
+        if (res.ec != std::errc() || res.ptr == n.data() + digits) break;
+        if (minus) kb = 0 - kb;
+        if (words[0] == "MemTotal:") {
             total = std::to_string(kb * 1024);  // bytes
             break;
         }
@@ -236,9 +237,7 @@ std::vector<Instance> OperatingSystemInstances(const Root& root) {
     auto release = root.Read("/etc/os-release");
     if (!release) release = root.Read("/usr/lib/os-release");
     std::optional<std::string> caption, name;
-    std::istringstream in(release.value_or(""));
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : Split(release.value_or(""), '\n')) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
