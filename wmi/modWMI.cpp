@@ -99,9 +99,24 @@ std::optional<double> ToNumberOrNull(const WmiValue& v) {
     return ToNumber(v);
 }
 
+// x rounded to a whole number, halves to even, as the default rounding mode
+// does; done by hand so that the program needs no maths library.
+static double RoundHalfEven(double x) {
+    constexpr double kTwo52 = 4503599627370496.0;  // from here on every double is whole
+    if (!(std::fabs(x) < kTwo52)) return x;        // whole, infinite or not a number
+    return std::copysign(std::fabs(x) + kTwo52 - kTwo52, x);
+}
+
+// x rounded to a whole number, halves away from zero.
+static double RoundHalfAway(double x) {
+    double a = std::fabs(x), r = std::fabs(RoundHalfEven(x));
+    if (a - r == 0.5) r += 1;  // a half that went down to even
+    return std::copysign(r, x);
+}
+
 template <class Int>
 static Int RoundToInt(double x) {
-    double r = std::nearbyint(x);  // default rounding mode: halves to even
+    double r = RoundHalfEven(x);
     if (!(r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max()))
         throw HarvixError("Dépassement de capacité");
     return static_cast<Int>(r);
@@ -119,7 +134,7 @@ std::int16_t ToInt16(const WmiValue& v) {
 
 std::string WholeNumberText(double x) {
     if (!std::isfinite(x)) throw HarvixError("Dépassement de capacité");
-    double r = std::round(x);
+    double r = RoundHalfAway(x);
     if (std::fabs(r) < 9.2e18) return std::to_string(static_cast<long long>(r));
     char buf[400];
     std::snprintf(buf, sizeof buf, "%.0f", r);
