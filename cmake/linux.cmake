@@ -24,6 +24,11 @@ if(NOT HARVIX_SANITIZE)
   target_link_options(harvix PRIVATE -static-libstdc++ -static-libgcc)
   # Only the parts of libstdc++ it uses, and no library it does not call.
   target_link_options(harvix PRIVATE -Wl,--gc-sections -Wl,--as-needed)
+  # The driver would add libm for libstdc++, whose one call into it sits in code the
+  # linker drops; naming the libraries saves loading it.
+  target_link_options(harvix PRIVATE -nodefaultlibs)
+  target_link_libraries(harvix PRIVATE harvix_core PkgConfig::BLKID PkgConfig::MOUNT
+                        -Wl,-Bstatic stdc++ gcc gcc_eh -Wl,-Bdynamic c)
 endif()
 
 if(HARVIX_GTK)
