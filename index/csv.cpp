@@ -155,7 +155,7 @@ std::string InventoryLine(const ComputerRow& r) {
                     [&] {
                         std::string all;
                         for (const std::string& c : r.Changes)
-                            all += (all.empty() ? "" : " ; ") + c;
+                            all += (all.empty() ? "" : " | ") + c;
                         return all;
                     }()});
 }

@@ -46,7 +46,7 @@ struct ComputerRow {
     // Flags
     bool Full = false, Old = false, Changed = false, New = false;
     std::string SerialFlag;            // why the serial number is suspect, or empty
-    std::vector<std::string> Changes;  // "RAM : 16,00 Go → 8,00 Go"
+    std::vector<std::string> Changes;  // "RAM : 16,00 Go → 8,00 Go", "Disques : − A ; + B"
 };
 
 // Texts in the French form the page and the spreadsheets use.

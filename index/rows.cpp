@@ -1,4 +1,5 @@
 // One row per computer, its flags and its changes since the previous index.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -72,6 +73,52 @@ bool ReadBytes(const std::string& digits, double& out) {
 std::string Join(const std::vector<std::string>& parts, const char* sep) {
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? sep : "") + parts[i];
+    return out;
+}
+
+// The items of a " | "-joined list text, the form the row and inventaire.csv keep.
+std::vector<std::string> Items(const std::string& text) {
+    std::vector<std::string> items;
+    for (std::size_t at = 0; !text.empty();) {
+        std::size_t bar = text.find(" | ", at);
+        items.push_back(text.substr(at, bar == std::string::npos ? bar : bar - at));
+        if (bar == std::string::npos) break;
+        at = bar + 3;
+    }
+    return items;
+}
+
+// The items taken out and put in, counted as a multiset: one of two identical
+// disks removed still shows; the same hardware listed in another order is no change.
+std::string ListDifference(const std::string& was, const std::string& now) {
+    const std::vector<std::string> before = Items(was), after = Items(now);
+    auto side = [](const std::vector<std::string>& from, const std::vector<std::string>& other,
+                   const char* sign, std::string& out) {
+        std::unordered_map<std::string, int> left;
+        for (const std::string& item : other) ++left[item];
+        std::vector<std::pair<std::string, int>> extra;  // in list order
+        for (const std::string& item : from) {
+            if (left[item] > 0) {
+                --left[item];
+                continue;
+            }
+            auto it = std::find_if(extra.begin(), extra.end(),
+                                   [&](const auto& e) { return e.first == item; });
+            if (it == extra.end())
+                extra.emplace_back(item, 1);
+            else
+                ++it->second;
+        }
+        for (const auto& [item, n] : extra) {
+            if (!out.empty()) out += " ; ";
+            out += sign;
+            if (n > 1) out += std::to_string(n) + " × ";
+            out += item;
+        }
+    };
+    std::string out;
+    side(before, after, "− ", out);
+    side(after, before, "+ ", out);
     return out;
 }
 
@@ -260,14 +307,21 @@ std::vector<PreviousRow> SetFlags(std::vector<ComputerRow>& rows,
             row.Changes.push_back(std::string(label) + " : " + (was.empty() ? "(vide)" : was) +
                                   " → " + (now.empty() ? "(vide)" : now));
         };
+        // A list shows only what differs: a server's disks in full are a wall of text.
+        auto compareList = [&](const char* label, const std::string& was, const std::string& now) {
+            if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) return;
+            if (was == now) return;
+            std::string difference = ListDifference(was, now);
+            if (!difference.empty()) row.Changes.push_back(std::string(label) + " : " + difference);
+        };
         compare("OS", old.Os, row.Os);
         compare("Modèle", old.Model, row.Model);
         compare("Numéro de série", old.Serial, row.Serial);
         compare("CPU", old.Cpu, row.Cpu);
         compare("RAM", old.Ram.empty() ? old.Ram : old.Ram + " Go",
                 row.RamBytes < 0 ? std::string() : RamText(row));
-        compare("Modules", old.Modules, row.Modules);
-        compare("Disques", old.Disks, row.Disks);
+        compareList("Modules", old.Modules, row.Modules);
+        compareList("Disques", old.Disks, row.Disks);
         row.Changed = !row.Changes.empty();
     }
     std::vector<PreviousRow> gone;

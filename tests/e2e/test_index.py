@@ -4,6 +4,7 @@ page, a binary file and files that cannot be read. The spreadsheets are read
 back with Python's csv module and compared with an independent reading of the
 reports; a second run finds exactly the changes made to the machines; the page
 is driven in headless Chromium."""
+import collections
 import csv
 import datetime
 import html
@@ -320,15 +321,20 @@ class FleetIndex(unittest.TestCase):
         new = {n for n, r in rows.items() if r["Nouveau"] == "oui"}
         self.assertEqual(changed, {"LAPTOP", "SERVER"})
         self.assertEqual(new, {"NEWPC"})
-        laptop = rows["LAPTOP"]["Changements"].split(" ; ")
-        self.assertEqual(laptop, [
+        removed_module = "BANK 2 : 8,00 Go Samsung M471A1K43CB1-CTD"
+        removed_disk, added_disk = "ST2000NM0055-1V4 2000 Go SN ZC201ABC", "WDC WD4003FRYZ 4001 Go SN WMC13F7X"
+        self.assertEqual(rows["LAPTOP"]["Changements"].split(" | "), [
             "RAM : %s Go → %s Go" % (old["LAPTOP"]["RAM installée (Go)"], rows["LAPTOP"]["RAM installée (Go)"]),
-            "Modules : %s → %s" % (old["LAPTOP"]["Modules"], rows["LAPTOP"]["Modules"])])
-        self.assertEqual(rows["LAPTOP"]["Modules"], old["LAPTOP"]["Modules"].split(" | ")[0])
-        self.assertEqual(rows["SERVER"]["Changements"],
-                         "Disques : %s → %s" % (old["SERVER"]["Liste des disques"], rows["SERVER"]["Liste des disques"]))
-        self.assertIn("ST2000NM0055-1V4 2000 Go SN ZC201ABC", old["SERVER"]["Liste des disques"])
-        self.assertIn("WDC WD4003FRYZ 4001 Go SN WMC13F7X", rows["SERVER"]["Liste des disques"])
+            "Modules : − " + removed_module])
+        self.assertEqual(rows["SERVER"]["Changements"], "Disques : − %s ; + %s" % (removed_disk, added_disk))
+        # Exactly what the two lists themselves differ by.
+        def items(row, column):
+            return collections.Counter(row[column].split(" | "))
+        for name, column, gone, came in (("LAPTOP", "Modules", [removed_module], []),
+                                          ("SERVER", "Liste des disques", [removed_disk], [added_disk])):
+            self.assertEqual(items(old[name], column) - items(rows[name], column), collections.Counter(gone))
+            self.assertEqual(items(rows[name], column) - items(old[name], column), collections.Counter(came))
+            self.assertGreater(sum(items(rows[name], column).values()), 0)
         with open(os.path.join(self.second, "index.html"), encoding="utf-8") as f:
             page = f.read()
         gone = re.findall(r"<tr><td>([^<]*)</td><td>([^<]*)</td><td>([^<]*)</td></tr>",
@@ -336,6 +342,8 @@ class FleetIndex(unittest.TestCase):
         self.assertEqual(gone, [("VM", (TODAY - datetime.timedelta(days=1)).strftime("%d/%m/%Y"), "VM_report.html")])
         self.assertIn("<li>RAM : %s Go → %s Go</li>" % (old["LAPTOP"]["RAM installée (Go)"],
                                                         rows["LAPTOP"]["RAM installée (Go)"]), page)
+        self.assertIn("<li>Modules : − %s</li>" % removed_module, page)
+        self.assertIn("<li>Disques : − %s ; + %s</li>" % (removed_disk, added_disk), page)
         # The next run compares with this one: nothing has changed since.
         again = tempfile.mkdtemp(prefix="harvix-fleet-")
         shutil.copy2(os.path.join(self.second, "inventaire.csv"), again)

@@ -108,15 +108,52 @@ TEST(IndexFlags, SerialNumbersAgeFullnessAndChanges) {
     EXPECT_EQ(gone[0].File, "C_report.html");
     EXPECT_FALSE(next[0].Changed);
     EXPECT_EQ(next[1].Changes,
-              (std::vector<std::string>{"RAM : 16,00 Go → 8,00 Go",
-                                        "Modules : A : 8,00 Go | B : 8,00 Go → A : 8,00 Go"}));
+              (std::vector<std::string>{"RAM : 16,00 Go → 8,00 Go", "Modules : − B : 8,00 Go"}));
     EXPECT_EQ(next[2].Changes,
-              std::vector<std::string>{"Disques : SSD 512 Go SN 1 → HDD 1000 Go SN 9"});
+              std::vector<std::string>{"Disques : − SSD 512 Go SN 1 ; + HDD 1000 Go SN 9"});
+    // The spreadsheet holds the same texts, one change from the next by " | ".
+    auto line = ParseCsv(InventoryHeader() + InventoryLine(next[1]));
+    ASSERT_EQ(line.size(), 2u);
+    EXPECT_EQ(line[1].back(), "RAM : 16,00 Go → 8,00 Go | Modules : − B : 8,00 Go");
     EXPECT_TRUE(next[3].New);
     EXPECT_FALSE(next[3].Changed);
     EXPECT_FALSE(next[4].Changed) << "what a cut-short report lacks is no change";
 
     EXPECT_FALSE(ReadInventory("\xEF\xBB\xBFsomething;else\r\n", previous));
+}
+
+// The change text of a disk list going from one text to the other, or "" for none.
+std::string DiskChange(const std::string& was, const std::string& now, bool incomplete = false) {
+    std::vector<ComputerRow> first = {Row("A_report.html", "S1")};
+    first[0].Disks = was;
+    std::map<std::string, PreviousRow> previous;
+    EXPECT_TRUE(ReadInventory(InventoryHeader() + InventoryLine(first[0]), previous));
+    std::vector<ComputerRow> next = {Row("A_report.html", "S1")};
+    next[0].Disks = now;
+    next[0].Incomplete = incomplete;
+    SetFlags(next, &previous, Date{1, 12, 2026});
+    EXPECT_EQ(next[0].Changed, !next[0].Changes.empty());
+    return next[0].Changes.empty() ? "" : next[0].Changes.at(0);
+}
+
+TEST(IndexFlags, ListChangesShowOnlyWhatWentAndCame) {
+    const std::string a = "HDD 2000 Go SN A", b = "HDD 2000 Go SN B", c = "SSD 512 Go SN C";
+    const std::string vbox = "VBOX HARDDISK 50 Go";  // no serial: identical items
+    EXPECT_EQ(DiskChange(a + " | " + b + " | " + c, a + " | " + c), "Disques : − " + b);
+    EXPECT_EQ(DiskChange(a + " | " + b, b + " | " + a), "") << "another order, the same disks";
+    EXPECT_EQ(DiskChange(vbox + " | " + vbox + " | " + a, vbox + " | " + a), "Disques : − " + vbox)
+        << "one of two identical disks removed";
+    EXPECT_EQ(DiskChange(vbox + " | " + a + " | " + vbox + " | " + vbox, a),
+              "Disques : − 3 × " + vbox);
+    EXPECT_EQ(DiskChange(a, a + " | " + vbox + " | " + vbox), "Disques : + 2 × " + vbox);
+    EXPECT_EQ(DiskChange(a + " | " + b, c + " | " + b + " | " + vbox),
+              "Disques : − " + a + " ; + " + c + " ; + " + vbox);
+    EXPECT_EQ(DiskChange("", a), "Disques : + " + a);
+    EXPECT_EQ(DiskChange(a + " | " + b, ""), "Disques : − " + a + " ; − " + b);
+    EXPECT_EQ(DiskChange(a + " | " + b, "", true), "") << "a cut-short report lacks its disks";
+    // An item is a whole text between separators, not a part of one.
+    EXPECT_EQ(DiskChange("X 1 Go | X 1 Go SN 2", "X 1 Go SN 2 | X 1 Go SN 2"),
+              "Disques : − X 1 Go ; + X 1 Go SN 2");
 }
 
 TEST(IndexTexts, DatesAndNumbers) {
