@@ -9,29 +9,43 @@ namespace harvix::index {
 
 namespace {
 
+// Sized to fit 17 columns in a 1600-pixel window: the head and the name stay in
+// view while scrolling, long texts wrap within their column. The nth-child
+// numbers follow the columns of Row().
 const char* const kStyle =
-    R"CSS(body{font-family:Tahoma,Verdana,sans-serif;font-size:13px;margin:16px;color:#222}
+    R"CSS(body{font-family:Tahoma,Verdana,sans-serif;font-size:13px;margin:10px 12px;color:#222}
 h1{font-size:18px;margin:0 0 4px}
 p.sub{margin:0 0 10px;color:#555}
 #resume{margin:8px 0}
 #resume span{margin-right:10px}
 #filtre{width:320px;padding:4px;margin:6px 0}
-table{border-collapse:collapse;margin-bottom:14px}
-th,td{border:1px solid #ddd;padding:4px 6px;text-align:left;vertical-align:top;font-size:12px}
-td{min-width:5em;max-width:240px;overflow-wrap:break-word}
-td.n{min-width:0}
-td.alertes{min-width:180px;max-width:360px}
-th{background:#f5f5fc;cursor:pointer;user-select:none}
+table{border-collapse:separate;border-spacing:0;margin-bottom:14px;border-top:1px solid #ddd;border-left:1px solid #ddd}
+th,td{border:solid #ddd;border-width:0 1px 1px 0;padding:3px;text-align:left;vertical-align:top;font-size:12px;line-height:1.3}
+td{max-width:240px;overflow-wrap:break-word;background:#fff}
+th{background:#f5f5fc;font-size:11px;vertical-align:bottom}
+#machines th{cursor:pointer;user-select:none;position:sticky;top:0;z-index:2}
 th[aria-sort=ascending]::after{content:" \25B2"}
 th[aria-sort=descending]::after{content:" \25BC"}
-td.n{text-align:right;white-space:nowrap}
-tr:hover{background:#f5f5f5}
+#machines td:first-child,#machines th:first-child{position:sticky;left:0;z-index:1;font-weight:bold;white-space:nowrap;box-shadow:2px 0 2px -1px rgba(0,0,0,.12)}
+#machines th:first-child{z-index:3}
+#machines td:nth-child(3){white-space:nowrap}
+#machines td:nth-child(n+4):nth-child(-n+8),#machines td:nth-child(15){overflow-wrap:anywhere}
+#machines td:nth-child(4){min-width:5em;max-width:150px}
+#machines td:nth-child(5),#machines td:nth-child(6),#machines td:nth-child(8){min-width:135px;max-width:180px}
+#machines td:nth-child(7){min-width:6.5em;max-width:150px}
+#machines td:nth-child(15){min-width:4.5em;max-width:150px}
+#machines td:last-child{font-size:11px;white-space:nowrap}
+td.n{text-align:right;white-space:nowrap;max-width:none}
+td.alertes{min-width:184px;max-width:320px}
+td.alertes .flag{white-space:normal}
+tr:hover td{background:#f3f6fb}
 .flag{display:inline-block;font-weight:normal;border-radius:3px;padding:1px 5px;margin:1px 2px 1px 0;font-size:11px;color:#fff;white-space:nowrap}
 .f-plein{background:#c0392b}.f-ancien{background:#8e6c00}.f-incomplet{background:#6c3483}
 .f-serie{background:#1f618d}.f-modifie{background:#d35400}.f-nouveau{background:#117a65}
 .f-disparu{background:#555}.f-nonlu{background:#7b7d7d}
-td.alerte{background:#fdecea;font-weight:bold}
-ul.chg{margin:2px 0 0;padding-left:16px;font-size:12px}
+td.alerte,tr:hover td.alerte{background:#fdecea;font-weight:bold}
+ul.chg{margin:2px 0 0;padding-left:14px;font-size:11px;line-height:1.35}
+ul.chg li{margin:1px 0}
 h2{font-size:15px;margin:18px 0 6px})CSS";
 
 // Sorting by a column head, filtering by the box; values to sort by sit in data-v.

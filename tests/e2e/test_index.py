@@ -181,6 +181,9 @@ document.getElementById("f").addEventListener("load", function () {
     return rows().map(function (r) { return attr ? r.cells[i].getAttribute("data-v") : r.cells[i].textContent; });
   }
   var name = col("Nom"), ram = col("RAM installée"), date = col("Date du rapport");
+  out.width = [doc.documentElement.scrollWidth, doc.documentElement.clientWidth];
+  out.heights = rows().filter(function (r) { return !r.querySelector("ul.chg"); })
+                      .map(function (r) { return [r.cells[name].textContent, r.getBoundingClientRect().height]; });
   heads[ram].click(); out.ramUp = column(ram, true); out.ramUpNames = column(name);
   heads[ram].click(); out.ramDown = column(ram, true);
   heads[date].click(); out.dateUp = column(date, true);
@@ -422,6 +425,11 @@ class FleetIndex(unittest.TestCase):
             self.assertIn(flag, flags)
         self.assertEqual(len(flags), 11, flags)
         self.assertIn("5 ordinateurs", out["summary"])
+        # Readable in a 1600-pixel window: no sideways scrolling, long texts wrap to a few lines.
+        self.assertLessEqual(out["width"][0], out["width"][1])
+        self.assertEqual(len(out["heights"]), 3)
+        for row, height in out["heights"]:
+            self.assertLess(height, 100, row)
         for part in ("1 volume à 90 % ou plus", "1 rapport de plus de 30 jours", "1 rapport incomplet",
                      "5 numéros de série suspects", "2 ordinateurs modifiés", "1 nouvel ordinateur",
                      "1 ordinateur disparu", "6 fichiers non lus"):
