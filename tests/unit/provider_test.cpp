@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include "app/run.h"
+#include "platform/encoding.h"
 #include "test_support.h"
 #include "wmi/linux/smbios.h"
 #include "wmi/linux/sources.h"
@@ -215,6 +220,63 @@ TEST(Provider, AnUnreadableFieldIsThatFieldsNullAndNoClassFails) {
               (std::vector<std::string>{"100", "<null>"}));
     EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDiskToPartition", "Antecedent").size(), 2u);
     fs::remove_all(tree);
+}
+
+TEST(Provider, AMountPointThatIsNoUtf8OrHoldsOddWhiteSpaceKeepsItsSizes) {
+    // The kernel escapes only blank, tab, newline and backslash in the mount table:
+    // a Latin-1 byte and a vertical tab arrive as they are.
+    const fs::path tree = testing::MakeTempDir("harvix-oddmount-");
+    const std::string sda = "/sys/devices/virtual/block/sda";
+    Put(tree, sda + "/dev", "8:0\n");
+    Put(tree, sda + "/size", "2000000\n");
+    Link(tree, "/sys/block/sda", "../devices/virtual/block/sda");
+    Link(tree, "/sys/class/block/sda", "../../devices/virtual/block/sda");
+    for (int n = 1; n <= 2; ++n) {
+        const std::string part = sda + "/sda" + std::to_string(n);
+        Put(tree, part + "/partition", std::to_string(n) + "\n");
+        Put(tree, part + "/start", "2048\n");
+        Put(tree, part + "/size", "2048\n");
+        Put(tree, part + "/dev", "8:" + std::to_string(n) + "\n");
+        Link(tree, "/sys/class/block/sda" + std::to_string(n), "../../.." + part);
+        Link(tree, "/sys/dev/block/8:" + std::to_string(n), "../../.." + part);
+    }
+    Put(tree, "/proc/self/mountinfo",
+        "20 1 8:1 / /\xE9t\xE9 rw - ext4 /dev/sda1 rw\n"
+        "21 1 8:2 / /a\vb\\040c rw - ext4 /dev/sda2 rw\n");
+    Put(tree, "/.harvix/statvfs", "/\xE9t\xE9 1000 10\n/a\vb\\040c 2000 20\n");
+    linuxwmi::Provider p(tree.string());
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "Name"),
+              (std::vector<std::string>{"/a\vb c", "/\xC3\xA9t\xC3\xA9"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "Size"),
+              (std::vector<std::string>{"2000", "1000"}));
+    EXPECT_EQ(Walk(p, "Select * from Win32_LogicalDisk", "FreeSpace"),
+              (std::vector<std::string>{"20", "10"}));
+    fs::remove_all(tree);
+
+    // Live: statvfs must be given the mount point's own bytes, not their UTF-8 reading.
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const fs::path base = testing::MakeTempDir("harvix-live-");
+    const std::string point = (base / "\xE9t\xE9").string();
+    fs::create_directory(point);
+    if (mount("harvix-test", point.c_str(), "tmpfs", 0, "size=4m") != 0) {
+        fs::remove_all(base);
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    struct Unmount {
+        std::string Point;
+        fs::path Base;
+        ~Unmount() {
+            umount2(Point.c_str(), MNT_DETACH);
+            fs::remove_all(Base);
+        }
+    } cleanup{point, base};
+    linuxwmi::Provider live("/");
+    auto names = Walk(live, "Select * from Win32_LogicalDisk", "Name");
+    auto sizes = Walk(live, "Select * from Win32_LogicalDisk", "Size");
+    ASSERT_EQ(names.size(), sizes.size());
+    auto at = std::find(names.begin(), names.end(), platform::ToValidUtf8(point));
+    ASSERT_NE(at, names.end());
+    EXPECT_EQ(sizes[at - names.begin()], std::to_string(4 << 20));
 }
 
 // ---- SMBIOS ----

@@ -34,7 +34,8 @@ struct Disk {
 };
 
 struct Volume {
-    std::string Name;  // mount point
+    std::string Name;    // mount point, as valid UTF-8
+    std::string Target;  // mount point as the kernel has it: what statvfs must be given
     std::string FileSystem;
     int DriveType = 3;
     std::optional<std::string> Label;

@@ -110,7 +110,8 @@ std::optional<Candidate> Classify(const Root& root, Blocks& blocks, libmnt_fs* f
     const char* source = mnt_fs_get_source(fs);
     dev_t devno = mnt_fs_get_devno(fs);
     Volume v;
-    v.Name = platform::ToValidUtf8(mnt_fs_get_target(fs));
+    v.Target = mnt_fs_get_target(fs);
+    v.Name = platform::ToValidUtf8(v.Target);
     v.FileSystem = platform::ToValidUtf8(type);
     std::string key;
     if (IsRamFs(type)) {

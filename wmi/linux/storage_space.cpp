@@ -59,7 +59,7 @@ void LiveSpaces(std::vector<Volume*>& asked) {
                 std::lock_guard<std::mutex> hold(board->Lock);
                 ++board->Pending;
             }
-            Ask(board, i, asked[i]->Name);
+            Ask(board, i, asked[i]->Target);
         } catch (const std::system_error&) {  // no thread to spare: sizes unknown
             std::lock_guard<std::mutex> hold(board->Lock);
             --board->Pending;
@@ -84,7 +84,11 @@ std::optional<std::string> Digits(const std::string& text) {
 std::map<std::string, Space> RecordedSpaces(const Root& root) {
     std::map<std::string, Space> out;
     for (const std::string& line : Split(root.Read("/.harvix/statvfs").value_or(""), '\n')) {
-        std::vector<std::string> words = Words(line);  // mount, size, free
+        // mount, size, free; split at blanks only, since the mount point's escapes
+        // leave a vertical tab, form feed or CR in it as they are
+        std::vector<std::string> words;
+        for (std::string& w : Split(line, ' '))
+            if (!w.empty()) words.push_back(std::move(w));
         if (words.size() >= 3)
             out.emplace(Unescape(words[0]), Space{Digits(words[1]), Digits(words[2])});
     }
@@ -103,7 +107,7 @@ void ReadSpaces(const Root& root, std::vector<Volume>& volumes) {
     }
     auto recorded = RecordedSpaces(root);
     for (Volume* v : asked) {
-        auto it = recorded.find(v->Name);
+        auto it = recorded.find(v->Target);
         if (it == recorded.end()) continue;
         v->Size = it->second.Size;
         v->Free = it->second.Free;
