@@ -3,14 +3,13 @@
 #include "wmi/linux/provider.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "app/run.h"
 #include "platform/encoding.h"
