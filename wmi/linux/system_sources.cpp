@@ -166,17 +166,19 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
     }
     if (packages.empty()) {
         // No topology in sysfs: fall back to cpuinfo's own ids.
-        for (const auto& [cpu, b] : byCpu) {
+        for (const auto& entry : byCpu) {
+            const long long cpu = entry.first;
+            const auto* block = entry.second;
             auto get = [&](const char* k) {
-                auto it = b->find(k);
+                auto it = block->find(k);
                 try {
-                    return it == b->end() ? 0LL : std::stoll(it->second);
+                    return it == block->end() ? 0LL : std::stoll(it->second);
                 } catch (const std::exception&) {
                     return 0LL;
                 }
             };
             Package& p = packages[get("physical id")];
-            p.cores.insert({0, b->count("core id") ? get("core id") : cpu});
+            p.cores.insert({0, block->count("core id") ? get("core id") : cpu});
             ++p.logical;
             if (p.firstCpu < 0) p.firstCpu = cpu;
         }
