@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <functional>
+#include <limits>
 
 #include "platform/encoding.h"
 #include "wmi/linux/sources.h"
@@ -81,15 +83,27 @@ std::optional<std::string> Root::Line(const std::string& machinePath) const {
 
 std::optional<long long> Root::Number(const std::string& machinePath) const {
     auto line = Line(machinePath);
-    if (!line || line->empty()) return std::nullopt;
-    try {
-        std::size_t used = 0;
-        long long v = std::stoll(*line, &used, 10);
-        if (used != line->size()) return std::nullopt;
-        return v;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    if (!line) return std::nullopt;
+    return ParseWhole(*line);
+}
+
+std::optional<long long> ParseWhole(const std::string& text, int base) {
+    const char* b = text.data();
+    const char* e = b + text.size();
+    bool negative = b != e && *b == '-';
+    if (negative) ++b;
+    if (base == 16 && e - b > 2 && b[0] == '0' && (b[1] == 'x' || b[1] == 'X')) b += 2;
+    if (b == e || !std::isxdigit(static_cast<unsigned char>(*b))) return std::nullopt;
+    unsigned long long magnitude = 0;
+    auto res = std::from_chars(b, e, magnitude, base);
+    if (res.ec != std::errc() || res.ptr != e) return std::nullopt;
+    const unsigned long long limit =
+        static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
+    if (magnitude > limit) return std::nullopt;
+    if (negative)
+        return magnitude == limit ? std::numeric_limits<long long>::min()
+                                  : -static_cast<long long>(magnitude);
+    return static_cast<long long>(magnitude);
 }
 
 bool Root::Exists(const std::string& machinePath) const {
@@ -221,25 +235,54 @@ class InstanceResults : public WmiResultSet {
     std::optional<InstanceObject> current_;
 };
 
+// ASCII letters, digits and underscores, whatever the user's locale.
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 // "Select * from C" or "Select P, Q from C"; nullopt when the text is not of that form.
 std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const std::string& wql) {
-    std::vector<std::string> words = Words(wql);
-    if (words.size() < 4 || Lower(words[0]) != "select") return std::nullopt;
-    std::size_t from = 1;
-    while (from < words.size() && Lower(words[from]) != "from") ++from;
-    if (from + 2 != words.size() || from == 1) return std::nullopt;
-    std::string list;
-    for (std::size_t i = 1; i < from; ++i) list += words[i];
-    std::vector<std::string> selected;
-    if (list != "*") {
-        for (const std::string& p : Split(list, ',')) {
-            if (p.empty()) return std::nullopt;
-            for (char c : p)
-                if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return std::nullopt;
-            selected.push_back(Lower(p));
+    // Tokens: names, "*" and ","; white space only separates them.
+    std::vector<std::string> tokens;
+    for (std::size_t i = 0; i < wql.size();) {
+        unsigned char c = wql[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++i;
+        } else if (c == '*' || c == ',') {
+            tokens.emplace_back(1, static_cast<char>(c));
+            ++i;
+        } else if (IsNameChar(c)) {
+            std::size_t j = i;
+            while (j < wql.size() && IsNameChar(wql[j])) ++j;
+            tokens.push_back(wql.substr(i, j - i));
+            i = j;
+        } else {
+            return std::nullopt;
         }
     }
-    return std::make_pair(selected, words.back());
+    auto isName = [](const std::string& t) {
+        const std::string l = Lower(t);
+        return !t.empty() && t != "*" && t != "," && l != "select" && l != "from";
+    };
+    std::size_t k = 0;
+    if (tokens.size() < 4 || Lower(tokens[k++]) != "select") return std::nullopt;
+    std::vector<std::string> selected;
+    if (tokens[k] == "*") {
+        ++k;
+    } else {
+        for (;;) {
+            if (k >= tokens.size() || !isName(tokens[k])) return std::nullopt;
+            selected.push_back(Lower(tokens[k++]));
+            if (k < tokens.size() && tokens[k] == ",") {
+                ++k;
+                continue;
+            }
+            break;
+        }
+    }
+    if (k + 2 != tokens.size() || Lower(tokens[k]) != "from" || !isName(tokens[k + 1]))
+        return std::nullopt;
+    return std::make_pair(selected, tokens[k + 1]);
 }
 
 }  // namespace

@@ -23,16 +23,19 @@ struct Structure {
         return static_cast<std::uint64_t>(Dword(o)) |
                (static_cast<std::uint64_t>(Dword(o + 4)) << 32);
     }
-    // String number n (from 1); 0 means none.
+    // String number n (from 1); 0 means none. A number past the set, or into an
+    // empty set, names no string.
     std::optional<std::string> String(std::size_t o) const {
-        if (!Has(o, 1) || Byte(o) == 0) return std::nullopt;
+        if (!Has(o, 1) || Byte(o) == 0 || strings.empty()) return std::nullopt;
         unsigned want = Byte(o), index = 1;
         std::size_t start = 0;
         for (std::size_t i = 0; i <= strings.size(); ++i) {
             if (i == strings.size() || strings[i] == 0) {
-                if (index == want)
+                if (index == want) {
+                    if (i == start) return std::nullopt;  // sets hold no empty strings
                     return std::string(reinterpret_cast<const char*>(strings.data()) + start,
                                        i - start);
+                }
                 ++index;
                 start = i + 1;
             }
@@ -81,7 +84,11 @@ void ReadDevice(const Structure& s, MemoryTable& out) {
     if (s.Has(0x15, 2)) {
         std::uint16_t speed = s.Word(0x15);
         if (speed == 0xFFFF) {
-            if (s.Has(0x54, 4)) d.Speed = s.Dword(0x54);
+            // Extended Speed: bit 31 is reserved, 0 is unknown.
+            if (s.Has(0x54, 4)) {
+                std::uint32_t extended = s.Dword(0x54) & 0x7FFFFFFFu;
+                if (extended != 0) d.Speed = extended;
+            }
         } else if (speed != 0) {
             d.Speed = speed;
         }

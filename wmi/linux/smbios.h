@@ -14,6 +14,7 @@ struct MemoryArray {
     std::optional<std::uint8_t> Use;
     std::optional<std::uint64_t> MaxCapacityKb;  // kilobytes
     std::optional<std::uint16_t> Devices;
+    bool operator==(const MemoryArray&) const = default;
 };
 
 struct MemoryDevice {
@@ -23,7 +24,8 @@ struct MemoryDevice {
     std::optional<std::uint64_t> SizeBytes;  // bytes; unknown when absent
     std::optional<std::uint8_t> FormFactor;  // SMBIOS code
     std::optional<std::string> DeviceLocator, BankLocator, Manufacturer, SerialNumber, PartNumber;
-    std::optional<std::uint32_t> Speed;  // MT/s
+    std::optional<std::uint32_t> Speed;  // MT/s, below 2^31
+    bool operator==(const MemoryDevice&) const = default;
 };
 
 struct MemoryTable {

@@ -34,11 +34,19 @@ class Root {
     std::string base_;  // empty for the live machine
 };
 
+// A whole number written the way the kernel and firmware write them: an optional
+// minus, then digits (base 16 may start with 0x); nullopt for anything else or a
+// value past 64 bits, so that machine text never throws.
+std::optional<long long> ParseWhole(const std::string& text, int base = 10);
+
 // Names for association paths: the short host name.
 std::string HostName(const Root& root);
 // \\HOST\root\cimv2:Class.Key="value", backslashes and quotes in the value escaped.
 std::string ObjectPath(const std::string& host, const std::string& cls, const std::string& key,
                        const std::string& value);
+
+// A value of os-release as the shell reads it: quotes removed, escapes undone.
+std::string OsReleaseValue(const std::string& raw);
 
 std::vector<Instance> ProcessorInstances(const Root& root);
 std::vector<Instance> ComputerSystemProductInstances(const Root& root);

@@ -2,9 +2,10 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
-#include <charconv>
+#include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "platform/encoding.h"
 #include "wmi/linux/smbios.h"
@@ -21,6 +22,16 @@ std::optional<std::string> NonEmpty(std::optional<std::string> s) {
 
 WmiValue OrNull(const std::optional<std::string>& s) {
     return s ? WmiValue(*s) : WmiValue();
+}
+
+// An unsigned count as WMI hands it over: a whole number while it fits in 32
+// signed bits, its decimal text beyond (as for WMI's 64-bit counts).
+template <class Unsigned>
+WmiValue Count(const std::optional<Unsigned>& n) {
+    if (!n) return WmiValue();
+    if (*n <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return WmiValue(static_cast<std::int32_t>(*n));
+    return WmiValue(std::to_string(static_cast<std::uint64_t>(*n)));
 }
 
 // "key : value" blocks of /proc/cpuinfo, one map per block.
@@ -49,7 +60,7 @@ std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) 
 std::optional<std::string> ArmName(const std::map<std::string, std::string>& b) {
     auto imp = b.find("CPU implementer"), part = b.find("CPU part");
     if (imp == b.end() || part == b.end()) return std::nullopt;
-    static const std::map<std::pair<long, long>, const char*> kParts = {
+    static const std::map<std::pair<long long, long long>, const char*> kParts = {
         {{0x41, 0xd03}, "ARM Cortex-A53"},  {{0x41, 0xd04}, "ARM Cortex-A35"},
         {{0x41, 0xd05}, "ARM Cortex-A55"},  {{0x41, 0xd07}, "ARM Cortex-A57"},
         {{0x41, 0xd08}, "ARM Cortex-A72"},  {{0x41, 0xd09}, "ARM Cortex-A73"},
@@ -62,12 +73,10 @@ std::optional<std::string> ArmName(const std::map<std::string, std::string>& b) 
         {{0x61, 0x023}, "Apple M1"},        {{0x61, 0x032}, "Apple M2"},
         {{0x61, 0x033}, "Apple M2"},        {{0xc0, 0xac3}, "Ampere-1"},
     };
-    try {
-        auto it =
-            kParts.find({std::stol(imp->second, nullptr, 0), std::stol(part->second, nullptr, 0)});
-        if (it != kParts.end()) return std::string(it->second);
-    } catch (const std::exception&) {
-    }
+    auto implementer = ParseWhole(imp->second, 16), partNumber = ParseWhole(part->second, 16);
+    if (!implementer || !partNumber) return std::nullopt;
+    auto it = kParts.find({*implementer, *partNumber});
+    if (it != kParts.end()) return std::string(it->second);
     return std::nullopt;
 }
 
@@ -133,16 +142,52 @@ std::optional<std::string> Domain(const Root& root) {
 
 }  // namespace
 
+std::string OsReleaseValue(const std::string& line) {
+    // Shell quoting as os-release(5) allows it: in double quotes a backslash
+    // escapes " \ ` $ (and is kept before anything else); single quotes keep
+    // everything; outside quotes a backslash escapes any character.
+    std::string raw = line;
+    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\r'))
+        raw.pop_back();  // files written on Windows end their lines in CR LF
+    std::string out;
+    std::size_t i = 0;
+    while (i < raw.size()) {
+        char c = raw[i];
+        if (c == '"' || c == '\'') {
+            std::size_t j = i + 1;
+            std::string part;
+            bool closed = false;
+            for (; j < raw.size(); ++j) {
+                if (raw[j] == c) {
+                    closed = true;
+                    break;
+                }
+                if (c == '"' && raw[j] == '\\' && j + 1 < raw.size() &&
+                    std::string_view("\"\\`$").find(raw[j + 1]) != std::string_view::npos)
+                    ++j;
+                part += raw[j];
+            }
+            if (!closed) return raw;  // no shell would take it: keep the text as written
+            out += part;
+            i = j + 1;
+        } else if (c == '\\' && i + 1 < raw.size()) {
+            out += raw[i + 1];
+            i += 2;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
 std::vector<Instance> ProcessorInstances(const Root& root) {
     auto blocks = CpuInfoBlocks(root);
     std::map<long long, const std::map<std::string, std::string>*> byCpu;
     for (const auto& b : blocks) {
         auto it = b.find("processor");
         if (it == b.end()) continue;
-        try {
-            byCpu[std::stoll(it->second)] = &b;
-        } catch (const std::exception&) {
-        }
+        if (auto cpu = ParseWhole(it->second)) byCpu[*cpu] = &b;
     }
     struct Package {
         std::set<std::pair<long long, long long>> cores;  // (die, core)
@@ -156,7 +201,10 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
             continue;
         const std::string topo = "/sys/devices/system/cpu/" + entry + "/topology/";
         if (!root.Exists(topo + "core_id")) continue;  // offline
-        long long cpu = std::stoll(entry.substr(3));
+        // The kernel numbers CPUs with an int: a larger number names no CPU.
+        auto number = ParseWhole(entry.substr(3));
+        if (!number || *number > std::numeric_limits<int>::max()) continue;
+        const long long cpu = *number;
         long long pkg = std::max(0LL, root.Number(topo + "physical_package_id").value_or(0));
         long long die = std::max(0LL, root.Number(topo + "die_id").value_or(0));
         Package& p = packages[pkg];
@@ -171,11 +219,7 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
             const auto* block = entry.second;
             auto get = [&](const char* k) {
                 auto it = block->find(k);
-                try {
-                    return it == block->end() ? 0LL : std::stoll(it->second);
-                } catch (const std::exception&) {
-                    return 0LL;
-                }
+                return it == block->end() ? 0LL : ParseWhole(it->second).value_or(0);
             };
             Package& p = packages[get("physical id")];
             p.cores.insert({0, block->count("core id") ? get("core id") : cpu});
@@ -191,7 +235,7 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
         if (auto it = byCpu.find(p.firstCpu); it != byCpu.end()) name = CpuName(*it->second);
         if (!name && !blocks.empty()) name = CpuName(blocks.front());
         inst.Set("Name", OrNull(name));
-        inst.Set("NumberOfCores", static_cast<std::int32_t>(p.cores.size()));
+        inst.Set("NumberOfCores", Count(std::optional<std::size_t>(p.cores.size())));
         inst.Set("NumberOfLogicalProcessors", p.logical);
         inst.Set("SocketDesignation", "CPU" + std::to_string(pkg));
         out.push_back(std::move(inst));
@@ -214,22 +258,16 @@ std::vector<Instance> ComputerSystemInstances(const Root& root) {
     inst.Set("Model", OrNull(root.Line("/sys/class/dmi/id/product_name")));
     inst.Set("Domain", OrNull(Domain(root)));
     std::optional<std::string> total;
-    // "Key:   value kB" lines; the first line without a number ends the list.
+    // "Key:   value kB" lines
     for (const std::string& line : Split(root.Read("/proc/meminfo").value_or(""), '\n')) {
-        std::vector<std::string> words = Words(line);
-        if (words.empty()) continue;
-        if (words.size() < 2) break;
-        const std::string& n = words[1];
-        bool minus = n[0] == '-';
-        std::size_t digits = n[0] == '+' || minus ? 1 : 0;
-        unsigned long long kb = 0;
-        auto res = std::from_chars(n.data() + digits, n.data() + n.size(), kb);
-        if (res.ec != std::errc() || res.ptr == n.data() + digits) break;
-        if (minus) kb = 0 - kb;
-        if (words[0] == "MemTotal:") {
-            total = std::to_string(kb * 1024);  // bytes
-            break;
-        }
+        std::vector<std::string> words = Words(line);  // key, count, unit
+        if (words.size() < 2 || words[0] != "MemTotal:") continue;
+        auto kb = ParseWhole(words[1]);
+        // kilobytes; what is no count, or overflows as bytes, is unknown
+        if (kb && *kb >= 0 && *kb <= std::numeric_limits<long long>::max() / 1024 &&
+            (words.size() < 3 || words[2] == "kB"))
+            total = std::to_string(*kb * 1024);
+        break;
     }
     inst.Set("TotalPhysicalMemory", OrNull(total));
     return {inst};
@@ -242,9 +280,7 @@ std::vector<Instance> OperatingSystemInstances(const Root& root) {
     for (const std::string& line : Split(release.value_or(""), '\n')) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            value = value.substr(1, value.size() - 2);
+        std::string key = line.substr(0, eq), value = OsReleaseValue(line.substr(eq + 1));
         if (key == "PRETTY_NAME") caption = platform::ToValidUtf8(value);
         if (key == "NAME") name = platform::ToValidUtf8(value);
     }
@@ -267,15 +303,8 @@ std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root) {
     for (const auto& a : smbios::ParseMemory(bytes).Arrays) {
         if (!IsSystemArray(a)) continue;
         Instance inst;
-        // A count past 32 bits reaches the collector as text, like WMI's 64-bit counts.
-        if (!a.MaxCapacityKb)
-            inst.Set("MaxCapacity", WmiValue());
-        else if (*a.MaxCapacityKb <= 0x7FFFFFFF)
-            inst.Set("MaxCapacity", static_cast<std::int32_t>(*a.MaxCapacityKb));
-        else
-            inst.Set("MaxCapacity", std::to_string(*a.MaxCapacityKb));
-        inst.Set("MemoryDevices",
-                 a.Devices ? WmiValue(static_cast<std::int32_t>(*a.Devices)) : WmiValue());
+        inst.Set("MaxCapacity", Count(a.MaxCapacityKb));
+        inst.Set("MemoryDevices", Count(a.Devices));
         out.push_back(std::move(inst));
     }
     return out;
@@ -303,7 +332,7 @@ std::vector<Instance> PhysicalMemoryInstances(const Root& root) {
         inst.Set("Manufacturer", text(d.Manufacturer));
         inst.Set("PartNumber", text(d.PartNumber));
         inst.Set("SerialNumber", text(d.SerialNumber));
-        inst.Set("Speed", d.Speed ? WmiValue(static_cast<std::int32_t>(*d.Speed)) : WmiValue());
+        inst.Set("Speed", Count(d.Speed));
         out.push_back(std::move(inst));
     }
     return out;
