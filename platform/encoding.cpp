@@ -1,5 +1,7 @@
 #include "platform/encoding.h"
 
+#include <cstdio>
+
 namespace harvix::platform {
 
 namespace {
@@ -76,6 +78,16 @@ std::string EncodeUtf8(char32_t cp) {
     return out;
 }
 
+std::string CharacterReference(char32_t cp) {
+    if (cp == 0) return "&#xFFFD;";
+    if (cp >= 0x80 && cp <= 0x9F) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "[U+%04X]", static_cast<unsigned>(cp));
+        return buf;
+    }
+    return "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+}
+
 std::string EncodeWindows1252(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size());
@@ -90,7 +102,7 @@ std::string EncodeWindows1252(const std::string& utf8) {
         if (byte >= 0)
             out += static_cast<char>(byte);
         else
-            out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+            out += CharacterReference(cp);
     }
     return out;
 }

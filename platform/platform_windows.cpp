@@ -128,7 +128,7 @@ std::string EncodeForReport(const std::string& utf8) {
         if (n > 0 && !lossy)
             out.append(bytes, static_cast<std::size_t>(n));
         else
-            out += "&#" + std::to_string(static_cast<unsigned long>(cp)) + ";";
+            out += CharacterReference(cp);
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/encoding.h"
 #include "platform/platform.h"
 #include "wmi/modWMI.h"
 
@@ -67,8 +68,8 @@ std::string SizeText(const std::string& bytes) {
 std::string HtmlText(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
+    for (char32_t cp : platform::DecodeUtf8(text)) {
+        switch (cp) {
             case '&':
                 out += "&amp;";
                 break;
@@ -82,11 +83,12 @@ std::string HtmlText(const std::string& text) {
                 out += "&quot;";
                 break;
             default:
-                // A control character would break the one-line-per-write layout.
-                if (c < 0x20 || c == 0x7F)
-                    out += "&#" + std::to_string(c) + ";";
+                // A control character would break the one-line-per-write layout,
+                // and a browser would not show it as collected.
+                if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+                    out += platform::CharacterReference(cp);
                 else
-                    out += static_cast<char>(c);
+                    out += platform::EncodeUtf8(cp);
         }
     }
     return out;

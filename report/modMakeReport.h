@@ -17,7 +17,8 @@ void WriteStorageSections(const std::string& ReportPath, const DiskList& disks,
 void WriteReportFooter(const std::string& ReportPath);
 
 // A collected text made safe for the page: markup characters and control
-// characters become character references.
+// characters (C1 included) become references a browser shows as collected;
+// bytes that are not UTF-8 become U+FFFD.
 std::string HtmlText(const std::string& text);
 
 }  // namespace harvix

@@ -13,6 +13,7 @@
 
 #include "app/run.h"
 #include "inventory/modGetInfos.h"
+#include "platform/encoding.h"
 #include "report/modMakeReport.h"
 #include "test_support.h"
 #include "wmi_double.h"
@@ -287,6 +288,21 @@ TEST_F(ReportFolder, HostileTextsStayOnOneLineAndUnwritableFoldersFail) {
         chmod(dir_.c_str(), 0700);
     }
 #endif
+}
+
+TEST_F(ReportFolder, NulAndC1ControlsAreWrittenAsABrowserShowsThem) {
+    // Browsers turn "&#0;" into U+FFFD and "&#133;" into the windows-1252 letter "…".
+    EXPECT_EQ(HtmlText(std::string("a\0b", 3)), "a&#xFFFD;b");
+    EXPECT_EQ(HtmlText("x\xC2\x85y\xC2\x80\xC2\x9F\xC2\xA0"), "x[U+0085]y[U+0080][U+009F]\xC2\xA0");
+    EXPECT_EQ(HtmlText("\x7F\x1F"), "&#127;&#31;");
+    EXPECT_EQ(HtmlText("caf\xE9"), "caf\xEF\xBF\xBD");  // not UTF-8: U+FFFD
+    EXPECT_EQ(platform::EncodeWindows1252("\xC2\x85\xE2\x80\xA6"), "[U+0085]\x85");
+    GeneralInfos g;
+    g.Model = std::string("M\0\xC2\x96", 4);
+    WriteGeneralSection(path_, g);
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[5], "<tr><td>Mod\xE8le de l'ordinateur</td><td>M&#xFFFD;[U+0096]</td></tr>");
 }
 
 TEST_F(ReportFolder, RunPathsAndTheSilentSwitch) {
