@@ -163,7 +163,7 @@ std::string HostName(const Root& root) {
     std::string host = root.Line("/proc/sys/kernel/hostname").value_or("");
     if (host.empty() && root.Live()) {
         char buf[256] = {};
-        if (gethostname(buf, sizeof buf - 1) == 0) host = buf;
+        if (gethostname(buf, sizeof buf - 1) == 0) host = platform::ToValidUtf8(buf);
     }
     return host.substr(0, host.find('.'));
 }
