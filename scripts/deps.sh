@@ -11,6 +11,7 @@ if [ "${1:-}" = test ]; then
              fonts-dejavu-core python3 binutils wine wine64)
   # Disk images on loop devices, FUSE filesystems.
   packages+=(fdisk e2fsprogs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g squashfs-tools fuse3)
+  packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer harnesses
 fi
 missing=()
 for p in "${packages[@]}"; do

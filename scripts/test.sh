@@ -24,3 +24,10 @@ cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUI
   -DHARVIX_HOST_TOOLS="$PWD/build" -DHARVIX_TESTS=ON -DHARVIX_SANITIZE=OFF >/dev/null
 cmake --build build-win -j"$jobs"
 (cd build-win && ctest --output-on-failure -j"$jobs")
+
+# libFuzzer harnesses, built with clang (so the tree is known to build with it too): each
+# replays its regression inputs, then fuzzes a few seconds from seeds of the recorded trees.
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DHARVIX_FUZZ=ON -DHARVIX_TESTS=OFF -DHARVIX_SANITIZE=OFF -DHARVIX_GTK=OFF >/dev/null
+cmake --build build-fuzz -j"$jobs"
+(cd build-fuzz && ctest --output-on-failure -j"$jobs" -L fuzz)
