@@ -1,5 +1,6 @@
 """The report opened in headless Chromium: the detail rows open and close, the
-icon follows, and a volume label full of HTML stays text."""
+icon follows, a volume label full of HTML stays text, and one holding NUL and
+C1 controls shows what was collected."""
 import html
 import json
 import os
@@ -13,7 +14,7 @@ from harvix_e2e import OUT, TREES, program_copy, run
 
 HOSTILE = "<img src=x onerror=\"document.title='pwned'\">&amp;"
 
-HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
+HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre><span id="probe">&#133;&#0;</span>
 <iframe id="report" src="PC_report.html" width="900" height="1400"></iframe>
 <script>
 document.getElementById("report").addEventListener("load", function () {
@@ -33,6 +34,7 @@ document.getElementById("report").addEventListener("load", function () {
   rows[0].click(); rows[1].click();  // left open for the screenshot's twin below
   out.injected = doc.querySelectorAll("img[src=x]").length;
   out.title = doc.title;
+  out.probe = document.getElementById("probe").textContent;
   out.labels = Array.prototype.map.call(doc.querySelectorAll("table.noborder td:first-child"),
                                         function (td) { return td.textContent; });
   document.getElementById("result").textContent = JSON.stringify(out);
@@ -56,6 +58,11 @@ class ReportInABrowser(unittest.TestCase):
         with open(os.path.join(cls.tree, "run/udev/data/b8:1"), "w") as f:
             f.write("E:ID_FS_TYPE=vfat\nE:ID_FS_LABEL_ENC=%s\nE:ID_PART_ENTRY_SCHEME=dos\n"
                     "E:ID_PART_ENTRY_TYPE=0xc\n" % encoded)
+        # The root filesystem's label holds a NUL and the C1 control U+0085.
+        with open(os.path.join(cls.tree, "run/udev/data/b259:2"), "w") as f:
+            f.write("E:ID_FS_TYPE=ext4\nE:ID_FS_LABEL_ENC=ra\\x00ci\\xc2\\x85ne\n"
+                    "E:ID_PART_ENTRY_SCHEME=gpt\n"
+                    "E:ID_PART_ENTRY_TYPE=0fc63daf-8483-4772-8e79-3d69d8477de4\n")
         cls.folder = program_copy()
         result = run(cls.folder, "/silent", env={"COMPUTERNAME": "PC", "HARVIX_ROOT": cls.tree})
         assert result.returncode == 0, result.stderr
@@ -85,6 +92,11 @@ class ReportInABrowser(unittest.TestCase):
         self.assertEqual(self.result["injected"], 0)
         self.assertNotEqual(self.result["title"], "pwned")
         self.assertIn("/media/jd/CLE USB (%s)" % HOSTILE, self.result["labels"])
+
+    def test_nul_and_c1_controls_show_as_collected(self):
+        # What a browser makes of the plain references: U+0085 becomes "…", NUL U+FFFD.
+        self.assertEqual(self.result["probe"], "\u2026\ufffd")
+        self.assertIn("/ (ra\ufffdci[U+0085]ne)", self.result["labels"])
 
     def test_screenshot_for_a_person(self):
         os.makedirs(OUT, exist_ok=True)
