@@ -20,7 +20,7 @@ target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgCon
 add_executable(harvix app/linux/main.cpp app/linux/display_probe.cpp)
 target_link_libraries(harvix PRIVATE harvix_provider ${CMAKE_DL_LIBS})
 # A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
-if(NOT HARVIX_SANITIZE)
+if(NOT HARVIX_SANITIZE AND NOT HARVIX_FUZZ)  # sanitizer runtimes need the default libraries
   target_link_options(harvix PRIVATE -static-libstdc++ -static-libgcc)
   # Only the parts of libstdc++ it uses, and no library it does not call.
   target_link_options(harvix PRIVATE -Wl,--gc-sections -Wl,--as-needed)
