@@ -305,7 +305,7 @@ class Parser {
         if (!Expect(kMemoryHead) || !Row("RAM installée", m.Installed) ||
             !Row("RAM maximale supportée", m.MaxSupported) || !Next())
             return false;
-        sv s = line_, used, count;
+        sv s = line_, used;
         if (!Skip(s, kSlotsOpen) || !Take(s, " sur ", used) || !EndsWith(s, kNestedOpen) ||
             !ToInt16(used, m.UsedSlots) ||
             !ToInt16(s.substr(0, s.size() - std::char_traits<char>::length(kNestedOpen)),

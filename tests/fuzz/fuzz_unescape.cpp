@@ -70,8 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        " rw,relatime shared:1 - tmpfs tmpfs rw\n"
                        "23 1 8:1 / /mnt/usb rw,relatime - vfat /dev/sda1 rw\n");
     tree.WriteFile(".harvix/statvfs", KernelEscaped(mount) + " 1000 500\n/mnt/usb 2048 1024\n");
-    tree.WriteFile("sys/class/block/sda1/dev", "8:1\n");
-    tree.WriteLink("sys/dev/block/8:1", "../../class/block/sda1");
+    // A partition is known through its disk, as in /sys/block.
+    const std::string sda = "sys/devices/virtual/block/sda";
+    tree.WriteFile(sda + "/dev", "8:0\n");
+    tree.WriteFile(sda + "/size", "4096\n");
+    tree.WriteFile(sda + "/sda1/dev", "8:1\n");
+    tree.WriteFile(sda + "/sda1/partition", "1\n");
+    tree.WriteLink("sys/block/sda", "../devices/virtual/block/sda");
+    tree.WriteLink("sys/class/block/sda1", "../../devices/virtual/block/sda/sda1");
+    tree.WriteLink("sys/dev/block/8:1", "../../devices/virtual/block/sda/sda1");
     tree.WriteFile("run/udev/data/b8:1",
                    "E:ID_FS_TYPE=vfat\nE:ID_FS_LABEL_ENC=" + UdevEncoded(label) + "\n");
 
