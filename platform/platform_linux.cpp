@@ -11,8 +11,8 @@
 #include <ctime>
 
 #include "platform/encoding.h"
+#include "platform/error.h"
 #include "platform/platform.h"
-#include "wmi/modWMI.h"
 
 extern char** environ;
 

@@ -4,9 +4,9 @@
 #include <io.h>
 
 #include "platform/encoding.h"
+#include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/wide.h"
-#include "wmi/modWMI.h"
 
 namespace harvix::platform {
 

@@ -9,12 +9,9 @@
 #include <string>
 #include <variant>
 
-namespace harvix {
+#include "platform/error.h"
 
-// Every failure the program raises carries a description for the message box.
-struct HarvixError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+namespace harvix {
 
 // Null, whole number (WMI integers up to 32 bits) or UTF-8 text
 // (strings, 64-bit counts, object references).
