@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include "inventory/modGetInfos.h"
+#include "platform/platform.h"
 #include "report/modMakeReport.h"
 
 namespace harvix {
@@ -18,6 +19,8 @@ std::string BuildReportPath(const std::string& folder, const std::string& separa
 
 std::string RunInventory(const std::string& folder, const std::string& separator) {
     const std::string ReportPath = BuildReportPath(folder, separator);
+    // Held until the footer is written: a second run on this report waits for it.
+    const std::shared_ptr<void> claim = platform::ClaimReport(ReportPath);
     WriteReportHeader(ReportPath);
     GeneralInfos general = GetGeneralInfos();
     WriteGeneralSection(ReportPath, general);

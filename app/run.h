@@ -19,6 +19,7 @@ std::string BuildReportPath(const std::string& folder, const std::string& separa
 
 // Collectors and writers in their fixed order, on WmiService; returns the
 // completion text for the status line. Writer failures pass out unchanged.
+// The report is claimed for the whole run (platform::ClaimReport).
 std::string RunInventory(const std::string& folder, const std::string& separator);
 
 }  // namespace harvix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,19 @@ std::string EncodeForReport(const std::string& utf8);
 
 // Opens the report file for writing ("wb") or appending ("ab"); throws on failure.
 std::FILE* OpenReportFile(const std::string& path, bool append);
+
+// One run at a time per report: held for the whole run, so that a second run
+// started on the same report (same folder, same computer name) waits for the
+// first, up to kClaimWaitSeconds, instead of mixing its lines into it. Throws
+// when the wait runs out. Where no claim can be taken at all (the report cannot
+// even be opened), the run goes on unclaimed and its writer says why it fails.
+constexpr int kClaimWaitSeconds = 120;
+std::shared_ptr<void> ClaimReport(const std::string& reportPath,
+                                  int waitSeconds = kClaimWaitSeconds);
+inline std::string ClaimWaitExpired(const std::string& reportPath, int waitSeconds) {
+    return "Le rapport " + reportPath + " est en cours d'écriture par une autre exécution de " +
+           "Harvix depuis plus de " + std::to_string(waitSeconds) + " s ; abandon.";
+}
 
 // Today's date as day, month, year.
 struct LocalDate {

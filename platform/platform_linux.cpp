@@ -1,11 +1,14 @@
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -77,6 +80,30 @@ std::FILE* OpenReportFile(const std::string& path, bool append) {
     if (!f)
         throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " + std::strerror(errno));
     return f;
+}
+
+std::shared_ptr<void> ClaimReport(const std::string& reportPath, int waitSeconds) {
+    // An flock on the report itself; the writers' own opens are not affected by it.
+    int fd = open(reportPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return nullptr;  // the header's open will say why
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {  // a file system without locks: run unclaimed
+            close(fd);
+            return nullptr;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            close(fd);
+            throw HarvixError(ClaimWaitExpired(reportPath, waitSeconds));
+        }
+        usleep(50 * 1000);
+    }
+    return std::shared_ptr<void>(new int(fd), [](void* p) {
+        int* held = static_cast<int*>(p);
+        close(*held);  // releases the lock
+        delete held;
+    });
 }
 
 LocalDate Today() {

@@ -35,8 +35,22 @@ std::string LocaleText(LCTYPE what, const char* fallback) {
     return fallback;
 }
 
-// The system's own words for the last error.
+// The system's words, or the code when it has none.
 std::string LastError(DWORD code) {
+    std::string text = SystemMessage(code);
+    return text.empty() ? "erreur " + std::to_string(code) : text;
+}
+
+std::string HexOf(unsigned long long v) {
+    char out[17];
+    for (int i = 15; i >= 0; --i, v >>= 4) out[i] = "0123456789abcdef"[v & 15];
+    out[16] = '\0';
+    return out;
+}
+
+}  // namespace
+
+std::string SystemMessage(unsigned long code) {
     wchar_t* buffer = nullptr;
     std::string text;
     if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -48,10 +62,35 @@ std::string LastError(DWORD code) {
     }
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
-    return text.empty() ? "erreur " + std::to_string(code) : text;
+    return text;
 }
 
-}  // namespace
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return L"\\\\?\\" + path;
+}
+
+ReportOpenMode ReportOpenModeFor(bool append) {
+    // OPEN_ALWAYS never checks the attributes of an existing file; CREATE_ALWAYS
+    // and TRUNCATE_EXISTING fail on a hidden or system one unless given the same.
+    if (append)
+        return {FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, false};
+    return {GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, true};
+}
+
+std::wstring ExplorerApplication() {
+    // Only the tests put a stand-in in its place; the program's own folder is never searched.
+    if (std::optional<std::string> standIn = GetEnv("HARVIX_TEST_EXPLORER"))
+        if (!standIn->empty()) return Wide(*standIn);
+    wchar_t windows[MAX_PATH];
+    UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        throw HarvixError("Dossier de Windows introuvable : " + LastError(GetLastError()));
+    std::wstring folder(windows, n);
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder + L"explorer.exe";
+}
 
 std::string DecimalSeparator() {
     return LocaleText(LOCALE_SDECIMAL, ".");
@@ -134,12 +173,26 @@ std::string EncodeForReport(const std::string& utf8) {
 }
 
 std::FILE* OpenReportFile(const std::string& path, bool append) {
-    HANDLE h =
-        CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " +
-                          LastError(GetLastError()));
+    const ReportOpenMode mode = ReportOpenModeFor(append);
+    const std::wstring wpath = LongPathForm(Wide(path));
+    HANDLE h = CreateFileW(wpath.c_str(), mode.access, mode.share, nullptr, mode.disposition,
+                           mode.attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        std::string why = LastError(error);
+        const DWORD attributes = GetFileAttributesW(wpath.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            why += " (le fichier est en lecture seule)";
+        else if (error == ERROR_PATH_NOT_FOUND && wpath.size() >= MAX_PATH)
+            why += " (chemin de plus de 260 caractères)";
+        throw HarvixError("Impossible d'ouvrir le rapport " + path + " : " + why);
+    }
+    if (mode.truncate && !SetEndOfFile(h)) {
+        const DWORD error = GetLastError();
+        CloseHandle(h);
+        throw HarvixError("Impossible de vider le rapport " + path + " : " + LastError(error));
+    }
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), (append ? _O_APPEND : 0) | _O_BINARY);
     std::FILE* f = fd >= 0 ? _fdopen(fd, append ? "ab" : "wb") : nullptr;
     if (!f) {
@@ -152,6 +205,49 @@ std::FILE* OpenReportFile(const std::string& path, bool append) {
     return f;
 }
 
+std::shared_ptr<void> ClaimReport(const std::string& reportPath, int waitSeconds) {
+    // One name per report file, whatever the letter case; Global\ so that a
+    // scheduled task and a logged-on user's run see the same claim.
+    std::wstring full = Wide(reportPath);
+    std::wstring buffer(32768, L'\0');
+    DWORD n =
+        GetFullPathNameW(full.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (n > 0 && n < buffer.size()) full.assign(buffer.data(), n);
+    if (!full.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(), static_cast<int>(full.size()),
+                     full.data(), static_cast<int>(full.size()));
+    unsigned long long hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units
+    for (wchar_t c : full) {
+        hash = (hash ^ static_cast<unsigned char>(c & 0xFF)) * 1099511628211ull;
+        hash = (hash ^ static_cast<unsigned char>(c >> 8)) * 1099511628211ull;
+    }
+    const std::wstring name = L"Global\\Harvix-report-" + Wide(HexOf(hash));
+
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(waitSeconds) * 1000ull;
+    for (;;) {
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+        if (mutex) {
+            const ULONGLONG now = GetTickCount64();
+            DWORD wait =
+                WaitForSingleObject(mutex, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+            // An abandoned claim (a run that crashed) is ours now.
+            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+                return std::shared_ptr<void>(mutex, [](HANDLE m) {
+                    ReleaseMutex(m);
+                    CloseHandle(m);
+                });
+            CloseHandle(mutex);
+            if (wait != WAIT_TIMEOUT) return nullptr;  // no claim to be had: run unclaimed
+        } else if (GetLastError() != ERROR_ACCESS_DENIED) {
+            return nullptr;
+        } else if (GetTickCount64() < deadline) {
+            Sleep(100);  // held by another account's run, which we may not wait on directly
+            continue;
+        }
+        throw HarvixError(ClaimWaitExpired(reportPath, waitSeconds));
+    }
+}
+
 LocalDate Today() {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -159,14 +255,17 @@ LocalDate Today() {
 }
 
 void OpenFolder(const std::string& folderWithSeparator) {
+    // The command line stays "explorer.exe /e, <folder>"; the application is named
+    // in full, so that no explorer.exe beside the program is started instead.
+    const std::wstring application = ExplorerApplication();
     std::wstring command = L"explorer.exe /e, " + Wide(folderWithSeparator);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
+    if (!CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi))
         throw HarvixError("Impossible de lancer l'explorateur : " + LastError(GetLastError()));
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

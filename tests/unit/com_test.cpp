@@ -8,13 +8,24 @@
 #undef GetComputerName
 #undef GetUserName
 
+#include <wbemidl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
 #include "inventory/modGetInfos.h"
+#include "platform/platform.h"
+#include "platform/wide.h"
+#include "test_support.h"
 #include "wmi/modWMI.h"
+#include "wmi/windows/com_wmi.h"
 #include "wmi/windows/variant.h"
 
 namespace harvix {
 namespace {
 
+using comwmi::ComPtr;
 using comwmi::FromVariant;
 
 TEST(Variant, EachKindWmiDeliversBecomesItsValue) {
@@ -53,6 +64,178 @@ TEST(Variant, EachKindWmiDeliversBecomesItsValue) {
     V_VT(&v) = VT_R8;
     V_R8(&v) = 2.0;
     EXPECT_TRUE(FromVariant(v).IsText());
+}
+
+TEST(Variant, UnsignedThirtyTwoBitCountsStayPositive) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    // MaxCapacity of a 4 TiB server: 4294967295 KB, which the VARIANT carries as -1.
+    V_I4(&v) = -1;
+    EXPECT_EQ(FromVariant(v, CIM_UINT32), WmiValue("4294967295"));
+    EXPECT_EQ(ToNumber(FromVariant(v, CIM_UINT32)), 4294967295.0);
+    V_I4(&v) = INT32_MIN;
+    EXPECT_EQ(FromVariant(v, CIM_UINT32), WmiValue("2147483648"));
+    // Below 2^31 nothing changes, and signed properties keep their sign.
+    V_I4(&v) = INT32_MAX;
+    EXPECT_EQ(FromVariant(v, CIM_UINT32), WmiValue(INT32_MAX));
+    V_I4(&v) = -5;
+    EXPECT_EQ(FromVariant(v, CIM_SINT32), WmiValue(-5));
+    V_VT(&v) = VT_UI4;
+    V_UI4(&v) = 0xFFFFFFFFu;
+    EXPECT_EQ(FromVariant(v), WmiValue("4294967295"));
+}
+
+// An enumerator as a stuck provider leaves it: the objects it has, then every
+// Next runs out its time limit. It records the limits it is given.
+class StuckEnumerator : public IEnumWbemClassObject {
+  public:
+    explicit StuckEnumerator(std::vector<ComPtr<IWbemClassObject>> objects)
+        : objects_(std::move(objects)) {}
+    std::vector<long> timeouts;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IEnumWbemClassObject) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }  // lives on the stack
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Next(long timeout, ULONG count, IWbemClassObject** objects,
+                                   ULONG* returned) override {
+        timeouts.push_back(timeout);
+        *returned = 0;
+        if (count != 1) return WBEM_E_INVALID_PARAMETER;
+        if (next_ < objects_.size()) {
+            objects_[next_++].CopyTo(objects);
+            *returned = 1;
+            return WBEM_S_NO_ERROR;
+        }
+        // Never answers: with no limit this would be a hang, so the test fails instead.
+        if (timeout == static_cast<long>(WBEM_INFINITE)) return WBEM_E_FAILED;
+        return WBEM_S_TIMEDOUT;
+    }
+    HRESULT STDMETHODCALLTYPE NextAsync(ULONG, IWbemObjectSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Skip(long, ULONG) override { return E_NOTIMPL; }
+    ULONG refs() const { return refs_; }
+
+  private:
+    std::vector<ComPtr<IWbemClassObject>> objects_;
+    std::size_t next_ = 0;
+    ULONG refs_ = 1;
+};
+
+class StuckService : public WmiServiceBase {
+  public:
+    explicit StuckService(StuckEnumerator* e) : e_(e) {}
+    std::unique_ptr<WmiResultSet> ExecQuery(const std::string&, int) override {
+        return comwmi::WalkOf(ComPtr<IEnumWbemClassObject>(e_));
+    }
+
+  private:
+    StuckEnumerator* e_;
+};
+
+TEST(ComWmi, AWalkThatStopsAnsweringEndsWithWhatItHas) {
+    // Real objects from Wine's WMI, handed out by an enumerator that then hangs.
+    WmiServicePtr real = ConnectWMI("localhost");  // COM set up as the program does
+    ComPtr<IWbemLocator> locator;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                              IID_IWbemLocator,
+                                              reinterpret_cast<void**>(locator.GetAddressOf())));
+    ComPtr<IWbemServices> services;
+    comwmi::Bstr ns(L"root\\cimv2");
+    ASSERT_HRESULT_SUCCEEDED(locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr,
+                                                    nullptr, services.GetAddressOf()));
+    ComPtr<IEnumWbemClassObject> os;
+    ASSERT_HRESULT_SUCCEEDED(services->ExecQuery(
+        comwmi::Bstr(L"WQL"), comwmi::Bstr(L"Select * from Win32_OperatingSystem"), 48, nullptr,
+        os.GetAddressOf()));
+    std::vector<ComPtr<IWbemClassObject>> objects(1);
+    ULONG got = 0;
+    ASSERT_HRESULT_SUCCEEDED(
+        os->Next(static_cast<long>(WBEM_INFINITE), 1, objects[0].GetAddressOf(), &got));
+    objects.push_back(objects[0]);
+
+    StuckEnumerator stuck(objects);
+    WmiServicePtr saved = WmiService;
+    WmiService = std::make_shared<StuckService>(&stuck);
+    std::vector<std::string> captions;
+    ForEachObject("Select * from Win32_OperatingSystem",
+                  [&](const CurrentObject& obj) { captions.push_back(ToText(obj["Caption"])); });
+    WmiService = saved;
+
+    // Both objects read, then one advance that timed out ended the loop.
+    ASSERT_EQ(captions.size(), 2u);
+    EXPECT_FALSE(captions[0].empty());
+    ASSERT_EQ(stuck.timeouts.size(), 3u);
+    for (long t : stuck.timeouts) EXPECT_EQ(t, comwmi::kWalkTimeoutMs);
+    // Generous, but never for ever.
+    EXPECT_GE(comwmi::kWalkTimeoutMs, 10000);
+    EXPECT_LE(comwmi::kWalkTimeoutMs, 60000);
+    // The walk let go of the enumerator and of every object it was given.
+    EXPECT_EQ(stuck.refs(), 1u);
+
+    // The timed-out advance is a failure with a description, not the end of the list.
+    StuckEnumerator empty({});
+    auto walk = comwmi::WalkOf(ComPtr<IEnumWbemClassObject>(&empty), 1234);
+    EXPECT_THROW(walk->Next(), HarvixError);
+    EXPECT_EQ(empty.timeouts, std::vector<long>{1234});
+}
+
+TEST(WindowsPaths, LongPathsGetTheFormCreateFileTakesAtAnyLength) {
+    using platform::LongPathForm;
+    EXPECT_EQ(LongPathForm(L"C:\\Outils\\PC_report.html"), L"C:\\Outils\\PC_report.html");
+    EXPECT_EQ(LongPathForm(L"C:\\\\PC_report.html"), L"C:\\\\PC_report.html");  // a root, as built
+    const std::wstring deep(300, L'd');
+    EXPECT_EQ(LongPathForm(L"D:\\" + deep), L"\\\\?\\D:\\" + deep);
+    EXPECT_EQ(LongPathForm(L"\\\\serveur\\partage\\" + deep),
+              L"\\\\?\\UNC\\serveur\\partage\\" + deep);
+    EXPECT_EQ(LongPathForm(L"\\\\?\\D:\\" + deep), L"\\\\?\\D:\\" + deep);
+
+    // The Windows folder's explorer, never one found beside the program.
+    testing::UnsetEnv("HARVIX_TEST_EXPLORER");
+    const std::wstring explorer = platform::ExplorerApplication();
+    wchar_t windows[MAX_PATH];
+    GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(explorer, std::wstring(windows) + L"\\explorer.exe");
+    EXPECT_NE(GetFileAttributesW(explorer.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(WindowsPaths, AHiddenOrSystemReportFromAnEarlierRunIsRewritten) {
+    // CREATE_ALWAYS or TRUNCATE_EXISTING with FILE_ATTRIBUTE_NORMAL are refused on
+    // such a file by Windows (not by Wine): the header opens it and empties it.
+    const platform::ReportOpenMode header = platform::ReportOpenModeFor(false);
+    EXPECT_EQ(header.disposition, static_cast<unsigned long>(OPEN_ALWAYS));
+    EXPECT_TRUE(header.truncate);
+    EXPECT_EQ(header.access & GENERIC_WRITE, static_cast<unsigned long>(GENERIC_WRITE));
+    const platform::ReportOpenMode append = platform::ReportOpenModeFor(true);
+    EXPECT_EQ(append.disposition, static_cast<unsigned long>(OPEN_ALWAYS));
+    EXPECT_FALSE(append.truncate);
+
+    const std::string dir = testing::MakeTempDir("harvix-hidden-");
+    const std::string path = dir + "\\PC_report.html";
+    { std::ofstream(path, std::ios::binary) << "a much longer report of an earlier run\r\n"; }
+    const std::wstring wpath = platform::Wide(path);
+    ASSERT_TRUE(SetFileAttributesW(wpath.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    std::FILE* f = platform::OpenReportFile(path, false);
+    std::fputs("new\r\n", f);
+    std::fclose(f);
+    f = platform::OpenReportFile(path, true);
+    std::fputs("more\r\n", f);
+    std::fclose(f);
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new\r\nmore\r\n");
+    in.close();
+    EXPECT_TRUE(GetFileAttributesW(wpath.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(wpath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(ComWmi, RealServiceAnswersAndFailsWhereWmiFails) {

@@ -1,20 +1,36 @@
 #include "wmi/windows/variant.h"
 #include <windows.h>
 
-#include <oleauto.h>
+#include <wbemcli.h>
+
+#include <cstdint>
 
 #include "platform/wide.h"
+#include "wmi/windows/com_types.h"
 
 namespace harvix::comwmi {
 
-WmiValue FromVariant(const VARIANT& v) {
+namespace {
+
+WmiValue TextOf(BSTR b) {
+    return WmiValue(b ? platform::Utf8(b, static_cast<int>(SysStringLen(b))) : std::string());
+}
+
+}  // namespace
+
+WmiValue FromVariant(const VARIANT& v, long cimType) {
     switch (V_VT(&v)) {
         case VT_NULL:
         case VT_EMPTY:
             return WmiValue();
         case VT_I4:
+            if (cimType == CIM_UINT32 && V_I4(&v) < 0) {
+                // Beyond a signed 32-bit number: the digits, as 64-bit counts arrive.
+                return WmiValue(std::to_string(static_cast<std::uint32_t>(V_I4(&v))));
+            }
             return WmiValue(static_cast<std::int32_t>(V_I4(&v)));
         case VT_I2:
+            if (cimType == CIM_UINT16) return WmiValue(static_cast<std::int32_t>(V_UI2(&v)));
             return WmiValue(static_cast<std::int32_t>(V_I2(&v)));
         case VT_I1:
             return WmiValue(static_cast<std::int32_t>(V_I1(&v)));
@@ -23,24 +39,19 @@ WmiValue FromVariant(const VARIANT& v) {
         case VT_UI2:
             return WmiValue(static_cast<std::int32_t>(V_UI2(&v)));
         case VT_UI4:
+            if (V_UI4(&v) > 0x7FFFFFFFu) return WmiValue(std::to_string(V_UI4(&v)));
             return WmiValue(static_cast<std::int32_t>(V_UI4(&v)));
         case VT_BOOL:
             return WmiValue(V_BOOL(&v) ? -1 : 0);  // True is -1, as scripts see it
         case VT_BSTR:
-            return WmiValue(
-                V_BSTR(&v) ? platform::Utf8(V_BSTR(&v), static_cast<int>(SysStringLen(V_BSTR(&v))))
-                           : std::string());
+            return TextOf(V_BSTR(&v));
         default: {
             // Dates, reals and the like: their text, as a script would print them.
-            VARIANT text;
-            VariantInit(&text);
-            if (FAILED(
-                    VariantChangeType(&text, const_cast<VARIANT*>(&v), VARIANT_ALPHABOOL, VT_BSTR)))
+            VariantGuard text;
+            if (FAILED(VariantChangeType(&text.v, const_cast<VARIANT*>(&v), VARIANT_ALPHABOOL,
+                                         VT_BSTR)))
                 throw HarvixError("Type de valeur WMI non pris en charge");
-            WmiValue out(
-                platform::Utf8(V_BSTR(&text), static_cast<int>(SysStringLen(V_BSTR(&text)))));
-            VariantClear(&text);
-            return out;
+            return TextOf(V_BSTR(&text.v));
         }
     }
 }

@@ -12,6 +12,8 @@
 
 namespace harvix::comwmi {
 
-WmiValue FromVariant(const VARIANT& v);
+// cimType is the property's CIMTYPE as Get reports it (0 when unknown): a uint32
+// carried in a signed VT_I4 is read back as the unsigned number it is.
+WmiValue FromVariant(const VARIANT& v, long cimType = 0);
 
 }  // namespace harvix::comwmi
