@@ -33,10 +33,52 @@ std::wstring W(const std::string& s) {
     return platform::Wide(s);
 }
 
-// A failure that reaches a handler: its description in a message box, then the end.
+// A person can answer a message box only on a window station with a visible
+// display outside session 0: a scheduled task run "whether the user is logged
+// on or not" or a service has neither, and a box there would wait for ever.
+bool InteractiveSession() {
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) return false;
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    if (station && GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return (flags.dwFlags & WSF_VISIBLE) != 0;
+    return true;
+}
+
+// Where a script can read it: standard error when one is attached, and the
+// Application event log.
+void RecordFailure(const std::wstring& description) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err && err != INVALID_HANDLE_VALUE) {
+        const std::wstring line = L"Harvix : " + description + L"\r\n";
+        DWORD written = 0;
+        if (GetFileType(err) == FILE_TYPE_CHAR &&
+            WriteConsoleW(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+        } else {
+            const std::string bytes = platform::Utf8(line.c_str(), static_cast<int>(line.size()));
+            WriteFile(err, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        }
+    }
+    if (HANDLE log = RegisterEventSourceW(nullptr, L"Harvix")) {
+        const wchar_t* strings[] = {description.c_str()};
+        ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+        DeregisterEventSource(log);
+    }
+}
+
+// A failure that reaches a handler: its description in a message box, then the
+// end with a failure status. In silent mode the box has no (hidden) owner and
+// comes to the front; where nobody can answer it, it is not shown at all.
 [[noreturn]] void Fail(const std::exception& e) {
-    MessageBoxW(Form1.window, W(e.what()).c_str(), L"Harvix",
-                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    const std::wstring description = W(e.what());
+    RecordFailure(description);
+    if (InteractiveSession()) {
+        HWND owner = Form1.SilentMode ? nullptr : Form1.window;
+        UINT style = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
+        if (Form1.SilentMode || !owner) style |= MB_TOPMOST;
+        MessageBoxW(owner, description.c_str(), L"Harvix", style);
+    }
     ExitProcess(1);
 }
 

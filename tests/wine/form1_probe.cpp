@@ -3,6 +3,10 @@
 //                        status line, clicks "Fermer"
 //   form1_probe msgbox   reads the failure message box and presses OK
 //   form1_probe window CLASS CAPTION   the same for another window of that make
+//   form1_probe nodesktop <command line>
+//                        runs the command on a window station of its own without
+//                        a visible display, as a scheduled task or a service runs,
+//                        and says how it ended
 // Prints what it sees as "key: value" lines in UTF-8.
 #include <windows.h>
 
@@ -99,6 +103,42 @@ int MessageBoxProbe() {
     return 0;
 }
 
+int NoDesktop(const wchar_t* command) {
+    HWINSTA own = GetProcessWindowStation();
+    HWINSTA station = CreateWindowStationW(L"HarvixNoDisplay", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (!station) return Say("error", "CreateWindowStation " + std::to_string(GetLastError())), 2;
+    USEROBJECTFLAGS flags{};
+    GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr);
+    Say("station-visible", flags.dwFlags & WSF_VISIBLE ? "yes" : "no");
+    // Its desktop is made from inside it, as the system does for a service's station.
+    SetProcessWindowStation(station);
+    HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    if (!desktop) return Say("error", "CreateDesktop " + std::to_string(GetLastError())), 2;
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    wchar_t where[] = L"HarvixNoDisplay\\Default";
+    si.lpDesktop = where;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = command;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return Say("error", "CreateProcess " + std::to_string(GetLastError())), 2;
+    const DWORD start = GetTickCount();
+    DWORD wait = WaitForSingleObject(pi.hProcess, 60000);
+    Say("waited-ms", std::to_string(GetTickCount() - start));
+    if (wait != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 99);
+        Say("status", "hung");
+        return 1;
+    }
+    DWORD status = 0;
+    GetExitCodeProcess(pi.hProcess, &status);
+    Say("status", std::to_string(status));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,6 +150,11 @@ int main(int argc, char** argv) {
     }
     if (what == "window") return Window();
     if (what == "msgbox") return MessageBoxProbe();
-    std::fprintf(stderr, "usage: form1_probe window|msgbox\n");
+    if (what == "nodesktop") {
+        // The rest of the probe's own command line, as given.
+        const wchar_t* p = wcsstr(GetCommandLineW(), L"nodesktop");
+        return p ? NoDesktop(p + 10) : 2;
+    }
+    std::fprintf(stderr, "usage: form1_probe window|msgbox|nodesktop <command line>\n");
     return 2;
 }
