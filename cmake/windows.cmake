@@ -12,6 +12,13 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES
 add_executable(Harvix WIN32 app/windows/main.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
 add_dependencies(Harvix art)
 target_include_directories(Harvix PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(Harvix PRIVATE harvix_com comctl32 user32 gdi32)
+target_link_libraries(Harvix PRIVATE harvix_com comctl32 user32 gdi32 advapi32)
 # No runtime DLL to ship beside it; our own manifest, not the toolchain's default one.
 target_link_options(Harvix PRIVATE -static -municode -Wl,--no-insert-timestamp)
+# It is copied to every machine: no symbols, no unreferenced code or data.
+target_compile_options(harvix_core PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(harvix_com PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(Harvix PRIVATE -ffunction-sections -fdata-sections)
+target_link_options(Harvix PRIVATE -s -Wl,--gc-sections)
+add_custom_command(TARGET Harvix POST_BUILD VERBATIM
+  COMMAND sh -c "echo \"Harvix.exe: $(wc -c < \"$1\") bytes\"" sh $<TARGET_FILE:Harvix>)
