@@ -24,8 +24,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 if [ "${1:-}" = test ]; then
-  # The report's decimal and date separators are tested under these locales.
-  for l in fr_FR.UTF-8 de_DE.UTF-8; do
+  # The report's separators and code pages (1251, 932) are tested under these locales.
+  for l in fr_FR.UTF-8 de_DE.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do
     if ! locale -a 2>/dev/null | grep -qi "^${l%%.*}\.utf-\?8$"; then
       sed -i "s/^# *${l} UTF-8/${l} UTF-8/" /etc/locale.gen
       grep -q "^${l} UTF-8" /etc/locale.gen || echo "${l} UTF-8" >> /etc/locale.gen

@@ -20,6 +20,45 @@ EXE = os.path.join(BUILD, "Harvix.exe")
 OUT = os.path.join(BUILD, "e2e-out")
 DISPLAY = None
 INITIAL = "Collecte des informations en cours, merci de patienter quelques instants..."
+MAX_SIZE = 1 << 20  # copied to every machine and every USB stick
+# Every function Harvix.exe imports, each checked to exist on Windows 7 SP1, so
+# that nothing newer creeps in as a direct import (newer APIs are looked up at
+# run time instead). A new import goes here only once Windows 7 SP1 is known to
+# export it.
+WINDOWS7_SP1 = {
+    "advapi32.dll": "DeregisterEventSource RegisterEventSourceW ReportEventW",
+    "comctl32.dll": "InitCommonControlsEx",
+    "gdi32.dll": "CreateFontW DeleteObject GetDeviceCaps GetStockObject SetBkColor SetTextColor",
+    "kernel32.dll": """AddVectoredExceptionHandler CloseHandle CreateEventA CreateFileW CreateMutexW
+        CreateProcessW CreateSemaphoreA DeleteCriticalSection DuplicateHandle EnterCriticalSection
+        ExitProcess FormatMessageW GetACP GetCommandLineW GetComputerNameW GetCurrentProcess
+        GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetEnvironmentVariableW
+        GetFileAttributesW GetFileType GetFullPathNameW GetHandleInformation GetLastError GetLocalTime
+        GetLocaleInfoW GetModuleFileNameW GetModuleHandleW GetProcAddress GetProcessAffinityMask
+        GetStartupInfoW GetStdHandle GetSystemTimeAsFileTime GetSystemWindowsDirectoryW
+        GetThreadContext GetThreadPriority GetTickCount64 InitializeCriticalSection IsDBCSLeadByteEx
+        IsDebuggerPresent LCMapStringW LeaveCriticalSection LoadLibraryW LocalFree MulDiv
+        MultiByteToWideChar OpenProcess OutputDebugStringA ProcessIdToSessionId RaiseException
+        ReleaseMutex ReleaseSemaphore RemoveVectoredExceptionHandler ResetEvent ResumeThread
+        RtlCaptureContext RtlLookupFunctionEntry RtlUnwindEx RtlVirtualUnwind SetEndOfFile
+        SetErrorMode SetEvent SetLastError SetProcessAffinityMask SetThreadContext SetThreadPriority
+        SetUnhandledExceptionFilter Sleep SuspendThread TlsAlloc TlsGetValue TlsSetValue
+        TryEnterCriticalSection VirtualProtect VirtualQuery WaitForMultipleObjects
+        WaitForSingleObject WideCharToMultiByte WriteConsoleW WriteFile __C_specific_handler""",
+    "msvcrt.dll": """___lc_codepage_func ___mb_cur_max_func __iob_func __set_app_type
+        __setusermatherr __wgetmainargs __winitenv _amsg_exit _assert _beginthreadex _cexit _close
+        _commode _endthreadex _errno _fdopen _fmode _initterm _onexit _open_osfhandle _read _setjmp
+        _strdup _ultoa _wcmdln abort calloc exit fclose fprintf fputc fputs free fwrite islower
+        isspace isupper localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc
+        signal strcmp strerror strlen strncmp vfprintf wcslen""",
+    "ole32.dll": "CoCreateInstance CoInitializeEx CoInitializeSecurity CoSetProxyBlanket",
+    "oleaut32.dll": "SysAllocStringLen SysFreeString SysStringLen VariantChangeType VariantClear VariantInit",
+    "user32.dll": """AdjustWindowRectEx CreateWindowExW DefWindowProcW DestroyWindow DispatchMessageW
+        EnableWindow GetDC GetMessageW GetMonitorInfoW GetProcessWindowStation
+        GetUserObjectInformationW IsDialogMessageW KillTimer LoadCursorW LoadImageW MessageBoxW
+        MonitorFromWindow PostQuitMessage RegisterClassExW ReleaseDC SendMessageW SetTimer
+        SetWindowPos SetWindowTextW ShowWindow TranslateMessage UpdateWindow""",
+}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
                "comctl32.dll", "msvcrt.dll", "advapi32.dll", "comdlg32.dll", "uuid.dll", "ws2_32.dll"}
 
@@ -65,6 +104,26 @@ def program_folder(name="harvix-wine-"):
     folder = tempfile.mkdtemp(prefix=name)
     shutil.copy2(EXE, folder)
     return folder
+
+
+def imports(path):
+    """{dll: {function, ...}} from the file's import table, as objdump reads it."""
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
+                          check=True).stdout
+    table = dump[dump.index("The Import Tables"):]
+    out, dll = {}, None
+    for line in table.splitlines():
+        m = re.match(r"\s*DLL Name: (\S+)", line)
+        if m:
+            dll = m.group(1).lower()
+            out[dll] = set()
+            continue
+        m = re.match(r"\s*[0-9a-f]+\s+[0-9]+\s+(\S+)$", line)
+        if m and dll:
+            out[dll].add(m.group(1))
+        elif dll and line and not line.startswith(("\t", " ")):
+            break  # the next table
+    return out
 
 
 def read_report(folder):
@@ -131,12 +190,16 @@ class HarvixUnderWine(unittest.TestCase):
         _, data = self.silent_run(env={"LANG": "fr_FR.UTF-8", "LC_ALL": "fr_FR.UTF-8"})
         self.assertRegex(data.decode("cp1252"), r"RAM installée</td><td>\d+,\d\d Go")
 
-    def test_imports_are_windows_system_dlls_only(self):
-        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", EXE], capture_output=True, text=True,
-                              check=True).stdout
-        dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", dump)}
-        self.assertTrue(dlls)
-        self.assertLessEqual(dlls, SYSTEM_DLLS)
+    def test_imports_are_windows_7_functions_of_system_dlls_and_the_file_is_small(self):
+        table = imports(EXE)
+        self.assertTrue(table)
+        self.assertLessEqual(set(table), SYSTEM_DLLS)
+        for dll, functions in table.items():
+            known = set(WINDOWS7_SP1.get(dll, "").split())
+            self.assertLessEqual(functions, known, "%s: not checked against Windows 7 SP1" % dll)
+        size = os.path.getsize(EXE)
+        print("Harvix.exe: %d bytes" % size, file=sys.stderr)
+        self.assertLessEqual(size, MAX_SIZE)
 
     def test_version_record_icon_logo_and_manifest_are_in_the_file(self):
         res = resources(EXE)
@@ -154,9 +217,10 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertEqual((w, h, bpp), (241, 112, 24))
         manifest = res[24][0].decode()
         self.assertIn('level="asInvoker"', manifest)
+        self.assertRegex(manifest, r"<longPathAware [^>]*>true</longPathAware>")
         self.assertIn("Microsoft.Windows.Common-Controls", manifest)
 
-    def drive_window(self, wine, folder, screenshot=None):
+    def drive_window(self, wine, folder, screenshot=None, env=None):
         """Form1 as the probe sees it, and Harvix's exit status. The probe starts
         first, so it sees the window before the run."""
         probe = wine.start(os.path.join(BUILD, "tests", "form1_probe.exe"), "window", read=True)
@@ -167,7 +231,7 @@ class HarvixUnderWine(unittest.TestCase):
                 key, _, value = raw.decode().rstrip("\n").partition(": ")
                 seen[key] = re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), value)
                 if key == "ready":
-                    harvix = wine.start(os.path.join(folder, "Harvix.exe"))
+                    harvix = wine.start(os.path.join(folder, "Harvix.exe"), env=env)
                 if key == "close-after" and screenshot:
                     subprocess.run(["import", "-display", DISPLAY, "-window", "root", os.path.join(OUT, screenshot)],
                                    timeout=60)
@@ -187,8 +251,13 @@ class HarvixUnderWine(unittest.TestCase):
         folder = os.path.join(tempfile.mkdtemp(prefix="harvix-wine-"), "Rapports été Ωμέγα")
         os.mkdir(folder)
         shutil.copy2(EXE, folder)
-        shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), folder)  # found beside the program first
-        seen, status = self.drive_window(self.wine, folder, "wine-window.png")
+        # One explorer.exe beside the program, which must never run, and the stand-in
+        # for the Windows folder's own, which the tests put in its place.
+        shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), folder)
+        standin = tempfile.mkdtemp(prefix="harvix-explorer-")
+        shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), standin)
+        override = {"HARVIX_TEST_EXPLORER": self.wine.windows_path(os.path.join(standin, "explorer.exe"))}
+        seen, status = self.drive_window(self.wine, folder, "wine-window.png", env=override)
         self.assertEqual(seen.get("close-after"), "enabled", seen)
         windows_folder = self.wine.windows_path(folder)
         name = read_report(folder)[0]
@@ -199,8 +268,9 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertEqual((seen.get("minimize-box"), seen.get("maximize-box")), ("no", "no"))
         self.assertEqual(seen.get("label-after"),
                          "Le rapport a été créé dans le dossier:\r\n%s\\%s" % (windows_folder, name))
-        with open(os.path.join(folder, "explorer-args.txt"), "rb") as f:
+        with open(os.path.join(standin, "explorer-args.txt"), "rb") as f:
             self.assertEqual(f.read().decode("utf-16-le"), "explorer.exe /e, %s\\" % windows_folder)
+        self.assertFalse(os.path.exists(os.path.join(folder, "explorer-args.txt")))
         self.assertEqual(status, 0)
 
     def test_window_scales_with_the_screen_dpi(self):
@@ -209,8 +279,10 @@ class HarvixUnderWine(unittest.TestCase):
             wine.run("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                      "/d", "144", "/f")
             folder = program_folder()
-            shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), folder)
-            seen, status = self.drive_window(wine, folder)
+            standin = tempfile.mkdtemp(prefix="harvix-explorer-")
+            shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), standin)
+            override = {"HARVIX_TEST_EXPLORER": wine.windows_path(os.path.join(standin, "explorer.exe"))}
+            seen, status = self.drive_window(wine, folder, env=override)
             self.assertEqual(seen.get("client"), "810x324", seen)
             self.assertEqual(status, 0)
         finally:
@@ -224,7 +296,104 @@ class HarvixUnderWine(unittest.TestCase):
         probe = self.wine.run(os.path.join(BUILD, "tests", "form1_probe.exe"), "msgbox", timeout=120)
         message = dict(l.split(": ", 1) for l in probe.stdout.decode().splitlines() if ": " in l)
         self.assertIn(name + "_report.html", message.get("message", ""))
+        # Seen by whoever sits at the machine: no hidden owner, in front of other windows.
+        self.assertEqual((message.get("owner"), message.get("topmost")), ("none", "yes"))
         self.assertNotEqual(harvix.wait(timeout=60), 0)
+
+    def test_a_failure_where_nobody_can_answer_ends_at_once_with_a_failure_status(self):
+        """A window station without a visible display, as a scheduled task run whether
+        the user is logged on or not, or a service, gets: a box there would wait for ever."""
+        folder = program_folder()
+        name = self.wine.wmic("Win32_ComputerSystem", "Name")[0]["Name"]
+        os.mkdir(os.path.join(folder, name + "_report.html"))
+        started = time.time()
+        probe = self.wine.run(os.path.join(BUILD, "tests", "form1_probe.exe"), "nodesktop",
+                              self.wine.windows_path(os.path.join(folder, "Harvix.exe")), "/silent",
+                              timeout=120)
+        seen = dict(l.split(": ", 1) for l in probe.stdout.decode().splitlines() if ": " in l)
+        self.assertEqual(seen.get("station-visible"), "no", seen)
+        self.assertEqual(seen.get("status"), "1", seen)
+        self.assertLess(int(seen["waited-ms"]), 15000)
+        self.assertLess(time.time() - started, 60)
+        # The description also reaches standard error, where a script reads it.
+        self.assertIn((name + "_report.html").encode(), probe.stderr)
+
+    def run_with(self, folder, variables, lang):
+        """A /silent run with these environment variables, under this user locale."""
+        command = ["%s=%s" % kv for kv in variables.items()]
+        return self.wine.run(os.path.join(BUILD, "tests", "form1_probe.exe"), "with", *command, "--",
+                             self.wine.windows_path(os.path.join(folder, "Harvix.exe")), "/silent",
+                             env={"LANG": lang, "LC_ALL": lang})
+
+    def test_reports_in_code_pages_1251_and_932_agree_with_pythons_codecs(self):
+        cases = [("ru_RU.UTF-8", "cp1251", "ПК-Ёж", "Пользователь Ёё € №"),
+                 ("ja_JP.UTF-8", "cp932", "端末１", "ユーザー～－¥ é")]
+        for lang, codec, computer, user in cases:
+            with self.subTest(codec):
+                folder = program_folder()
+                result = self.run_with(folder, {"COMPUTERNAME": computer, "USERNAME": user}, lang)
+                self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+                name, data = read_report(folder)
+                self.assertEqual(name, computer + "_report.html")
+                self.assertTrue(data.endswith(b"</script></body></html>\r\n"))
+                for label, value in [("Nom de l'ordinateur", computer), ("Nom de l'utilisateur", user)]:
+                    row = "<tr><td>%s</td><td>%s</td></tr>\r\n" % (label, value)
+                    self.assertIn(row.encode(codec, "xmlcharrefreplace"), data)
+                self.assertIn("Général".encode(codec, "xmlcharrefreplace"), data)
+                # The whole file: what the code page holds as its bytes, the rest as
+                # references, exactly as Python's codec writes it.
+                self.assertEqual(with_references(data, codec).encode(codec, "xmlcharrefreplace"), data)
+
+    def test_a_minus_sign_that_932_lacks_is_kept_as_a_reference(self):
+        # Python's cp932 writes U+2212 as 0x817C, which reads back as U+FF0D; Windows'
+        # own table has no U+2212 short of a best fit, so the report keeps the character.
+        folder = program_folder()
+        result = self.run_with(folder, {"USERNAME": "a−b"}, "ja_JP.UTF-8")
+        self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+        self.assertIn(b"<td>a&#8722;b</td>", read_report(folder)[1])
+
+    def test_silent_from_a_folder_beyond_max_path_and_from_a_drive_root(self):
+        base = tempfile.mkdtemp(prefix="harvix-long-")
+        deep = os.path.join(base, "Rapports très longs " + "x" * 90, "y" * 90, "z" * 100)
+        os.makedirs(deep)
+        shutil.copy2(EXE, deep)
+        self.assertGreater(len("Z:" + os.path.join(deep, "Harvix.exe")), 260)  # winepath stops at 259
+        result = self.wine.run(os.path.join(deep, "Harvix.exe"), "/silent")
+        self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+        self.assertTrue(read_report(deep)[1].endswith(b"</script></body></html>\r\n"))
+
+        # A drive whose root holds the program: H: mapped to a folder.
+        root = tempfile.mkdtemp(prefix="harvix-root-")
+        shutil.copy2(EXE, root)
+        link = os.path.join(self.wine.prefix, "dosdevices", "h:")
+        os.symlink(root, link)
+        try:
+            result = self.wine.run("H:\\Harvix.exe", "/silent")
+            self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+            self.assertTrue(read_report(root)[1].endswith(b"</script></body></html>\r\n"))
+        finally:
+            os.remove(link)
+
+    def test_two_silent_runs_started_together_never_mix_their_reports(self):
+        folder = program_folder()
+        exe = os.path.join(folder, "Harvix.exe")
+        self.assertEqual(self.wine.run(exe, "/silent").returncode, 0)
+        lines = read_report(folder)[1].count(b"\r\n")
+        for attempt in range(10):
+            first, second = self.wine.start(exe, "/silent"), self.wine.start(exe, "/silent")
+            statuses = [first.wait(timeout=300), second.wait(timeout=300)]
+            self.assertEqual(statuses, [0, 0], attempt)
+            data = read_report(folder)[1]
+            self.assertEqual(data.count(b"<!DOCTYPE html>"), 1, attempt)
+            self.assertEqual(data.count(b"</script></body></html>\r\n"), 1, attempt)
+            self.assertTrue(data.endswith(b"</script></body></html>\r\n"), attempt)
+            self.assertEqual(data.count(b"\r\n"), lines, attempt)
+
+
+def with_references(data, codec):
+    """The text of a report: bytes decoded strictly by the codec, "&#N;" as U+N."""
+    parts = re.split(rb"&#(\d+);", data)
+    return "".join(p.decode(codec) if i % 2 == 0 else chr(int(p)) for i, p in enumerate(parts))
 
 
 def resources(path):

@@ -7,6 +7,9 @@
 //                        runs the command on a window station of its own without
 //                        a visible display, as a scheduled task or a service runs,
 //                        and says how it ended
+//   form1_probe with NAME=VALUE... -- <command line>
+//                        runs the command with these variables set (Wine sets
+//                        COMPUTERNAME and USERNAME itself) and ends with its status
 // Prints what it sees as "key: value" lines in UTF-8.
 #include <windows.h>
 
@@ -98,6 +101,8 @@ int MessageBoxProbe() {
     HWND box = WaitFor(L"#32770", L"Harvix", 60);
     if (!box) return Say("error", "no message box"), 2;
     Say("message", Utf8(Text(GetDlgItem(box, 0xFFFF))));
+    Say("owner", GetWindow(box, GW_OWNER) ? "yes" : "none");
+    Say("topmost", GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST ? "yes" : "no");
     Sleep(1500);  // time for a screenshot
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return 0;
@@ -139,6 +144,41 @@ int NoDesktop(const wchar_t* command) {
     return 0;
 }
 
+int With(const wchar_t* rest) {
+    // NAME=VALUE words up to "--", then the command line as it stands.
+    const wchar_t* p = rest;
+    for (;;) {
+        while (*p == L' ') ++p;
+        std::wstring word;
+        if (*p == L'"') {  // a word with blanks, quoted on the command line
+            const wchar_t* end = wcschr(p + 1, L'"');
+            if (!end) return Say("error", "unbalanced quote"), 2;
+            word.assign(p + 1, end);
+            p = end + 1;
+        } else {
+            const wchar_t* end = wcschr(p, L' ');
+            word.assign(p, end ? end : p + wcslen(p));
+            p += word.size();
+        }
+        if (word == L"--" || word.empty()) break;
+        std::size_t eq = word.find(L'=');
+        if (eq == std::wstring::npos) return Say("error", "expected NAME=VALUE"), 2;
+        SetEnvironmentVariableW(word.substr(0, eq).c_str(), word.substr(eq + 1).c_str());
+    }
+    while (*p == L' ') ++p;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = p;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return Say("error", "CreateProcess " + std::to_string(GetLastError())), 2;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(pi.hProcess, &status);
+    return static_cast<int>(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,11 +190,17 @@ int main(int argc, char** argv) {
     }
     if (what == "window") return Window();
     if (what == "msgbox") return MessageBoxProbe();
+    if (what == "with") {
+        const wchar_t* p = wcsstr(GetCommandLineW(), L" with ");
+        return p ? With(p + 6) : 2;
+    }
     if (what == "nodesktop") {
         // The rest of the probe's own command line, as given.
-        const wchar_t* p = wcsstr(GetCommandLineW(), L"nodesktop");
-        return p ? NoDesktop(p + 10) : 2;
+        const wchar_t* p = wcsstr(GetCommandLineW(), L" nodesktop ");
+        return p ? NoDesktop(p + 11) : 2;
     }
-    std::fprintf(stderr, "usage: form1_probe window|msgbox|nodesktop <command line>\n");
+    std::fprintf(
+        stderr,
+        "usage: form1_probe window|msgbox|nodesktop <command>|with NAME=VALUE... -- <command>\n");
     return 2;
 }
