@@ -76,7 +76,9 @@ void RecordFailure(const std::wstring& description) {
     if (InteractiveSession()) {
         HWND owner = Form1.SilentMode ? nullptr : Form1.window;
         UINT style = MB_OK | MB_ICONERROR | MB_SETFOREGROUND;
-        if (Form1.SilentMode || !owner) style |= MB_TOPMOST;
+        // System-modal adds nothing to an ownerless box but WS_EX_TOPMOST, which
+        // some hosts give only that way.
+        if (Form1.SilentMode || !owner) style |= MB_TOPMOST | MB_SYSTEMMODAL;
         MessageBoxW(owner, description.c_str(), L"Harvix", style);
     }
     ExitProcess(1);
