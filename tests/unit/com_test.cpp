@@ -14,6 +14,7 @@
 #include <fstream>
 #include <vector>
 
+#include "app/run.h"
 #include "inventory/modGetInfos.h"
 #include "platform/platform.h"
 #include "platform/wide.h"
@@ -142,25 +143,30 @@ class StuckService : public WmiServiceBase {
     StuckEnumerator* e_;
 };
 
+// The first object of a query, straight from Wine's WMI.
+ComPtr<IWbemClassObject> FirstRealObject(const wchar_t* wql) {
+    ComPtr<IWbemLocator> locator;
+    ComPtr<IWbemServices> services;
+    ComPtr<IEnumWbemClassObject> results;
+    ComPtr<IWbemClassObject> object;
+    ULONG got = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWbemLocator,
+                                   reinterpret_cast<void**>(locator.GetAddressOf()))) &&
+        SUCCEEDED(locator->ConnectServer(comwmi::Bstr(L"root\\cimv2"), nullptr, nullptr, nullptr, 0,
+                                         nullptr, nullptr, services.GetAddressOf())) &&
+        SUCCEEDED(services->ExecQuery(comwmi::Bstr(L"WQL"), comwmi::Bstr(wql), 48, nullptr,
+                                      results.GetAddressOf())))
+        results->Next(static_cast<long>(WBEM_INFINITE), 1, object.GetAddressOf(), &got);
+    return object;
+}
+
 TEST(ComWmi, AWalkThatStopsAnsweringEndsWithWhatItHas) {
     // Real objects from Wine's WMI, handed out by an enumerator that then hangs.
     WmiServicePtr real = ConnectWMI("localhost");  // COM set up as the program does
-    ComPtr<IWbemLocator> locator;
-    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                              IID_IWbemLocator,
-                                              reinterpret_cast<void**>(locator.GetAddressOf())));
-    ComPtr<IWbemServices> services;
-    comwmi::Bstr ns(L"root\\cimv2");
-    ASSERT_HRESULT_SUCCEEDED(locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr,
-                                                    nullptr, services.GetAddressOf()));
-    ComPtr<IEnumWbemClassObject> os;
-    ASSERT_HRESULT_SUCCEEDED(services->ExecQuery(
-        comwmi::Bstr(L"WQL"), comwmi::Bstr(L"Select * from Win32_OperatingSystem"), 48, nullptr,
-        os.GetAddressOf()));
-    std::vector<ComPtr<IWbemClassObject>> objects(1);
-    ULONG got = 0;
-    ASSERT_HRESULT_SUCCEEDED(
-        os->Next(static_cast<long>(WBEM_INFINITE), 1, objects[0].GetAddressOf(), &got));
+    std::vector<ComPtr<IWbemClassObject>> objects{
+        FirstRealObject(L"Select * from Win32_OperatingSystem")};
+    ASSERT_TRUE(objects[0]);
     objects.push_back(objects[0]);
 
     StuckEnumerator stuck(objects);
@@ -187,6 +193,48 @@ TEST(ComWmi, AWalkThatStopsAnsweringEndsWithWhatItHas) {
     auto walk = comwmi::WalkOf(ComPtr<IEnumWbemClassObject>(&empty), 1234);
     EXPECT_THROW(walk->Next(), HarvixError);
     EXPECT_EQ(empty.timeouts, std::vector<long>{1234});
+}
+
+// Wine's WMI, except for one class whose provider stops answering after its first object.
+class OneStuckClass : public WmiServiceBase {
+  public:
+    OneStuckClass(WmiServicePtr real, std::string cls, StuckEnumerator* stuck)
+        : real_(std::move(real)), cls_(std::move(cls)), stuck_(stuck) {}
+    std::unique_ptr<WmiResultSet> ExecQuery(const std::string& wql, int flags) override {
+        if (wql.size() >= cls_.size() &&
+            wql.compare(wql.size() - cls_.size(), cls_.size(), cls_) == 0)
+            return comwmi::WalkOf(ComPtr<IEnumWbemClassObject>(stuck_));
+        return real_->ExecQuery(wql, flags);
+    }
+
+  private:
+    WmiServicePtr real_;
+    std::string cls_;
+    StuckEnumerator* stuck_;
+};
+
+TEST(ComWmi, ARunWithAStuckProviderStillWritesAWholeReport) {
+    WmiServicePtr real = ConnectWMI("localhost");
+    ComPtr<IWbemClassObject> c = FirstRealObject(L"Select * from Win32_LogicalDisk");
+    ASSERT_TRUE(c);
+    StuckEnumerator stuck({c});
+    WmiServicePtr saved = WmiService;
+    WmiService = std::make_shared<OneStuckClass>(real, "Win32_LogicalDisk", &stuck);
+    const std::string dir = testing::MakeTempDir("harvix-stuck-");
+    testing::SetEnv("COMPUTERNAME", "PC");
+    std::string status;
+    EXPECT_NO_THROW(status = RunInventory(dir, "\\"));
+    WmiService = saved;
+
+    std::ifstream in(dir + "\\PC_report.html", std::ios::binary);
+    const std::string report(std::istreambuf_iterator<char>(in), {});
+    in.close();
+    EXPECT_NE(status.find("PC_report.html"), std::string::npos);
+    EXPECT_TRUE(report.ends_with("</script></body></html>\r\n"));
+    // The volume read before the provider stopped is listed; nothing waited for ever.
+    EXPECT_NE(report.find("<progress"), std::string::npos);
+    EXPECT_EQ(stuck.timeouts.back(), comwmi::kWalkTimeoutMs);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(WindowsPaths, LongPathsGetTheFormCreateFileTakesAtAnyLength) {
