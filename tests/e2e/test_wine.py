@@ -374,6 +374,32 @@ class HarvixUnderWine(unittest.TestCase):
         finally:
             os.remove(link)
 
+    def test_a_wmi_walk_that_stops_answering_ends_within_the_limit_with_a_whole_report(self):
+        """Wine's WMI behind a locator whose Win32_LogicalDisk walk hangs after its first
+        object, as a provider stuck on a disconnected network drive does."""
+        wine = Wine()
+        try:
+            stuck = tempfile.mkdtemp(prefix="harvix-stuck-")
+            shutil.copy2(os.path.join(BUILD, "tests", "stuck_wmi.dll"), stuck)
+            wine.run("reg", "add", "HKLM\\Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
+                     "\\InprocServer32", "/ve", "/d", wine.windows_path(os.path.join(stuck, "stuck_wmi.dll")),
+                     "/f")
+            folder = program_folder()
+            started = time.time()
+            result = wine.run(os.path.join(folder, "Harvix.exe"), "/silent", timeout=240)
+            elapsed = time.time() - started
+            self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+            # One advance waited out its 30 s; without a limit it would never end.
+            self.assertGreater(elapsed, 29)
+            self.assertLess(elapsed, 120)
+            data = read_report(folder)[1].decode("cp1252")
+            self.assertTrue(data.endswith("</script></body></html>\r\n"))
+            # What the walk gave before it stopped is in the report.
+            self.assertEqual(len(re.findall(r'<progress value="\d+" max="\d+">', data)), 1)
+            self.assertIn("Processeur", data)
+        finally:
+            wine.close()
+
     def test_two_silent_runs_started_together_never_mix_their_reports(self):
         folder = program_folder()
         exe = os.path.join(folder, "Harvix.exe")
