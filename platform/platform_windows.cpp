@@ -71,6 +71,14 @@ std::wstring LongPathForm(const std::wstring& path) {
     return L"\\\\?\\" + path;
 }
 
+std::wstring UsualPathForm(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    // A full path never starts with a bare "UNC\".
+    if (path.rfind(L"UNC\\", 0) == 0) return L"\\\\" + path.substr(4);
+    return path;
+}
+
 ReportOpenMode ReportOpenModeFor(bool append) {
     // OPEN_ALWAYS never checks the attributes of an existing file; CREATE_ALWAYS
     // and TRUNCATE_EXISTING fail on a hidden or system one unless given the same.
@@ -133,6 +141,7 @@ std::string ProgramFolder() {
         }
         path.resize(path.size() * 2);
     }
+    path = UsualPathForm(path);
     std::size_t slash = path.find_last_of(L"\\/");
     path = path.substr(0, slash);
     if (path.size() == 2 && path[1] == L':') path += L'\\';  // a drive's root keeps its "\"

@@ -18,6 +18,11 @@ std::string SystemMessage(unsigned long code);
 // beyond get the \\?\ (or \\?\UNC\) prefix, shorter ones stay as they are.
 std::wstring LongPathForm(const std::wstring& path);
 
+// The usual form of a path Windows handed over, for building and showing:
+// \\?\UNC\server\share -> \\server\share, \\?\C:\x -> C:\x; Wine's
+// module path on a share, UNC\server\share, also gets its two backslashes.
+std::wstring UsualPathForm(const std::wstring& path);
+
 // How the report is opened: the header's open must also succeed on a hidden or
 // system file left by an earlier run, which CREATE_ALWAYS refuses.
 struct ReportOpenMode {

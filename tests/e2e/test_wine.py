@@ -352,7 +352,7 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr[-2000:])
         self.assertIn(b"<td>a&#8722;b</td>", read_report(folder)[1])
 
-    def test_silent_from_a_folder_beyond_max_path_and_from_a_drive_root(self):
+    def test_silent_from_a_folder_beyond_max_path_a_drive_root_and_a_share(self):
         base = tempfile.mkdtemp(prefix="harvix-long-")
         deep = os.path.join(base, "Rapports très longs " + "x" * 90, "y" * 90, "z" * 100)
         os.makedirs(deep)
@@ -373,6 +373,20 @@ class HarvixUnderWine(unittest.TestCase):
             self.assertTrue(read_report(root)[1].endswith(b"</script></body></html>\r\n"))
         finally:
             os.remove(link)
+
+        # A share: Wine serves \\serveur\partage from dosdevices/unc.
+        share = tempfile.mkdtemp(prefix="harvix-share-")
+        os.mkdir(os.path.join(share, "Harvix"))
+        shutil.copy2(EXE, os.path.join(share, "Harvix"))
+        unc = os.path.join(self.wine.prefix, "dosdevices", "unc", "serveur")
+        os.makedirs(unc, exist_ok=True)
+        os.symlink(share, os.path.join(unc, "partage"))
+        try:
+            result = self.wine.run("\\\\serveur\\partage\\Harvix\\Harvix.exe", "/silent")
+            self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+            self.assertTrue(read_report(os.path.join(share, "Harvix"))[1].endswith(b"</script></body></html>\r\n"))
+        finally:
+            os.remove(os.path.join(unc, "partage"))
 
     def test_a_wmi_walk_that_stops_answering_ends_within_the_limit_with_a_whole_report(self):
         """Wine's WMI behind a locator whose Win32_LogicalDisk walk hangs after its first

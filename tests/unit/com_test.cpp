@@ -246,6 +246,14 @@ TEST(WindowsPaths, LongPathsGetTheFormCreateFileTakesAtAnyLength) {
     EXPECT_EQ(LongPathForm(L"\\\\serveur\\partage\\" + deep),
               L"\\\\?\\UNC\\serveur\\partage\\" + deep);
     EXPECT_EQ(LongPathForm(L"\\\\?\\D:\\" + deep), L"\\\\?\\D:\\" + deep);
+    // And back to the form the status line shows.
+    using platform::UsualPathForm;
+    EXPECT_EQ(UsualPathForm(LongPathForm(L"\\\\serveur\\partage\\" + deep)),
+              L"\\\\serveur\\partage\\" + deep);
+    EXPECT_EQ(UsualPathForm(LongPathForm(L"D:\\" + deep)), L"D:\\" + deep);
+    EXPECT_EQ(UsualPathForm(L"UNC\\serveur\\partage\\Harvix.exe"),
+              L"\\\\serveur\\partage\\Harvix.exe");
+    EXPECT_EQ(UsualPathForm(L"C:\\Outils\\Harvix.exe"), L"C:\\Outils\\Harvix.exe");
 
     // The Windows folder's explorer, never one found beside the program.
     testing::UnsetEnv("HARVIX_TEST_EXPLORER");
