@@ -5,14 +5,19 @@
 #include <wbemidl.h>
 
 int main() {
-    const wchar_t* const queries[] = {
-        L"Select Domain from Win32_ComputerSystem", L"Select * from Win32_ComputerSystem",
-        L"Select IdentifyingNumber from Win32_ComputerSystemProduct",
-        L"Select * from Win32_OperatingSystem", L"Select * from Win32_Processor",
-        L"Select * from Win32_ComputerSystem", L"Select * from Win32_PhysicalMemoryArray",
-        L"Select * from Win32_PhysicalMemory", L"Select * from Win32_LogicalDiskToPartition",
-        L"Select * from Win32_DiskDriveToDiskPartition", L"Select * from Win32_LogicalDisk",
-        L"Select * from Win32_DiskPartition", L"Select * from Win32_DiskDrive"};
+    const wchar_t* const queries[] = {L"Select Domain from Win32_ComputerSystem",
+                                      L"Select * from Win32_ComputerSystem",
+                                      L"Select IdentifyingNumber from Win32_ComputerSystemProduct",
+                                      L"Select * from Win32_OperatingSystem",
+                                      L"Select * from Win32_Processor",
+                                      L"Select * from Win32_ComputerSystem",
+                                      L"Select * from Win32_PhysicalMemoryArray",
+                                      L"Select * from Win32_PhysicalMemory",
+                                      L"Select * from Win32_LogicalDiskToPartition",
+                                      L"Select * from Win32_DiskDriveToDiskPartition",
+                                      L"Select * from Win32_LogicalDisk",
+                                      L"Select * from Win32_DiskPartition",
+                                      L"Select * from Win32_DiskDrive"};
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                          RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
@@ -22,8 +27,8 @@ int main() {
         return 1;
     IWbemServices* services = nullptr;
     BSTR ns = SysAllocString(L"\\\\localhost\\root\\cimv2");
-    if (FAILED(locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
-                                      &services)))
+    if (FAILED(
+            locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services)))
         return 1;
     BSTR wql = SysAllocString(L"WQL");
     for (const wchar_t* q : queries) {
@@ -32,7 +37,8 @@ int main() {
         if (SUCCEEDED(services->ExecQuery(wql, text, 48, nullptr, &results))) {
             IWbemClassObject* obj = nullptr;
             ULONG n = 0;
-            while (results->Next(static_cast<long>(WBEM_INFINITE), 1, &obj, &n) == WBEM_S_NO_ERROR &&
+            while (results->Next(static_cast<long>(WBEM_INFINITE), 1, &obj, &n) ==
+                       WBEM_S_NO_ERROR &&
                    n == 1)
                 obj->Release();
             results->Release();
