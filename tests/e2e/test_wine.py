@@ -244,7 +244,13 @@ class HarvixUnderWine(unittest.TestCase):
                 if time.time() > deadline:
                     break
             probe.wait(timeout=60)
-            status = harvix.wait(timeout=180) if harvix else None
+            try:
+                status = harvix.wait(timeout=180) if harvix else None
+            except subprocess.TimeoutExpired:
+                # Still running: what is on the screen says why.
+                status = None
+                subprocess.run(["import", "-display", DISPLAY, "-window", "root",
+                                os.path.join(OUT, "wine-window-still-running.png")], timeout=60)
         finally:
             for p in (probe, harvix):
                 if p and p.poll() is None:
@@ -277,7 +283,7 @@ class HarvixUnderWine(unittest.TestCase):
         with open(os.path.join(standin, "explorer-args.txt"), "rb") as f:
             self.assertEqual(f.read().decode("utf-16-le"), "explorer.exe /e, %s\\" % windows_folder)
         self.assertFalse(os.path.exists(os.path.join(folder, "explorer-args.txt")))
-        self.assertEqual(status, 0)
+        self.assertEqual(status, 0, seen)
 
     def test_window_scales_with_the_screen_dpi(self):
         wine = Wine()  # a prefix of its own: 144 dpi, one and a half times the design size
