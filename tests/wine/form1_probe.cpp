@@ -56,10 +56,23 @@ void Say(const char* key, const std::string& value) {
     std::fflush(stdout);
 }
 
+// Waits while answering whatever other programs send to this thread: a program
+// that sends to every window (an IME notice, a broadcast) must never wait on the probe.
+void Pause(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        const LONG left = static_cast<LONG>(end - GetTickCount());
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+    }
+}
+
 HWND WaitFor(const wchar_t* cls, const wchar_t* caption, int seconds) {
     for (int i = 0; i < seconds * 20; ++i) {
         if (HWND h = FindWindowW(cls, caption)) return h;
-        Sleep(50);
+        Pause(50);
     }
     return nullptr;
 }
@@ -81,17 +94,17 @@ int Window() {
     LONG style = GetWindowLongW(form, GWL_STYLE);
     Say("minimize-box", style & WS_MINIMIZEBOX ? "yes" : "no");
     Say("maximize-box", style & WS_MAXIMIZEBOX ? "yes" : "no");
-    for (int i = 0; i < 4800 && !IsWindowEnabled(close); ++i) Sleep(50);
+    for (int i = 0; i < 4800 && !IsWindowEnabled(close); ++i) Pause(50);
     Say("label-after", Utf8(Text(label)));
     Say("close-after", IsWindowEnabled(close) ? "enabled" : "disabled");
     std::fflush(stdout);
-    Sleep(1500);  // time for a screenshot of the finished window
+    Pause(1500);  // time for a screenshot of the finished window
 
     PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     PostMessageW(label, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
     PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-    Sleep(1500);
+    Pause(1500);
     PostMessageW(close, BM_CLICK, 0, 0);  // never waits on a window that does not answer
     Say("clicked", "Fermer");
     return 0;
@@ -103,7 +116,7 @@ int MessageBoxProbe() {
     Say("message", Utf8(Text(GetDlgItem(box, 0xFFFF))));
     Say("owner", GetWindow(box, GW_OWNER) ? "yes" : "none");
     Say("topmost", GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST ? "yes" : "no");
-    Sleep(1500);  // time for a screenshot
+    Pause(1500);  // time for a screenshot
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return 0;
 }
