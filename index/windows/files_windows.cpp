@@ -25,18 +25,7 @@ std::string Reason(DWORD err) {
         case ERROR_PATH_NOT_FOUND:
             return "fichier introuvable";
         default: {
-            wchar_t* buffer = nullptr;
-            std::string text;
-            if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                   FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, err, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr) &&
-                buffer) {
-                text = Utf8(buffer);
-                LocalFree(buffer);
-            }
-            while (!text.empty() &&
-                   (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-                text.pop_back();
+            std::string text = platform::SystemMessage(err);
             return "illisible (" + (text.empty() ? "erreur " + std::to_string(err) : text) + ")";
         }
     }
