@@ -2,15 +2,13 @@
 
 #include "inventory/modGetInfos.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "report/modMakeReport.h"
 
 namespace harvix {
 
 bool IsSilentArgument(const std::string& args) {
-    std::string lower = args;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower == "/silent";
+    return EqualsNoCase(args, "/silent");
 }
 
 std::string BuildReportPath(const std::string& folder, const std::string& separator) {

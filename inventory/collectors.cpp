@@ -43,7 +43,7 @@ WmiValue BlankOrMinusNumberText(const WmiValue& v) {
 // Element 1 of text split at sep: the piece after the first occurrence.
 std::string SplitElement1(const std::string& text, const std::string& sep) {
     std::size_t first = text.find(sep);
-    if (first == std::string::npos) throw HarvixError("L'indice n'appartient pas à la sélection.");
+    if (first == std::string::npos) throw SubscriptOutOfRangeError();
     std::size_t from = first + sep.size();
     std::size_t second = text.find(sep, from);
     return text.substr(from, second == std::string::npos ? std::string::npos : second - from);
@@ -56,14 +56,14 @@ std::string Left3(const std::string& s) {
 // Size minus FreeSpace as plain digits; exact for whole digit texts.
 std::string DifferenceText(const WmiValue& a, const WmiValue& b) {
     std::optional<double> x = ToNumberOrNull(a), y = ToNumberOrNull(b);
-    if (!x || !y) throw HarvixError("Utilisation incorrecte de Null");
+    if (!x || !y) throw InvalidUseOfNullError();
     auto whole = [](const WmiValue& v, long long& out) {
         if (!v.IsText()) return false;
-        std::string t = Trim(v.Text());
-        if (t.empty() || t.size() > 18 || t.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        out = std::stoll(t);
-        return true;
+        // Up to 18 digits: any two such differ by a long long.
+        const std::string_view t = TrimView(v.Text());
+        auto n = t.size() <= 18 ? ParseUnsigned(t) : std::nullopt;
+        if (n) out = static_cast<long long>(*n);
+        return n.has_value();
     };
     long long p, q;
     if (whole(a, p) && whole(b, q)) return std::to_string(p - q);
@@ -142,12 +142,12 @@ MemoryInfos GetMemoryInfos() {
         Step([&] {
             // MaxCapacity counts kilobytes; rounded at every array.
             std::optional<double> kb = ToNumberOrNull(obj["MaxCapacity"]);
-            if (!kb) throw HarvixError("Utilisation incorrecte de Null");
-            capacityTotal = ToInt32(capacityTotal + *kb / 1048576);
+            if (!kb) throw InvalidUseOfNullError();
+            capacityTotal = ToInt32(capacityTotal + *kb / kMiB);
         });
         Step([&] {
             std::optional<double> devices = ToNumberOrNull(obj["MemoryDevices"]);
-            if (!devices) throw HarvixError("Utilisation incorrecte de Null");
+            if (!devices) throw InvalidUseOfNullError();
             info.SlotCount = ToInt16(info.SlotCount + *devices);
         });
     });
@@ -187,7 +187,7 @@ DiskList GetDiskInfos() {
         Step([&] {
             // Decimal gigabytes, "###": nothing at all when it rounds to 0.
             std::optional<double> bytes = ToNumberOrNull(obj["Size"]);
-            disk.Size = (bytes ? FormatFixed(*bytes / 1e9, 0) : std::string()) + " Go";
+            disk.Size = (bytes ? FormatFixed(*bytes / kGB, 0) : std::string()) + " Go";
         });
         Step([&] { disk.DiskId = SplitElement1(ToText(obj["DeviceID"]), "PHYSICAL"); });
         Step([&] { disk.InterfaceType = ToText(obj["InterfaceType"]); });

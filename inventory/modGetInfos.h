@@ -79,8 +79,6 @@ std::string GetComputerName();
 std::string GetUserName();
 std::string FormFactorName(int code);
 std::string FormatSize(const std::string& bytes);
-std::string ExtractBetween(const std::string& text, const std::string& open,
-                           const std::string& close, std::int32_t& start);
 // The key value of a WMI object path: from the first double quote to the next
 // one that is not escaped, with \\ and \" read back as \ and ". Empty when
 // the path holds no such pair.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace harvix {
 
@@ -26,23 +27,19 @@ WmiValue CurrentObject::operator[](const std::string& name) const {
 std::string ToText(const WmiValue& v) {
     if (v.IsText()) return v.Text();
     if (v.IsNumber()) return std::to_string(v.Number());
-    throw HarvixError("Utilisation incorrecte de Null");
+    throw InvalidUseOfNullError();
 }
 
 std::string ConcatText(const WmiValue& v) {
     return v.IsNull() ? std::string() : ToText(v);
 }
 
-// A blank is U+0020 alone: a tab or other white space makes the text no number.
-static bool IsBlank(char c) {
-    return c == ' ';
-}
-
 double ReadNumber(const std::string& text) {
     const std::string sep = platform::DecimalSeparator();
-    std::size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b])) ++b;
-    while (e > b && IsBlank(text[e - 1])) --e;
+    // Blanks (U+0020) alone: a tab or other white space makes the text no number.
+    const std::string_view trimmed = TrimView(text);
+    const std::size_t b = static_cast<std::size_t>(trimmed.data() - text.data());
+    const std::size_t e = b + trimmed.size();
 
     // Normalise to the form from_chars reads: optional minus, digits, '.', exponent.
     std::string norm;
@@ -81,17 +78,16 @@ double ReadNumber(const std::string& text) {
         }
     }
     double value = 0;
-    if (!digits || i != e) throw HarvixError("Incompatibilité de type");
+    if (!digits || i != e) throw TypeMismatchError();
     auto res = std::from_chars(norm.data(), norm.data() + norm.size(), value);
-    if (res.ec != std::errc() || !std::isfinite(value))
-        throw HarvixError("Dépassement de capacité");
+    if (res.ec != std::errc() || !std::isfinite(value)) throw OverflowError();
     return value;
 }
 
 double ToNumber(const WmiValue& v) {
     if (v.IsNumber()) return v.Number();
     if (v.IsText()) return ReadNumber(v.Text());
-    throw HarvixError("Utilisation incorrecte de Null");
+    throw InvalidUseOfNullError();
 }
 
 std::optional<double> ToNumberOrNull(const WmiValue& v) {
@@ -118,7 +114,7 @@ template <class Int>
 static Int RoundToInt(double x) {
     double r = RoundHalfEven(x);
     if (!(r >= std::numeric_limits<Int>::min() && r <= std::numeric_limits<Int>::max()))
-        throw HarvixError("Dépassement de capacité");
+        throw OverflowError();
     return static_cast<Int>(r);
 }
 
@@ -133,19 +129,12 @@ std::int16_t ToInt16(const WmiValue& v) {
 }
 
 std::string WholeNumberText(double x) {
-    if (!std::isfinite(x)) throw HarvixError("Dépassement de capacité");
+    if (!std::isfinite(x)) throw OverflowError();
     double r = RoundHalfAway(x);
     if (std::fabs(r) < 9.2e18) return std::to_string(static_cast<long long>(r));
     char buf[400];
     std::snprintf(buf, sizeof buf, "%.0f", r);
     return buf;
-}
-
-std::string Trim(const std::string& s) {
-    std::size_t b = s.find_first_not_of(' ');
-    if (b == std::string::npos) return std::string();
-    std::size_t e = s.find_last_not_of(' ');
-    return s.substr(b, e - b + 1);
 }
 
 WmiValue TrimValue(const WmiValue& v) {

@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace harvix {
 
@@ -94,7 +95,6 @@ std::int16_t ToInt16(const WmiValue& v);
 std::string WholeNumberText(double x);
 // Blanks (U+0020) removed at both ends; null stays null.
 WmiValue TrimValue(const WmiValue& v);
-std::string Trim(const std::string& s);
 
 // ---- guarded steps ----
 

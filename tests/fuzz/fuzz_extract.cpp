@@ -3,11 +3,13 @@
 // quote to the next one that is not escaped, with \\ and \" decoded.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "../unit/extract_between.h"
 #include "../unit/wmi_double.h"
 #include "fuzz_support.h"
 #include "inventory/modGetInfos.h"
 
 using namespace harvix;
+using harvix::testing::ExtractBetween;
 
 namespace {
 

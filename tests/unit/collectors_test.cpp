@@ -2,6 +2,7 @@
 // missing properties and failures leave in the records.
 #include <gtest/gtest.h>
 
+#include "extract_between.h"
 #include "inventory/modGetInfos.h"
 #include "test_support.h"
 #include "wmi_double.h"
@@ -9,6 +10,7 @@
 namespace harvix {
 namespace {
 
+using testing::ExtractBetween;
 using testing::FakeObject;
 using testing::FakeService;
 using testing::InstallFake;

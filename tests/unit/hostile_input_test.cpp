@@ -66,17 +66,17 @@ TEST(HostileInput, CpuFolderNamesAndCpuinfoFieldsNeverFailTheProcessorClass) {
     EXPECT_EQ(arm.Walk("Select * from Win32_Processor", "Name"),
               std::vector<std::string>{"ARM Cortex-A72"});
 
-    EXPECT_EQ(linuxwmi::ParseWhole("42"), 42);
-    EXPECT_EQ(linuxwmi::ParseWhole("-9223372036854775808"), INT64_MIN);
-    EXPECT_FALSE(linuxwmi::ParseWhole("9223372036854775808"));
-    EXPECT_FALSE(linuxwmi::ParseWhole(""));
-    EXPECT_FALSE(linuxwmi::ParseWhole("-"));
-    EXPECT_FALSE(linuxwmi::ParseWhole("+1"));
-    EXPECT_FALSE(linuxwmi::ParseWhole(" 1"));
-    EXPECT_FALSE(linuxwmi::ParseWhole("1 "));
-    EXPECT_FALSE(linuxwmi::ParseWhole("0x"));
-    EXPECT_EQ(linuxwmi::ParseWhole("0xd08", 16), 0xd08);
-    EXPECT_FALSE(linuxwmi::ParseWhole("0xd08", 10));
+    EXPECT_EQ(ParseWhole("42"), 42);
+    EXPECT_EQ(ParseWhole("-9223372036854775808"), INT64_MIN);
+    EXPECT_FALSE(ParseWhole("9223372036854775808"));
+    EXPECT_FALSE(ParseWhole(""));
+    EXPECT_FALSE(ParseWhole("-"));
+    EXPECT_FALSE(ParseWhole("+1"));
+    EXPECT_FALSE(ParseWhole(" 1"));
+    EXPECT_FALSE(ParseWhole("1 "));
+    EXPECT_FALSE(ParseWhole("0x"));
+    EXPECT_EQ(ParseWhole("0xd08", 16), 0xd08);
+    EXPECT_FALSE(ParseWhole("0xd08", 10));
 }
 
 TEST(HostileInput, MemTotalIsReadOnlyWhenItIsAWholeCount) {

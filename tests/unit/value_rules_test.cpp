@@ -3,8 +3,10 @@
 
 #include <cmath>
 
+#include "extract_between.h"
 #include "inventory/modGetInfos.h"
 #include "platform/encoding.h"
+#include "platform/text.h"
 #include "test_support.h"
 #include "wmi/modWMI.h"
 #include "wmi_double.h"
@@ -12,6 +14,7 @@
 namespace harvix {
 namespace {
 
+using testing::ExtractBetween;
 using testing::FakeObject;
 using testing::InstallFake;
 
@@ -182,6 +185,41 @@ TEST(ValueHelpers, FixedFormatsRoundHalvesAwayFromZero) {
     EXPECT_EQ(FormatFixed(2.675, 2), "2.68");  // decimal half, not the binary below it
     EXPECT_EQ(FormatFixed(9.995, 2), "10.00");
     EXPECT_EQ(FormatFixed(0.001, 2), "0.00");
+}
+
+TEST(TextHelpers, FixedTextKeepsEveryDigitOfAnyMagnitude) {
+    // 1e70 is past what a 64-byte buffer holds: every digit must still come out.
+    const std::string huge = FrenchDecimal(1e70, 2);
+    EXPECT_EQ(huge.substr(0, 17), "10000000000000000");
+    EXPECT_EQ(huge.size(), 71u + 3u);
+    EXPECT_EQ(huge.substr(71), ",00");
+    EXPECT_EQ(FrenchDecimal(1.7976931348623157e308, 0).size(), 309u);
+    EXPECT_EQ(FrenchDecimal(12.25, 1), "12,2");  // the exact value's tie goes to even
+    EXPECT_EQ(FrenchDecimal(-0.001, 2), "-0,00");
+    const auto away = Rounding::HalfAwayFromShortest;
+    EXPECT_EQ(FixedText(12.25, 1, ",", away), "12,3");
+    EXPECT_EQ(FixedText(-0.001, 2, "::", away), "0::00");
+    EXPECT_EQ(FixedText(5e-324, 3, ".", away), "0.000");
+    EXPECT_EQ(FixedText(-999.5, 0, ".", away), "-1000");
+    EXPECT_EQ(FixedText(1e300, 1, ".", away).size(), 301u + 2u);
+    EXPECT_THROW(FixedText(INFINITY, 2, ".", away), HarvixError);
+    EXPECT_THROW(FrenchDecimal(NAN, 2), HarvixError);
+}
+
+TEST(TextHelpers, BlanksCaseAndWholeNumbers) {
+    EXPECT_EQ(Trim(" \tA B \r "), "\tA B \r");  // blanks alone
+    EXPECT_EQ(TrimOf("\v x \f\n", kWhiteSpace), "x");
+    EXPECT_EQ(TrimEndOf("a\t\r", kLineBlanks), "a");
+    EXPECT_EQ(AsciiLower("Win32_\xC3\x89TAT"), "win32_\xC3\x89tat");  // UTF-8 bytes untouched
+    EXPECT_EQ(AsciiUpper("/silent"), "/SILENT");
+    EXPECT_TRUE(EqualsNoCase("/SiLeNt", "/silent"));
+    EXPECT_FALSE(EqualsNoCase("/silen", "/silent"));
+    EXPECT_TRUE(EndsWithNoCase("PC_REPORT.HTML", "_report.html"));
+    EXPECT_EQ(ParseUnsigned("18446744073709551615"), UINT64_MAX);
+    EXPECT_FALSE(ParseUnsigned("18446744073709551616"));
+    EXPECT_FALSE(ParseUnsigned("-1"));
+    EXPECT_FALSE(ParseUnsigned("+1"));
+    EXPECT_EQ(ParseUnsigned("0XFF", 16), 255u);
 }
 
 TEST(ValueHelpers, FormFactorNamesAndExtractBetween) {

@@ -6,13 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <functional>
-#include <limits>
 
 #include "platform/encoding.h"
+#include "platform/text.h"
 #include "wmi/linux/sources.h"
 #include "wmi/linux/storage.h"
 
@@ -33,13 +31,12 @@ std::vector<std::string> Split(const std::string& text, char delim) {
 }
 
 std::vector<std::string> Words(const std::string& text) {
-    static const char kSpace[] = " \t\n\v\f\r";
     std::vector<std::string> words;
-    std::size_t b = text.find_first_not_of(kSpace);
+    std::size_t b = text.find_first_not_of(kWhiteSpace);
     while (b != std::string::npos) {
-        std::size_t e = text.find_first_of(kSpace, b);
+        std::size_t e = text.find_first_of(kWhiteSpace, b);
         words.push_back(text.substr(b, e == std::string::npos ? std::string::npos : e - b));
-        b = e == std::string::npos ? e : text.find_first_not_of(kSpace, e);
+        b = e == std::string::npos ? e : text.find_first_not_of(kWhiteSpace, e);
     }
     return words;
 }
@@ -73,37 +70,14 @@ std::optional<std::string> Root::Read(const std::string& machinePath) const {
 std::optional<std::string> Root::Line(const std::string& machinePath) const {
     auto text = Read(machinePath);
     if (!text) return std::nullopt;
-    std::string line = text->substr(0, text->find('\n'));
-    auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-    while (!line.empty() && blank(line.back())) line.pop_back();
-    std::size_t b = 0;
-    while (b < line.size() && blank(line[b])) ++b;
-    return platform::ToValidUtf8(line.substr(b));
+    std::string_view line = std::string_view(*text).substr(0, text->find('\n'));
+    return platform::ToValidUtf8(std::string(TrimOf(line, kWhiteSpace)));
 }
 
 std::optional<long long> Root::Number(const std::string& machinePath) const {
     auto line = Line(machinePath);
     if (!line) return std::nullopt;
     return ParseWhole(*line);
-}
-
-std::optional<long long> ParseWhole(const std::string& text, int base) {
-    const char* b = text.data();
-    const char* e = b + text.size();
-    bool negative = b != e && *b == '-';
-    if (negative) ++b;
-    if (base == 16 && e - b > 2 && b[0] == '0' && (b[1] == 'x' || b[1] == 'X')) b += 2;
-    if (b == e || !std::isxdigit(static_cast<unsigned char>(*b))) return std::nullopt;
-    unsigned long long magnitude = 0;
-    auto res = std::from_chars(b, e, magnitude, base);
-    if (res.ec != std::errc() || res.ptr != e) return std::nullopt;
-    const unsigned long long limit =
-        static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
-    if (magnitude > limit) return std::nullopt;
-    if (negative)
-        return magnitude == limit ? std::numeric_limits<long long>::min()
-                                  : -static_cast<long long>(magnitude);
-    return static_cast<long long>(magnitude);
 }
 
 bool Root::Exists(const std::string& machinePath) const {
@@ -182,22 +156,17 @@ std::string ObjectPath(const std::string& host, const std::string& cls, const st
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 class InstanceObject : public WmiObject {
   public:
     InstanceObject(const Instance* inst, const std::vector<std::string>* selected)
         : inst_(inst), selected_(selected) {}
     WmiValue Get(const std::string& name) const override {
-        const std::string want = Lower(name);
+        const std::string want = AsciiLower(name);
         bool allowed = selected_->empty() ||
                        std::find(selected_->begin(), selected_->end(), want) != selected_->end();
         if (allowed)
             for (const auto& [prop, value] : inst_->Properties)
-                if (Lower(prop) == want) return value;
+                if (EqualsNoCase(prop, want)) return value;
         throw HarvixError("Propriété introuvable : " + name);
     }
 
@@ -261,18 +230,18 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
         }
     }
     auto isName = [](const std::string& t) {
-        const std::string l = Lower(t);
+        const std::string l = AsciiLower(t);
         return !t.empty() && t != "*" && t != "," && l != "select" && l != "from";
     };
     std::size_t k = 0;
-    if (tokens.size() < 4 || Lower(tokens[k++]) != "select") return std::nullopt;
+    if (tokens.size() < 4 || !EqualsNoCase(tokens[k++], "select")) return std::nullopt;
     std::vector<std::string> selected;
     if (tokens[k] == "*") {
         ++k;
     } else {
         for (;;) {
             if (k >= tokens.size() || !isName(tokens[k])) return std::nullopt;
-            selected.push_back(Lower(tokens[k++]));
+            selected.push_back(AsciiLower(tokens[k++]));
             if (k < tokens.size() && tokens[k] == ",") {
                 ++k;
                 continue;
@@ -280,7 +249,7 @@ std::optional<std::pair<std::vector<std::string>, std::string>> ParseQuery(const
             break;
         }
     }
-    if (k + 2 != tokens.size() || Lower(tokens[k]) != "from" || !isName(tokens[k + 1]))
+    if (k + 2 != tokens.size() || !EqualsNoCase(tokens[k], "from") || !isName(tokens[k + 1]))
         return std::nullopt;
     return std::make_pair(selected, tokens[k + 1]);
 }
@@ -313,9 +282,9 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
     };
     Root root(root_);
     for (const auto& [name, read] : kClasses)
-        if (Lower(name) == Lower(className)) return read(root);
+        if (EqualsNoCase(name, className)) return read(root);
     for (const auto& [name, read] : kStorageClasses)
-        if (Lower(name) == Lower(className)) return read(root, *storage_);
+        if (EqualsNoCase(name, className)) return read(root, *storage_);
     throw HarvixError("Classe non valide : " + className);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "wmi/linux/provider.h"
 
 namespace harvix::linuxwmi {
@@ -33,11 +34,6 @@ class Root {
   private:
     std::string base_;  // empty for the live machine
 };
-
-// A whole number written the way the kernel and firmware write them: an optional
-// minus, then digits (base 16 may start with 0x); nullopt for anything else or a
-// value past 64 bits, so that machine text never throws.
-std::optional<long long> ParseWhole(const std::string& text, int base = 10);
 
 // Names for association paths: the short host name.
 std::string HostName(const Root& root);

@@ -118,9 +118,7 @@ std::string Unescape(const std::string& s);
 // sda < sdb < sdz < sdaa, nvme0n2 < nvme0n10.
 bool NaturalLess(const std::string& a, const std::string& b);
 std::string MbrTypeName(unsigned code);
-// Never-throwing readers of machine-supplied numbers: nullopt for anything but
-// plain decimal digits within range, or a type byte such as "0x83" or "83".
-std::optional<std::uint64_t> DecimalValue(const std::string& text);
+// A type byte such as "0x83" or "83"; nullopt for anything else.
 std::optional<unsigned> TypeByte(const std::string& text);
 std::string GptTypeName(std::string guid);
 

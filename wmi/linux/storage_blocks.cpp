@@ -70,7 +70,7 @@ bool IsDisk(const Root& root, const std::string& name) {
 
 // sysfs counts 512-byte sectors.
 std::optional<std::uint64_t> Sectors(const Root& root, const std::string& file) {
-    auto n = DecimalValue(root.Line(file).value_or(""));
+    auto n = ParseUnsigned(root.Line(file).value_or(""));
     if (!n || *n > UINT64_MAX / 512) return std::nullopt;
     return *n * 512;
 }
@@ -159,7 +159,7 @@ std::vector<std::pair<std::string, int>> PartitionEntries(const Root& root,
         // other entries are attributes, not worth a read each.
         if (!StartsWith(e, disk.c_str())) continue;
         auto n =
-            DecimalValue(root.Line("/sys/block/" + disk + "/" + e + "/partition").value_or(""));
+            ParseUnsigned(root.Line("/sys/block/" + disk + "/" + e + "/partition").value_or(""));
         if (n && *n <= INT32_MAX) out.emplace_back(e, static_cast<int>(*n));
     }
     std::sort(out.begin(), out.end(),

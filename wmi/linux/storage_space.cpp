@@ -76,7 +76,7 @@ void LiveSpaces(std::vector<Volume*>& asked) {
 
 // A recorded count becomes a value only as plain digits.
 std::optional<std::string> Digits(const std::string& text) {
-    auto value = DecimalValue(text);
+    auto value = ParseUnsigned(text);
     if (!value) return std::nullopt;
     return std::to_string(*value);
 }

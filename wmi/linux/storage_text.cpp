@@ -1,5 +1,4 @@
 // Text helpers of the storage readers: names, escapes, partition type names.
-#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,28 +47,13 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::optional<std::uint64_t> DecimalValue(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    std::uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        unsigned d = static_cast<unsigned>(c - '0');
-        if (v > (UINT64_MAX - d) / 10) return std::nullopt;
-        v = v * 10 + d;
-    }
-    return v;
-}
-
 std::optional<unsigned> TypeByte(const std::string& text) {
-    std::string digits = StartsWith(text, "0x") || StartsWith(text, "0X") ? text.substr(2) : text;
+    std::string_view digits = text;
+    if (StartsWith(text, "0x") || StartsWith(text, "0X")) digits.remove_prefix(2);
     if (digits.empty() || digits.size() > 2) return std::nullopt;
-    unsigned v = 0;
-    for (char c : digits) {
-        int d = HexDigit(c);
-        if (d < 0) return std::nullopt;
-        v = v * 16 + static_cast<unsigned>(d);
-    }
-    return v;
+    auto v = ParseUnsigned(digits, 16);
+    if (!v) return std::nullopt;
+    return static_cast<unsigned>(*v);
 }
 
 std::string Unescape(const std::string& s) {
@@ -132,7 +116,7 @@ std::string MbrTypeName(unsigned code) {
 }
 
 std::string GptTypeName(std::string guid) {
-    for (char& c : guid) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    guid = AsciiLower(guid);
     if (guid == "c12a7328-f81f-11d2-ba4b-00a0c93ec93b") return "GPT: System";
     if (guid == "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7") return "GPT: Basic Data";
     if (guid == "5808c8aa-7e8f-42e0-85d2-e1e90434cfb3") return "GPT: Logical Disk Manager Metadata";

@@ -43,14 +43,9 @@ std::vector<std::map<std::string, std::string>> CpuInfoBlocks(const Root& root) 
             if (!blocks.back().empty()) blocks.emplace_back();
             continue;
         }
-        auto trim = [](std::string s) {
-            const char* ws = " \t\r";
-            s.erase(0, s.find_first_not_of(ws));
-            s.erase(s.find_last_not_of(ws) + 1);
-            return s;
-        };
-        blocks.back()[trim(line.substr(0, colon))] =
-            platform::ToValidUtf8(trim(line.substr(colon + 1)));
+        const std::string_view l = line;
+        blocks.back()[std::string(TrimOf(l.substr(0, colon), kLineBlanks))] =
+            platform::ToValidUtf8(std::string(TrimOf(l.substr(colon + 1), kLineBlanks)));
     }
     if (blocks.back().empty()) blocks.pop_back();
     return blocks;
@@ -146,9 +141,8 @@ std::string OsReleaseValue(const std::string& line) {
     // Shell quoting as os-release(5) allows it: in double quotes a backslash
     // escapes " \ ` $ (and is kept before anything else); single quotes keep
     // everything; outside quotes a backslash escapes any character.
-    std::string raw = line;
-    while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t' || raw.back() == '\r'))
-        raw.pop_back();  // files written on Windows end their lines in CR LF
+    // Files written on Windows end their lines in CR LF.
+    const std::string raw(TrimEndOf(line, kLineBlanks));
     std::string out;
     std::size_t i = 0;
     while (i < raw.size()) {
@@ -264,9 +258,9 @@ std::vector<Instance> ComputerSystemInstances(const Root& root) {
         if (words.size() < 2 || words[0] != "MemTotal:") continue;
         auto kb = ParseWhole(words[1]);
         // kilobytes; what is no count, or overflows as bytes, is unknown
-        if (kb && *kb >= 0 && *kb <= std::numeric_limits<long long>::max() / 1024 &&
+        if (kb && *kb >= 0 && *kb <= std::numeric_limits<long long>::max() / kKiB &&
             (words.size() < 3 || words[2] == "kB"))
-            total = std::to_string(*kb * 1024);
+            total = std::to_string(*kb * kKiB);
         break;
     }
     inst.Set("TotalPhysicalMemory", OrNull(total));

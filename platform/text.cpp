@@ -1,0 +1,141 @@
+#include "platform/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "platform/error.h"
+
+namespace harvix {
+
+std::string_view TrimOf(std::string_view s, std::string_view set) {
+    std::size_t b = s.find_first_not_of(set);
+    if (b == std::string_view::npos) return s.substr(s.size());  // still a view into s
+    return s.substr(b, s.find_last_not_of(set) - b + 1);
+}
+
+std::string_view TrimEndOf(std::string_view s, std::string_view set) {
+    std::size_t e = s.find_last_not_of(set);
+    return e == std::string_view::npos ? s.substr(0, 0) : s.substr(0, e + 1);
+}
+
+std::string_view TrimView(std::string_view s) {
+    return TrimOf(s, " ");
+}
+
+std::string Trim(std::string_view s) {
+    return std::string(TrimView(s));
+}
+
+static char LowerChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = LowerChar(c);
+    return out;
+}
+
+std::string AsciiUpper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerChar(x) == LowerChar(y);
+           });
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && EqualsNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+// Digits of |x| rounded to `decimals`, halves of its shortest decimal form away
+// from zero (so 2.675 is a true half); the integer part has no leading zeros.
+static std::string RoundedDigits(double x, int decimals, bool& zero) {
+    // Room for the longest fixed form of a double: 309 digits, or 0. and 323 zeros and more.
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed);
+    if (res.ec != std::errc()) throw OverflowError();
+    std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+    std::size_t dot = s.find('.');
+    std::string digits(s.substr(0, dot));
+    std::string frac(dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1));
+    frac.resize(std::max<std::size_t>(frac.size(), decimals + 1), '0');
+    digits += frac.substr(0, decimals);
+    if (frac[decimals] >= '5') {
+        int i = static_cast<int>(digits.size()) - 1;
+        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+        if (i >= 0)
+            ++digits[i];
+        else
+            digits.insert(digits.begin(), '1');
+    }
+    zero = digits.find_first_not_of('0') == std::string::npos;
+    std::size_t intEnd = digits.size() - decimals;
+    std::size_t lead = std::min(digits.find_first_not_of('0'), intEnd);
+    lead = std::min(lead, intEnd - 1);  // keep one 0 before the decimals
+    return digits.substr(lead);
+}
+
+static std::string HalfAwayText(double x, int decimals, std::string_view separator) {
+    bool zero = false;
+    std::string digits = RoundedDigits(x, decimals, zero);
+    std::string out = x < 0 && !zero ? "-" : "";
+    out += digits.substr(0, digits.size() - decimals);
+    if (decimals > 0) out.append(separator).append(digits.substr(digits.size() - decimals));
+    return out;
+}
+
+static std::string ExactText(double x, int decimals, std::string_view separator) {
+    // 309 whole digits at most, a sign, a point and the decimals.
+    std::string buf(320 + static_cast<std::size_t>(decimals), '\0');
+    auto res =
+        std::to_chars(buf.data(), buf.data() + buf.size(), x, std::chars_format::fixed, decimals);
+    if (res.ec != std::errc()) throw OverflowError();
+    buf.resize(static_cast<std::size_t>(res.ptr - buf.data()));
+    std::size_t dot = buf.find('.');
+    if (dot != std::string::npos) buf.replace(dot, 1, separator);
+    return buf;
+}
+
+std::string FixedText(double x, int decimals, std::string_view separator, Rounding rounding) {
+    if (!std::isfinite(x) || decimals < 0) throw OverflowError();
+    return rounding == Rounding::HalfAwayFromShortest ? HalfAwayText(x, decimals, separator)
+                                                      : ExactText(x, decimals, separator);
+}
+
+std::string FrenchDecimal(double x, int decimals) {
+    return FixedText(x, decimals, ",", Rounding::ExactTiesToEven);
+}
+
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text, int base) {
+    if (base == 16 && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    // from_chars alone would take a minus for an unsigned type's wrap-around.
+    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
+    std::uint64_t value = 0;
+    auto res = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (res.ec != std::errc() || res.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<long long> ParseWhole(std::string_view text, int base) {
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) text.remove_prefix(1);
+    auto magnitude = ParseUnsigned(text, base);
+    if (!magnitude) return std::nullopt;
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
+    if (*magnitude > limit) return std::nullopt;
+    if (!negative) return static_cast<long long>(*magnitude);
+    return *magnitude == limit ? std::numeric_limits<long long>::min()
+                               : -static_cast<long long>(*magnitude);
+}
+
+}  // namespace harvix
