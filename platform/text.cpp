@@ -105,9 +105,10 @@ static std::string ExactText(double x, int decimals, std::string_view separator)
 }
 
 std::string FixedText(double x, int decimals, std::string_view separator, Rounding rounding) {
-    if (!std::isfinite(x) || decimals < 0) throw OverflowError();
-    return rounding == Rounding::HalfAwayFromShortest ? HalfAwayText(x, decimals, separator)
-                                                      : ExactText(x, decimals, separator);
+    if (decimals < 0) throw OverflowError();
+    if (rounding == Rounding::ExactTiesToEven) return ExactText(x, decimals, separator);
+    if (!std::isfinite(x)) throw OverflowError();
+    return HalfAwayText(x, decimals, separator);
 }
 
 std::string FrenchDecimal(double x, int decimals) {

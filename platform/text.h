@@ -45,7 +45,8 @@ enum class Rounding {
 };
 
 // x with `decimals` digits after `separator` (none and no separator for 0), for any
-// finite x; infinite or NaN x fails with OverflowError().
+// finite x. An infinite or NaN x fails with OverflowError() when rounded half away,
+// and is written "inf", "-inf" or "nan" as printf does when exact.
 std::string FixedText(double x, int decimals, std::string_view separator, Rounding rounding);
 
 // The French form of a number: FixedText with a comma, exact value, ties to even.
