@@ -7,7 +7,13 @@ target_sources(harvix_core PRIVATE platform/platform_linux.cpp)
 
 add_library(harvix_provider STATIC
   wmi/linux/provider.cpp
-  wmi/linux/system_sources.cpp
+  wmi/linux/root.cpp
+  wmi/linux/object_path.cpp
+  wmi/linux/wql.cpp
+  wmi/linux/processor.cpp
+  wmi/linux/computer_system.cpp
+  wmi/linux/operating_system.cpp
+  wmi/linux/memory.cpp
   wmi/linux/storage_blocks.cpp
   wmi/linux/storage_probe.cpp
   wmi/linux/storage_mounts.cpp

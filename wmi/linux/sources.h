@@ -1,6 +1,8 @@
 // Readers of the provider: every path goes through the root folder.
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +36,25 @@ class Root {
   private:
     std::string base_;  // empty for the live machine
 };
+
+// A missing text is a null value.
+inline WmiValue OrNull(const std::optional<std::string>& s) {
+    return s ? WmiValue(*s) : WmiValue();
+}
+// 64-bit sizes travel as their decimal text.
+inline WmiValue OrNull(const std::optional<std::uint64_t>& n) {
+    return n ? WmiValue(std::to_string(*n)) : WmiValue();
+}
+
+// An unsigned count as WMI hands it over: a whole number while it fits in 32
+// signed bits, its decimal text beyond (as for WMI's 64-bit counts).
+template <class Unsigned>
+WmiValue Count(const std::optional<Unsigned>& n) {
+    if (!n) return WmiValue();
+    if (*n <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        return WmiValue(static_cast<std::int32_t>(*n));
+    return WmiValue(std::to_string(static_cast<std::uint64_t>(*n)));
+}
 
 // Names for association paths: the short host name.
 std::string HostName(const Root& root);

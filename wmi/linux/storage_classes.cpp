@@ -5,15 +5,6 @@ namespace harvix::linuxwmi {
 
 namespace {
 
-WmiValue OrNull(const std::optional<std::string>& s) {
-    return s ? WmiValue(*s) : WmiValue();
-}
-
-// 64-bit counts travel as their decimal text.
-WmiValue OrNull(const std::optional<std::uint64_t>& n) {
-    return n ? WmiValue(std::to_string(*n)) : WmiValue();
-}
-
 std::string DriveId(const Disk& d) {
     return "\\\\.\\PHYSICALDRIVE" + std::to_string(d.Index);
 }
