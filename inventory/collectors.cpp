@@ -70,6 +70,38 @@ std::string DifferenceText(const WmiValue& a, const WmiValue& b) {
     return WholeNumberText(*x - *y);
 }
 
+// Every partition of the disk sets its style; the last one read wins.
+void SetPartitionStyle(DiskInfos& disk, const ItemList<PartitionInfos>& partitions) {
+    for (int i = 1; i <= partitions.UBound(); ++i) {
+        const PartitionInfos& part = partitions[i];
+        if (disk.DiskId != part.DiskId) continue;
+        Step([&] { disk.PartitionStyle = Left3(part.Type) == "GPT" ? "GPT" : "MBR"; });
+    }
+}
+
+void ReadVolume(const CurrentObject& obj, VolumeInfos& vol) {
+    Step([&] { vol.Name = ToText(obj["Name"]); });
+    Step([&] { vol.DriveType = ToInt16(obj["DriveType"]); });
+    Step([&] { vol.FileSystem = ToText(obj["FileSystem"]); });
+    Step([&] { vol.FreeSpace = ToText(obj["FreeSpace"]); });
+    Step([&] { vol.Size = ToText(obj["Size"]); });
+    Step([&] { vol.UsedSpace = DifferenceText(obj["Size"], obj["FreeSpace"]); });
+    Step([&] { vol.VolumeName = ToText(obj["VolumeName"]); });
+}
+
+// The partition and the disk a volume lies on, through both association lists
+// (their empty placeholders included, which match a volume without a name).
+void FindVolumePlace(VolumeInfos& vol, const ItemList<AssociationLink>& volumeLinks,
+                     const ItemList<AssociationLink>& driveLinks) {
+    for (int i = 0; i <= volumeLinks.UBound(); ++i) {
+        if (vol.Name != volumeLinks[i].DependentKey) continue;
+        Step([&] { vol.PartitionId = volumeLinks[i].AntecedentKey; });
+        for (int j = 0; j <= driveLinks.UBound(); ++j)
+            if (vol.PartitionId == driveLinks[j].DependentKey)
+                Step([&] { vol.DiskId = driveLinks[j].AntecedentKey; });
+    }
+}
+
 }  // namespace
 
 std::string GetDomain() {
@@ -194,16 +226,7 @@ DiskList GetDiskInfos() {
         Step([&] { disk.SerialNumber = ToText(TrimValue(obj["SerialNumber"])); });
         Step([&] { disk.Partitions = ToInt16(obj["Partitions"]); });
         Step([&] { disk.MediaType = ToText(obj["MediaType"]); });
-        const int last = partitions.UBound();
-        for (int i = 1; i <= last; ++i) {
-            const PartitionInfos& part = partitions[i];
-            If([&] { return std::optional<bool>(disk.DiskId == part.DiskId); },
-               [&] {
-                   If([&] { return std::optional<bool>(Left3(part.Type) == "GPT"); },
-                      [&] { Step([&] { disk.PartitionStyle = "GPT"; }); },
-                      [&] { Step([&] { disk.PartitionStyle = "MBR"; }); });
-               });
-        }
+        SetPartitionStyle(disk, partitions);
     });
     Step([&] { result.Disks = disks; });
     Step([&] { result.Count = ToInt16(disks.UBound()); });
@@ -235,29 +258,8 @@ VolumeList GetVolumeInfos() {
            [&] {
                Step([&] { volumes.Grow(); });
                VolumeInfos& vol = volumes[volumes.UBound()];
-               Step([&] { vol.Name = ToText(obj["Name"]); });
-               Step([&] { vol.DriveType = ToInt16(obj["DriveType"]); });
-               Step([&] { vol.FileSystem = ToText(obj["FileSystem"]); });
-               Step([&] { vol.FreeSpace = ToText(obj["FreeSpace"]); });
-               Step([&] { vol.Size = ToText(obj["Size"]); });
-               Step([&] { vol.UsedSpace = DifferenceText(obj["Size"], obj["FreeSpace"]); });
-               Step([&] { vol.VolumeName = ToText(obj["VolumeName"]); });
-               const int lastLink = volumeLinks.UBound();
-               for (int i = 0; i <= lastLink; ++i) {
-                   If([&] { return std::optional<bool>(vol.Name == volumeLinks[i].DependentKey); },
-                      [&] {
-                          Step([&] { vol.PartitionId = volumeLinks[i].AntecedentKey; });
-                          const int lastDrive = driveLinks.UBound();
-                          for (int j = 0; j <= lastDrive; ++j) {
-                              If(
-                                  [&] {
-                                      return std::optional<bool>(vol.PartitionId ==
-                                                                 driveLinks[j].DependentKey);
-                                  },
-                                  [&] { Step([&] { vol.DiskId = driveLinks[j].AntecedentKey; }); });
-                          }
-                      });
-               }
+               ReadVolume(obj, vol);
+               FindVolumePlace(vol, volumeLinks, driveLinks);
            });
     });
     Step([&] { result.Volumes = volumes; });
