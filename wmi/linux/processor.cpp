@@ -94,7 +94,9 @@ std::map<long long, Package> TopologyPackages(const Root& root) {
 // No topology in sysfs: cpuinfo's own ids.
 std::map<long long, Package> CpuinfoPackages(const std::map<long long, const CpuBlock*>& byCpu) {
     std::map<long long, Package> packages;
-    for (const auto& [cpu, block] : byCpu) {
+    for (const auto& entry : byCpu) {
+        const long long cpu = entry.first;
+        const CpuBlock* block = entry.second;  // a plain name: lambdas capture it
         auto get = [&](const char* k) {
             auto it = block->find(k);
             return it == block->end() ? 0LL : ParseWhole(it->second).value_or(0);
