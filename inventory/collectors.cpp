@@ -21,25 +21,6 @@ std::string RemoveAll(const std::string& text, const std::string& mark) {
     return out;
 }
 
-// Digits preceded by a blank when zero or positive, by a minus when negative;
-// null stays null.
-WmiValue BlankOrMinusNumberText(const WmiValue& v) {
-    if (v.IsNull()) return v;
-    double x = ToNumber(v);
-    std::string digits;
-    // Plain digit texts keep every digit, even past what a double holds.
-    std::string t = v.IsText() ? Trim(v.Text()) : std::string();
-    if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos) {
-        digits = t.substr(std::min(t.find_first_not_of('0'), t.size() - 1));
-    } else if (x == std::floor(x)) {
-        digits = WholeNumberText(std::fabs(x));
-    } else {
-        digits = FormatFixed(std::fabs(x), 6);
-        while (!digits.empty() && digits.back() == '0') digits.pop_back();
-    }
-    return WmiValue((x < 0 ? "-" : " ") + digits);
-}
-
 // Element 1 of text split at sep: the piece after the first occurrence.
 std::string SplitElement1(const std::string& text, const std::string& sep) {
     std::size_t first = text.find(sep);

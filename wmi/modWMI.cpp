@@ -137,6 +137,24 @@ std::string WholeNumberText(double x) {
     return buf;
 }
 
+WmiValue BlankOrMinusNumberText(const WmiValue& v) {
+    if (v.IsNull()) return v;
+    double x = ToNumber(v);
+    std::string digits;
+    // Plain digit texts keep every digit, even past what a double holds.
+    std::string t = v.IsText() ? Trim(v.Text()) : std::string();
+    if (!t.empty() && t.find_first_not_of("0123456789") == std::string::npos) {
+        digits = t.substr(std::min(t.find_first_not_of('0'), t.size() - 1));
+    } else if (x == std::floor(x)) {
+        digits = WholeNumberText(std::fabs(x));
+    } else {
+        digits = FixedText(std::fabs(x), 6, platform::DecimalSeparator(),
+                           Rounding::HalfAwayFromShortest);
+        while (!digits.empty() && digits.back() == '0') digits.pop_back();
+    }
+    return WmiValue((x < 0 ? "-" : " ") + digits);
+}
+
 WmiValue TrimValue(const WmiValue& v) {
     if (v.IsNull()) return v;
     return WmiValue(Trim(ToText(v)));

@@ -93,6 +93,9 @@ std::int32_t ToInt32(double x);
 std::int16_t ToInt16(const WmiValue& v);
 // Decimal digits of an integral double, minus sign when negative, no decimals.
 std::string WholeNumberText(double x);
+// Digits preceded by a blank when zero or positive, by a minus when negative; a
+// fraction keeps up to 6 decimals. Null stays null.
+WmiValue BlankOrMinusNumberText(const WmiValue& v);
 // Blanks (U+0020) removed at both ends; null stays null.
 WmiValue TrimValue(const WmiValue& v);
 
