@@ -1,6 +1,8 @@
 # The fleet index: harvix-index (Linux) and HarvixIndex.exe (Windows) over one core.
 add_library(harvix_index_core STATIC
   report/modReadReport.cpp
+  report/read_fields.cpp
+  report/html_unescape.cpp
   index/rows.cpp
   index/csv.cpp
   index/page.cpp

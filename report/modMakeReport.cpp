@@ -5,6 +5,7 @@
 
 #include "platform/encoding.h"
 #include "platform/platform.h"
+#include "report/report_form.h"
 #include "wmi/modWMI.h"
 
 #ifndef HARVIX_FONTAWESOME_URL
@@ -47,10 +48,19 @@ class ReportFile {
     std::FILE* file_;
 };
 
-const char* const kTableEnd = "</tbody></table>";
+template <class Infos, std::size_t N>
+void WriteRows(ReportFile& f, const form::RowForm<Infos> (&rows)[N], const Infos& info) {
+    for (const auto& row : rows)
+        f.Line(form::FillLine(form::kRowLine, {row.label, HtmlText(info.*row.field)}));
+}
 
-std::string Row(const char* label, const std::string& value) {
-    return std::string("<tr><td>") + label + "</td><td>" + HtmlText(value) + "</td></tr>";
+// A table of rows only: its head, its rows, its end.
+template <class Infos, std::size_t N>
+void WriteTable(ReportFile& f, const std::string& head, const form::RowForm<Infos> (&rows)[N],
+                const Infos& info) {
+    f.Line(head);
+    WriteRows(f, rows, info);
+    f.Line(form::kTableEnd);
 }
 
 // A size text for the page; a count FormatSize cannot read stays empty so that
@@ -61,6 +71,20 @@ std::string SizeText(const std::string& bytes) {
     } catch (const HarvixError&) {
         return std::string();
     }
+}
+
+std::string ModuleText(const MemoryModule& m) {
+    const std::string blank(form::kModuleBlank);
+    return HtmlText(m.Manufacturer) + blank + HtmlText(m.Capacity) + blank + HtmlText(m.Speed) +
+           blank + FormFactorName(m.FormFactor);
+}
+
+std::string VolumeLine(const VolumeInfos& vol) {
+    return form::FillLine(
+        form::kVolumeLine,
+        {HtmlText(vol.Name) + std::string(form::kLabelOpen) + HtmlText(vol.VolumeName),
+         SizeText(vol.UsedSpace) + std::string(form::kSizesJoin) + SizeText(vol.Size),
+         HtmlText(vol.FileSystem), HtmlText(vol.UsedSpace), HtmlText(vol.Size)});
 }
 
 }  // namespace
@@ -96,64 +120,37 @@ std::string HtmlText(const std::string& text) {
 
 void WriteReportHeader(const std::string& ReportPath) {
     ReportFile f(ReportPath, false);
-    f.Line("<!DOCTYPE html>");
-    f.Line("<html><head><style>");
-    f.Line(
-        "body {font-family: Tahoma; font-size: 13px;} progress[value] {display: inline; width: 150px;} table {border-collapse: collapse; width: 700px; margin-bottom: 10px;} table.noborder {margin-bottom:-1px; width: 699px;} table.noborder td {border: none; border-bottom: 1px solid #ddd;} table.noborder td:first-child {width: 174px; min-width: 174px; max-width: 174px; word-break: break-all; padding-left: 28px;} table.noborder tr{background-color: #fff;} table.noborder tr:hover{background-color: #f5f5f5;}");
-    f.Line(
-        "th, td {padding: 5px; text-align: left; border: 1px solid #ddd;} td.nopadding {padding: 0px;} th {background-color: #f5f5fc;} tbody tr td:first-child {width: 15em; min-width: 15em; max-width: 15em; word-break: break-all;} tr:hover {background-color:#f5f5f5;} .hand {cursor: pointer;} .nested {display: none;} .active {display: table-row;}");
-    f.Line(
-        ".tooltip {position: relative; display: inline-block;} .tooltip .tooltiptext {visibility: hidden; width: 120px; background-color: black; color: #fff; text-align: center; border-radius: 6px; padding: 5px 0; position: absolute; z-index: 1; top: -5px; right: 150%; opacity: 0; transition: opacity 1s;} .tooltip:hover .tooltiptext {visibility: visible; opacity: 0.7;} .tooltip .tooltiptext::after {content: \"\"; position: absolute; top: 50%; left: 100%; margin-top: -5px; border-width: 5px; border-style: solid; border-color: transparent transparent transparent black;} .tooltip:hover .tooltiptext {visibility: visible;} .small {margin: 1px; font-size: 10px;}");
-    f.Line(std::string("</style><link rel=\"stylesheet\" href=\"") + HARVIX_FONTAWESOME_URL +
-           "\"></head>");
-    f.Line(std::string("<body><center><img src=\"") + HARVIX_LOGO_URL +
-           "\" width=300px><br /><br />");
+    for (const std::string& line : form::kHeadLines) f.Line(line);
+    f.Line(form::FillLine(form::kStylesheetLine, {HARVIX_FONTAWESOME_URL}));
+    f.Line(form::FillLine(form::kLogoLine, {HARVIX_LOGO_URL}));
     f.Close();
 }
 
 void WriteGeneralSection(const std::string& ReportPath, const GeneralInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line(
-        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-desktop\"></i> Général</th></tr></thead><tbody>");
-    f.Line(Row("OS", info.OperatingSystem));
-    f.Line(Row("Nom de l'ordinateur", info.ComputerName));
-    f.Line(Row("Nom du domaine/workgroup", info.Domain));
-    f.Line(Row("Nom de l'utilisateur", info.UserName));
-    f.Line(Row("Modèle de l'ordinateur", info.Model));
-    f.Line(Row("Numéro de série", info.SerialNumber));
-    f.Line(kTableEnd);
+    WriteTable(f, form::kGeneralHead, form::kGeneralRows, info);
     f.Close();
 }
 
 void WriteCpuSection(const std::string& ReportPath, const CpuInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line(
-        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-microchip\"></i> Processeur</th></tr></thead><tbody>");
-    f.Line(Row("CPU", info.Name));
-    f.Line(Row("Coeurs physiques", info.PhysicalCores));
-    f.Line(Row("Coeurs logiques", info.LogicalCores));
-    f.Line(kTableEnd);
+    WriteTable(f, form::kCpuHead, form::kCpuRows, info);
     f.Close();
 }
 
 void WriteMemorySection(const std::string& ReportPath, const MemoryInfos& info) {
     ReportFile f(ReportPath, true);
-    f.Line(
-        "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-memory\"></i> RAM</th></tr></thead><tbody>");
-    f.Line(Row("RAM installée", info.Installed));
-    f.Line(Row("RAM maximale supportée", info.MaxSupported));
-    f.Line(
-        "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les détails</span></a> Slots utilisés</td><td>" +
-        std::to_string(info.UsedSlots) + " sur " + std::to_string(info.SlotCount) +
-        "</td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
+    f.Line(form::kMemoryHead);
+    WriteRows(f, form::kMemoryRows, info);
+    f.Line(form::FillLine(form::kSlotsLine,
+                          {std::to_string(info.UsedSlots), std::to_string(info.SlotCount)}));
     for (int i = 1; i <= info.Modules.UBound(); ++i) {
         const MemoryModule& m = info.Modules[i];
-        f.Line("<tr><td>" + HtmlText(m.BankLabel) + "</td><td>" + HtmlText(m.Manufacturer) + " " +
-               HtmlText(m.Capacity) + " " + HtmlText(m.Speed) + " " + FormFactorName(m.FormFactor) +
-               "<p class=\"small\">" + HtmlText(m.PartNumber) + "</p></td></tr>");
+        f.Line(form::FillLine(form::kModuleLine,
+                              {HtmlText(m.BankLabel), ModuleText(m), HtmlText(m.PartNumber)}));
     }
-    f.Line("</table></td></tr>");
-    f.Line(kTableEnd);
+    f.Line(form::kNestedEnd);
+    f.Line(form::kTableEnd);
     f.Close();
 }
 
@@ -162,29 +159,16 @@ void WriteStorageSections(const std::string& ReportPath, const DiskList& disks,
     ReportFile f(ReportPath, true);
     for (int d = 1; d <= disks.Disks.UBound(); ++d) {
         const DiskInfos& disk = disks.Disks[d];
-        if (disk.MediaType.substr(0, 3) == "Rem")
-            f.Line(
-                "<table><thead><tr><th colspan=\"2\"><i class=\"fab fa-usb\"></i> Stockage amovible</th></tr></thead><tbody>");
-        else
-            f.Line(
-                "<table><thead><tr><th colspan=\"2\"><i class=\"fa fa-hdd\"></i> Stockage fixe</th></tr></thead><tbody>");
-        f.Line(
-            "<tr class=\"downlink\"><td><a class=\"tooltip\"><i class=\"hand fa fa-plus\"></i><span class=\"tooltiptext\">Afficher les volumes</span></a> " +
-            HtmlText(disk.DiskId) + "<p class=\"small\">" + std::to_string(disk.Partitions) +
-            " Partition(s) - Type " + HtmlText(disk.PartitionStyle) + "</p></td><td>" +
-            HtmlText(disk.Model) + "<p class=\"small\">" + HtmlText(disk.Size) +
-            " - SN: " + HtmlText(disk.SerialNumber) +
-            "</p></td></tr><tr class=\"nested\"><td class=\"nopadding\" colspan=\"2\"><table class=\"noborder\">");
+        f.Line(disk.MediaType.substr(0, 3) == "Rem" ? form::kRemovableHead : form::kFixedHead);
+        f.Line(form::FillLine(
+            form::kDiskLine,
+            {HtmlText(disk.DiskId), std::to_string(disk.Partitions), HtmlText(disk.PartitionStyle),
+             HtmlText(disk.Model), HtmlText(disk.Size), HtmlText(disk.SerialNumber)}));
         for (int v = 1; v <= volumes.Volumes.UBound(); ++v) {
             const VolumeInfos& vol = volumes.Volumes[v];
-            if (vol.DiskId != disk.DiskId) continue;
-            f.Line("<tr><td>" + HtmlText(vol.Name) + " (" + HtmlText(vol.VolumeName) +
-                   ")</td><td>" + SizeText(vol.UsedSpace) + " / " + SizeText(vol.Size) +
-                   "<p class=\"small\">" + HtmlText(vol.FileSystem) + " <progress value=\"" +
-                   HtmlText(vol.UsedSpace) + "\" max=\"" + HtmlText(vol.Size) +
-                   "\"></progress></p></td></tr>");
+            if (vol.DiskId == disk.DiskId) f.Line(VolumeLine(vol));
         }
-        f.Line("</table></td></tr></tbody></table>");
+        f.Line(form::kDiskEnd);
     }
     f.Close();
 }
@@ -196,23 +180,8 @@ void WriteReportFooter(const std::string& ReportPath) {
     const std::string sep = platform::DateSeparator();
     std::snprintf(date, sizeof date, "%02d%s%02d%s%04d", today.day, sep.c_str(), today.month,
                   sep.c_str(), today.year);
-    f.Line(std::string("<br /><p class=\"small\">Rapport généré le ") + date + "</p>");
-    f.Line("</center><script>");
-    f.Line("var toggler = document.getElementsByClassName(\"downlink\");");
-    f.Line("var i;");
-    f.Line("for (i = 0; i < toggler.length; i++) {");
-    f.Line("toggler[i].addEventListener(\"click\", function() {");
-    f.Line("this.parentElement.querySelector(\".nested\").classList.toggle(\"active\");");
-    f.Line("if(this.parentElement.querySelector(\".nested\").classList.contains(\"active\")){");
-    f.Line(
-        "this.parentElement.querySelector(\".fa\").classList.replace(\"fa-plus\",\"fa-minus\");");
-    f.Line("}else{");
-    f.Line(
-        "this.parentElement.querySelector(\".fa\").classList.replace(\"fa-minus\",\"fa-plus\");");
-    f.Line("}");
-    f.Line("});");
-    f.Line("}");
-    f.Line("</script></body></html>");
+    f.Line(form::FillLine(form::kDateLine, {date}));
+    for (const std::string& line : form::kFooterLines) f.Line(line);
     f.Close();
 }
 

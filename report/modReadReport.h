@@ -1,5 +1,5 @@
 // The report read back: the inverse of the writers in modMakeReport, line by
-// line on their fixed literals, so that a change to one shows in the other's tests.
+// line on the forms both take from report_form.h.
 #pragma once
 
 #include <string>

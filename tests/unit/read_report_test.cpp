@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "report/modMakeReport.h"
 #include "report/modReadReport.h"
+#include "report/report_form.h"
 #include "test_support.h"
 
 namespace harvix {
@@ -245,6 +246,32 @@ TEST_F(ReadBack, OtherCodePagesKeepTheStructure) {
     EXPECT_TRUE(r.Contents.Complete);
     EXPECT_EQ(r.Contents.General.UserName, "ZoÆ O'Brien");
     EXPECT_EQ(r.Contents.Disks.Disks, AsPrinted(m).disks.Disks);
+}
+
+// Every line form with fields, an empty one among them: filled, it splits back
+// into the same fields, and a line cut short of its last piece is not of the form.
+TEST(ReadReportText, EveryLineFormSplitsBackIntoItsFields) {
+    const std::pair<const char*, const form::LineForm*> forms[] = {
+        {"stylesheet", &form::kStylesheetLine},
+        {"logo", &form::kLogoLine},
+        {"row", &form::kRowLine},
+        {"slots", &form::kSlotsLine},
+        {"module", &form::kModuleLine},
+        {"disk", &form::kDiskLine},
+        {"volume", &form::kVolumeLine},
+        {"date", &form::kDateLine}};
+    for (const auto& [name, lineForm] : forms) {
+        SCOPED_TRACE(name);
+        ASSERT_GE(lineForm->size(), 2u);
+        std::vector<std::string> want;
+        for (std::size_t i = 1; i < lineForm->size(); ++i)
+            want.push_back(i == 2 ? "" : "f" + std::to_string(i) + " &amp; (é) / - 1");
+        const std::string line = form::FillLine(*lineForm, want);
+        std::vector<std::string_view> got;
+        ASSERT_TRUE(form::SplitLine(line, *lineForm, got)) << line;
+        EXPECT_EQ(std::vector<std::string>(got.begin(), got.end()), want);
+        EXPECT_FALSE(form::SplitLine(line.substr(0, line.size() - 1), *lineForm, got));
+    }
 }
 
 TEST(ReadReportText, FilesThatAreNotReports) {
