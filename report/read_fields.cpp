@@ -1,8 +1,10 @@
 #include "report/read_fields.h"
 
-#include <charconv>
+#include <limits>
+#include <optional>
 #include <vector>
 
+#include "platform/text.h"
 #include "report/modReadReport.h"
 #include "report/report_form.h"
 
@@ -11,10 +13,6 @@ namespace harvix::reading {
 namespace {
 
 using sv = std::string_view;
-
-bool EndsWith(sv s, sv p) {
-    return s.size() >= p.size() && s.substr(s.size() - p.size()) == p;
-}
 
 bool BalancedParentheses(sv s) {
     int depth = 0;
@@ -42,8 +40,8 @@ bool TakeFormFactor(sv& s, std::int16_t& code) {
 
 // Speed: a number and " MHz", or empty where WMI gave none.
 bool TakeSpeed(sv& s, std::string& speed) {
-    if (!EndsWith(s, " MHz")) {
-        if (!EndsWith(s, form::kModuleBlank)) return false;
+    if (!s.ends_with(" MHz")) {
+        if (!s.ends_with(form::kModuleBlank)) return false;
         s.remove_suffix(1);
         return true;
     }
@@ -64,7 +62,7 @@ bool TakeCapacity(sv& s, sv& capacity) {
         s = s.substr(0, number);
         return true;
     }
-    if (!EndsWith(s, form::kModuleBlank)) return false;
+    if (!s.ends_with(form::kModuleBlank)) return false;
     s.remove_suffix(1);
     return true;
 }
@@ -103,9 +101,12 @@ bool Field(sv escaped, std::string& out) {
 }
 
 bool WholeNumber(sv text, std::int16_t& out) {
-    if (text.empty()) return false;
-    auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
+    std::optional<long long> n = ParseWhole(text);
+    if (!n || *n < std::numeric_limits<std::int16_t>::min() ||
+        *n > std::numeric_limits<std::int16_t>::max())
+        return false;
+    out = static_cast<std::int16_t>(*n);
+    return true;
 }
 
 bool RowLine(sv line, sv label, std::string& value) {

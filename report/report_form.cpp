@@ -35,18 +35,16 @@ std::string FillLine(const LineForm& form, const std::vector<std::string>& field
 
 bool SplitLine(std::string_view line, const LineForm& form, std::vector<std::string_view>& fields) {
     fields.clear();
-    const std::string& first = form.front();
-    if (line.substr(0, first.size()) != first) return false;
-    line.remove_prefix(first.size());
+    if (!line.starts_with(form.front())) return false;
+    line.remove_prefix(form.front().size());
     for (std::size_t i = 1; i + 1 < form.size(); ++i) {
         std::size_t at = line.find(form[i]);
         if (at == std::string_view::npos) return false;
         fields.push_back(line.substr(0, at));
         line.remove_prefix(at + form[i].size());
     }
-    const std::string& last = form.back();
-    if (line.size() < last.size() || line.substr(line.size() - last.size()) != last) return false;
-    fields.push_back(line.substr(0, line.size() - last.size()));
+    if (!line.ends_with(form.back())) return false;
+    fields.push_back(line.substr(0, line.size() - form.back().size()));
     return true;
 }
 
