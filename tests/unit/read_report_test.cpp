@@ -251,17 +251,10 @@ TEST_F(ReadBack, OtherCodePagesKeepTheStructure) {
 // Every line form with fields, an empty one among them: filled, it splits back
 // into the same fields, and a line cut short of its last piece is not of the form.
 TEST(ReadReportText, EveryLineFormSplitsBackIntoItsFields) {
-    const std::pair<const char*, const form::LineForm*> forms[] = {
-        {"stylesheet", &form::kStylesheetLine},
-        {"logo", &form::kLogoLine},
-        {"row", &form::kRowLine},
-        {"slots", &form::kSlotsLine},
-        {"module", &form::kModuleLine},
-        {"disk", &form::kDiskLine},
-        {"volume", &form::kVolumeLine},
-        {"date", &form::kDateLine}};
-    for (const auto& [name, lineForm] : forms) {
-        SCOPED_TRACE(name);
+    for (const form::LineForm* lineForm :
+         {&form::kStylesheetLine, &form::kLogoLine, &form::kRowLine, &form::kSlotsLine,
+          &form::kModuleLine, &form::kDiskLine, &form::kVolumeLine, &form::kDateLine}) {
+        SCOPED_TRACE(lineForm->front());
         ASSERT_GE(lineForm->size(), 2u);
         std::vector<std::string> want;
         for (std::size_t i = 1; i < lineForm->size(); ++i)
