@@ -4,6 +4,8 @@ add_library(harvix_index_core STATIC
   report/read_fields.cpp
   report/html_unescape.cpp
   index/rows.cpp
+  index/columns.cpp
+  index/flags.cpp
   index/csv.cpp
   index/page.cpp
   index/run.cpp

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "index/modIndex.h"
+#include "index/run.h"
 
 namespace harvix::index {
 

@@ -1,7 +1,10 @@
 // inventaire.csv and volumes.csv in the form French Excel opens by double-click.
+#include "index/csv.h"
+
 #include <charconv>
 
-#include "index/modIndex.h"
+#include "index/columns.h"
+#include "index/rows.h"
 
 namespace harvix::index {
 
@@ -18,39 +21,6 @@ bool IsFormulaStart(char c) {
 bool NeedsGuard(sv s) {
     std::size_t i = s.find_first_not_of('\'');
     return i != sv::npos && IsFormulaStart(s[i]);
-}
-
-const char* const kYes = "oui";
-const char* const kNo = "non";
-
-const std::vector<std::string>& InventoryColumns() {
-    static const std::vector<std::string> k = {"Nom",
-                                               "Date du rapport",
-                                               "Utilisateur",
-                                               "OS",
-                                               "Modèle",
-                                               "Numéro de série",
-                                               "CPU",
-                                               "Cœurs physiques",
-                                               "Cœurs logiques",
-                                               "RAM installée (Go)",
-                                               "Slots utilisés",
-                                               "Slots présents",
-                                               "Disques",
-                                               "Capacité des disques (Go)",
-                                               "Volume le plus plein",
-                                               "Occupation du volume (%)",
-                                               "Rapport",
-                                               "Modules",
-                                               "Liste des disques",
-                                               "Volume à 90 % ou plus",
-                                               "Rapport de plus de 30 jours",
-                                               "Rapport incomplet",
-                                               "Numéro de série suspect",
-                                               "Nouveau",
-                                               "Modifié",
-                                               "Changements"};
-    return k;
 }
 
 }  // namespace
@@ -123,41 +93,17 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view text) {
 }
 
 std::string InventoryHeader() {
-    return "\xEF\xBB\xBF" + CsvLine(InventoryColumns());
+    std::vector<std::string> heads;
+    for (const IndexColumn& c : IndexColumns())
+        if (c.Csv) heads.push_back(c.Csv);
+    return "\xEF\xBB\xBF" + CsvLine(heads);
 }
 
-std::string InventoryLine(const ComputerRow& r) {
-    return CsvLine({r.Name,
-                    r.ReportDate.Text(),
-                    r.User,
-                    r.Os,
-                    r.Model,
-                    r.Serial,
-                    r.Cpu,
-                    r.PhysicalCores,
-                    r.LogicalCores,
-                    r.RamBytes < 0 ? std::string() : FrenchDecimal(r.RamBytes / (1 << 30), 2),
-                    std::to_string(r.UsedSlots),
-                    std::to_string(r.SlotCount),
-                    std::to_string(r.DiskCount),
-                    FrenchDecimal(r.DiskBytes / 1e9, 0),
-                    r.FullestVolume,
-                    r.FullestPercent < 0 ? std::string() : FrenchDecimal(r.FullestPercent, 1),
-                    r.File,
-                    r.Modules,
-                    r.Disks,
-                    r.Full ? kYes : kNo,
-                    r.Old ? kYes : kNo,
-                    r.Incomplete ? kYes : kNo,
-                    r.SerialFlag,
-                    r.New ? kYes : kNo,
-                    r.Changed ? kYes : kNo,
-                    [&] {
-                        std::string all;
-                        for (const std::string& c : r.Changes)
-                            all += (all.empty() ? "" : " | ") + c;
-                        return all;
-                    }()});
+std::string InventoryLine(const ComputerRow& row) {
+    std::vector<std::string> fields;
+    for (const IndexColumn& c : IndexColumns())
+        if (c.Csv) fields.push_back(CsvValue(c, row));
+    return CsvLine(fields);
 }
 
 std::string VolumesHeader() {
@@ -194,29 +140,22 @@ std::string VolumeLines(const std::string& computer, const ReportContents& repor
 bool ReadInventory(std::string_view text, std::map<std::string, PreviousRow>& rows) {
     auto records = ParseCsv(text);
     if (records.empty()) return false;
-    std::map<std::string, std::size_t> column;
+    std::map<std::string, std::size_t, std::less<>> column;
     for (std::size_t i = 0; i < records[0].size(); ++i) column[records[0][i]] = i;
-    if (!column.count("Rapport") || !column.count("Nom")) return false;
+    if (!column.count(kFileColumn) || !column.count(kNameColumn)) return false;
+    const auto columns = IndexColumns();
     for (std::size_t r = 1; r < records.size(); ++r) {
         const auto& rec = records[r];
-        auto get = [&](const char* name) {
-            auto it = column.find(name);
-            return it != column.end() && it->second < rec.size() ? rec[it->second] : std::string();
-        };
         PreviousRow p;
-        p.File = get("Rapport");
+        for (const IndexColumn& c : columns) {
+            auto it = c.Csv ? column.find(c.Csv) : column.end();
+            p.Fields.push_back(it != column.end() && it->second < rec.size() ? rec[it->second]
+                                                                             : std::string());
+        }
+        p.File = p.Field(kFileColumn);
         if (p.File.empty()) continue;
-        p.Name = get("Nom");
-        p.Os = get("OS");
-        p.Model = get("Modèle");
-        p.Serial = get("Numéro de série");
-        p.Cpu = get("CPU");
-        p.Ram = get("RAM installée (Go)");
-        p.Modules = get("Modules");
-        p.Disks = get("Liste des disques");
-        p.ReportDate = get("Date du rapport");
-        p.Incomplete = get("Rapport incomplet") == kYes;
-        rows[p.File] = p;
+        p.Incomplete = p.Field(kIncompleteColumn) == kYes;
+        rows[p.File] = std::move(p);
     }
     return true;
 }

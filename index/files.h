@@ -9,6 +9,9 @@
 
 namespace harvix::index {
 
+// Far beyond any report; keeps a stray video named *_report.html from costing a run.
+inline constexpr std::size_t kReadCap = 4u << 20;
+
 struct FolderEntry {
     std::string Name;  // UTF-8
 };

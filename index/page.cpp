@@ -1,17 +1,18 @@
 // index.html: one self-contained page, its style sheet and script inline.
-#include <functional>
+#include "index/page.h"
+
 #include <random>
 
-#include "index/modIndex.h"
+#include "index/columns.h"
 #include "report/modMakeReport.h"
 
 namespace harvix::index {
 
 namespace {
 
-// Sized to fit 17 columns in a 1600-pixel window: the head and the name stay in
-// view while scrolling, long texts wrap within their column. The nth-child
-// numbers follow the columns of Row().
+// Sized to fit 17 columns in a 1600-pixel window: the head and the name (the
+// column of class "nom") stay in view while scrolling, long texts wrap within
+// their column; each column's own bounds come with it in IndexColumns().
 const char* const kStyle =
     R"CSS(body{font-family:Tahoma,Verdana,sans-serif;font-size:13px;margin:10px 12px;color:#222}
 h1{font-size:18px;margin:0 0 4px}
@@ -26,17 +27,12 @@ th{background:#f5f5fc;font-size:11px;vertical-align:bottom}
 #machines th{cursor:pointer;user-select:none;position:sticky;top:0;z-index:2}
 th[aria-sort=ascending]::after{content:" \25B2"}
 th[aria-sort=descending]::after{content:" \25BC"}
-#machines td:first-child,#machines th:first-child{position:sticky;left:0;z-index:1;font-weight:bold;white-space:nowrap;box-shadow:2px 0 2px -1px rgba(0,0,0,.12)}
-#machines th:first-child{z-index:3}
-#machines td:nth-child(3){white-space:nowrap}
-#machines td:nth-child(n+4):nth-child(-n+8),#machines td:nth-child(15){overflow-wrap:anywhere}
-#machines td:nth-child(4){min-width:5em;max-width:150px}
-#machines td:nth-child(5),#machines td:nth-child(6),#machines td:nth-child(8){min-width:135px;max-width:180px}
-#machines td:nth-child(7){min-width:6.5em;max-width:150px}
-#machines td:nth-child(15){min-width:4.5em;max-width:150px}
-#machines td:last-child{font-size:11px;white-space:nowrap}
-td.n{text-align:right;white-space:nowrap;max-width:none}
-td.alertes{min-width:184px;max-width:320px}
+#machines td.nom,#machines th.nom{position:sticky;left:0;z-index:1;font-weight:bold;white-space:nowrap;box-shadow:2px 0 2px -1px rgba(0,0,0,.12)}
+#machines th.nom{z-index:3}
+)CSS";
+
+// After the columns' own rules.
+const char* const kStyleEnd = R"CSS(td.n{text-align:right;white-space:nowrap;max-width:none}
 td.alertes .flag{white-space:normal}
 tr:hover td{background:#f3f6fb}
 .flag{display:inline-block;font-weight:normal;border-radius:3px;padding:1px 5px;margin:1px 2px 1px 0;font-size:11px;color:#fff;white-space:nowrap}
@@ -102,86 +98,107 @@ std::string Nonce() {
     return s;
 }
 
-// The file name as a relative URL: every byte but the unreserved ones escaped.
-std::string Href(const std::string& file) {
-    const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : file) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 std::string Cell(const std::string& text) {
     return "<td>" + HtmlEscape(text) + "</td>";
-}
-std::string NumberCell(const std::string& sortValue, const std::string& shown, bool alert = false) {
-    return std::string("<td class=\"n") + (alert ? " alerte" : "") + "\" data-v=\"" +
-           HtmlEscape(sortValue) + "\">" + HtmlEscape(shown) + "</td>";
-}
-std::string Flag(const char* kind, const std::string& text) {
-    return std::string("<span class=\"flag ") + kind + "\">" + HtmlEscape(text) + "</span>";
 }
 std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n > 1 ? many : one);
 }
-std::string Digits(double x) {
-    return FrenchDecimal(x, 0);
-}
-std::string Plain(double x, int decimals) {
-    std::string s = FrenchDecimal(x, decimals);
-    for (char& c : s)
-        if (c == ',') c = '.';
-    return s;
-}
-// A number as text for sorting; cores and the like are texts in the report.
-std::string SortNumber(const std::string& text) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return "";
-    return text;
+
+bool Numeric(ColumnKind kind) {
+    return kind == ColumnKind::Bytes || kind == ColumnKind::Count || kind == ColumnKind::Percent;
 }
 
-std::string Row(const ComputerRow& r) {
-    std::string flags;
-    if (r.Full) flags += Flag("f-plein", "Volume à 90 % ou plus");
-    if (r.Old) flags += Flag("f-ancien", "Rapport de plus de 30 jours");
-    if (r.Incomplete) flags += Flag("f-incomplet", "Rapport incomplet");
-    if (!r.SerialFlag.empty()) flags += Flag("f-serie", r.SerialFlag);
-    if (r.New) flags += Flag("f-nouveau", "Nouveau depuis le dernier index");
-    if (r.Changed) {
-        flags += Flag("f-modifie", "Modifié depuis le dernier index");
-        flags += "<ul class=\"chg\">";
-        for (const std::string& c : r.Changes) flags += "<li>" + HtmlEscape(c) + "</li>";
-        flags += "</ul>";
+std::string ColumnStyles() {
+    std::string out;
+    for (const IndexColumn& c : IndexColumns())
+        if (c.Head && c.Style)
+            out += std::string("#machines td.") + c.Class + "{" + c.Style + "}\n";
+    return out;
+}
+
+std::string MachinesHead() {
+    std::string out = "<table id=\"machines\"><thead><tr>";
+    for (const IndexColumn& c : IndexColumns()) {
+        if (!c.Head) continue;
+        const char* type = c.Kind == ColumnKind::Text   ? "text"
+                           : c.Kind == ColumnKind::Date ? "date"
+                                                        : "num";
+        out += std::string("<th class=\"") + c.Class + "\" data-type=\"" + type + "\">" + c.Head +
+               "</th>";
     }
+    return out + "</tr></thead><tbody>\n";
+}
+
+std::string MachineCell(const IndexColumn& c, const ComputerRow& r) {
+    std::string out = std::string("<td class=\"") + c.Class;
+    if (Numeric(c.Kind)) out += " n";
+    if (c.Alert && c.Alert(r)) out += " alerte";
+    out += '"';
+    if (c.Kind != ColumnKind::Text) out += " data-v=\"" + HtmlEscape(SortValue(c, r)) + "\"";
+    out += '>';
+    if (c.Html)
+        out += c.Html(r);
+    else
+        out += HtmlEscape(c.Shown ? c.Shown(r) : ShownValue(c, CsvValue(c, r)));
+    return out + "</td>";
+}
+
+std::string MachineRow(const ComputerRow& r) {
     std::string out = "<tr>";
-    out += Cell(r.Name);
-    out += "<td class=\"alertes\">" + flags + "</td>";
-    out += "<td data-v=\"" + r.ReportDate.Iso() + "\"" + (r.Old ? " class=\"alerte\"" : "") + ">" +
-           HtmlEscape(r.ReportDate.Text()) + "</td>";
-    out += Cell(r.User) + Cell(r.Os) + Cell(r.Model);
-    out += std::string("<td") + (r.SerialFlag.empty() ? "" : " class=\"alerte\"") + ">" +
-           HtmlEscape(r.Serial) + "</td>";
-    out += Cell(r.Cpu);
-    out += NumberCell(SortNumber(r.PhysicalCores), r.PhysicalCores);
-    out += NumberCell(SortNumber(r.LogicalCores), r.LogicalCores);
-    out += NumberCell(r.RamBytes < 0 ? "" : Plain(r.RamBytes, 0), RamText(r));
-    out += NumberCell(std::to_string(r.UsedSlots),
-                      std::to_string(r.UsedSlots) + " / " + std::to_string(r.SlotCount));
-    out += NumberCell(std::to_string(r.DiskCount), std::to_string(r.DiskCount));
-    out += NumberCell(Plain(r.DiskBytes, 0), Digits(r.DiskBytes / 1e9) + " Go");
-    out += Cell(r.FullestVolume);
-    out +=
-        NumberCell(r.FullestPercent < 0 ? "" : Plain(r.FullestPercent, 3),
-                   r.FullestPercent < 0 ? "" : FrenchDecimal(r.FullestPercent, 1) + " %", r.Full);
-    out += "<td><a href=\"" + HtmlEscape(Href(r.File)) + "\">" + HtmlEscape(r.File) + "</a></td>";
+    for (const IndexColumn& c : IndexColumns())
+        if (c.Head) out += MachineCell(c, r);
     return out + "</tr>\n";
+}
+
+std::string PageTop(const PageInput& in, const std::string& nonce) {
+    std::string out = "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">\n";
+    // Nothing from the web, and no script but ours even if a text slipped through.
+    out +=
+        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+        "style-src 'unsafe-inline'; script-src 'nonce-" +
+        nonce + "'; img-src data:\">\n";
+    out += "<title>Index des inventaires</title>\n<style>\n";
+    out += kStyle + ColumnStyles() + kStyleEnd;
+    out += "\n</style></head><body>\n<h1>Index des inventaires</h1>\n<p class=\"sub\">Dossier " +
+           HtmlEscape(in.Folder) + " — index généré le " + HtmlEscape(in.GeneratedAt) + "</p>\n";
+    return out;
+}
+
+std::string Summary(const PageInput& in) {
+    const std::vector<ComputerRow>& rows = *in.Rows;
+    int full = 0, old = 0, incomplete = 0, serial = 0, changed = 0, added = 0;
+    for (const ComputerRow& r : rows) {
+        full += r.Full, old += r.Old, incomplete += r.Incomplete;
+        serial += !r.SerialFlag.empty(), changed += r.Changed, added += r.New;
+    }
+    std::string out = "<p id=\"resume\"><b>" +
+                      Count(static_cast<int>(rows.size()), "ordinateur", "ordinateurs") + "</b> — ";
+    out += FlagHtml("f-plein", Count(full, "volume à 90 % ou plus", "volumes à 90 % ou plus"));
+    out += FlagHtml("f-ancien",
+                    Count(old, "rapport de plus de 30 jours", "rapports de plus de 30 jours"));
+    out += FlagHtml("f-incomplet", Count(incomplete, "rapport incomplet", "rapports incomplets"));
+    out +=
+        FlagHtml("f-serie", Count(serial, "numéro de série suspect", "numéros de série suspects"));
+    out += FlagHtml("f-modifie", Count(changed, "ordinateur modifié", "ordinateurs modifiés"));
+    out += FlagHtml("f-nouveau", Count(added, "nouvel ordinateur", "nouveaux ordinateurs"));
+    out += FlagHtml("f-disparu", Count(static_cast<int>(in.Gone->size()), "ordinateur disparu",
+                                       "ordinateurs disparus"));
+    out += FlagHtml("f-nonlu", Count(static_cast<int>(in.Unread->size()), "fichier non lu",
+                                     "fichiers non lus"));
+    if (!in.HadPrevious) out += " (premier index : aucune comparaison)";
+    return out + "</p>\n";
+}
+
+// A table below the machines: a title, plain heads, plain text cells.
+template <class T, class F>
+std::string SideTable(const char* title, const char* id, const char* heads,
+                      const std::vector<T>& items, F cells) {
+    if (items.empty()) return std::string();
+    std::string out = std::string("<h2>") + title + "</h2>\n<table id=\"" + id + "\"><thead><tr>" +
+                      heads + "</tr></thead><tbody>\n";
+    for (const T& item : items) out += "<tr>" + cells(item) + "</tr>\n";
+    return out + "</tbody></table>\n";
 }
 
 }  // namespace
@@ -198,81 +215,33 @@ std::string HtmlEscape(std::string_view text) {
     return out;
 }
 
+std::string FlagHtml(const char* kind, const std::string& text) {
+    return std::string("<span class=\"flag ") + kind + "\">" + HtmlEscape(text) + "</span>";
+}
+
 void RenderPage(const PageInput& in, const std::function<void(std::string_view)>& sink) {
-    const std::vector<ComputerRow>& rows = *in.Rows;
-    int full = 0, old = 0, incomplete = 0, serial = 0, changed = 0, added = 0;
-    for (const ComputerRow& r : rows) {
-        full += r.Full, old += r.Old, incomplete += r.Incomplete;
-        serial += !r.SerialFlag.empty(), changed += r.Changed, added += r.New;
-    }
     const std::string nonce = Nonce();
-    std::string out;
-    out += "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">\n";
-    // Nothing from the web, and no script but ours even if a text slipped through.
-    out +=
-        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-        "style-src 'unsafe-inline'; script-src 'nonce-" +
-        nonce + "'; img-src data:\">\n";
-    out += "<title>Index des inventaires</title>\n<style>\n";
-    out += kStyle;
-    out += "\n</style></head><body>\n<h1>Index des inventaires</h1>\n<p class=\"sub\">Dossier " +
-           HtmlEscape(in.Folder) + " — index généré le " + HtmlEscape(in.GeneratedAt) + "</p>\n";
-    out += "<p id=\"resume\"><b>" +
-           Count(static_cast<int>(rows.size()), "ordinateur", "ordinateurs") + "</b> — ";
-    out += Flag("f-plein", Count(full, "volume à 90 % ou plus", "volumes à 90 % ou plus"));
-    out +=
-        Flag("f-ancien", Count(old, "rapport de plus de 30 jours", "rapports de plus de 30 jours"));
-    out += Flag("f-incomplet", Count(incomplete, "rapport incomplet", "rapports incomplets"));
-    out += Flag("f-serie", Count(serial, "numéro de série suspect", "numéros de série suspects"));
-    out += Flag("f-modifie", Count(changed, "ordinateur modifié", "ordinateurs modifiés"));
-    out += Flag("f-nouveau", Count(added, "nouvel ordinateur", "nouveaux ordinateurs"));
-    out += Flag("f-disparu", Count(static_cast<int>(in.Gone->size()), "ordinateur disparu",
-                                   "ordinateurs disparus"));
-    out += Flag("f-nonlu",
-                Count(static_cast<int>(in.Unread->size()), "fichier non lu", "fichiers non lus"));
-    if (!in.HadPrevious) out += " (premier index : aucune comparaison)";
-    out += "</p>\n";
+    std::string out = PageTop(in, nonce) + Summary(in);
     out +=
         "<input id=\"filtre\" type=\"search\" placeholder=\"Filtrer les lignes…\" "
         "aria-label=\"Filtrer\"> <span id=\"affiches\"></span>\n";
-    out +=
-        "<table id=\"machines\"><thead><tr>"
-        "<th data-type=\"text\">Nom</th><th data-type=\"text\">Alertes</th>"
-        "<th data-type=\"date\">Date du rapport</th>"
-        "<th data-type=\"text\">Utilisateur</th><th data-type=\"text\">OS</th>"
-        "<th data-type=\"text\">Modèle</th><th data-type=\"text\">Numéro de série</th>"
-        "<th data-type=\"text\">CPU</th><th data-type=\"num\">Cœurs physiques</th>"
-        "<th data-type=\"num\">Cœurs logiques</th><th data-type=\"num\">RAM installée</th>"
-        "<th data-type=\"num\">Slots utilisés / présents</th><th data-type=\"num\">Disques</th>"
-        "<th data-type=\"num\">Capacité des disques</th>"
-        "<th data-type=\"text\">Volume le plus plein</th><th data-type=\"num\">Occupation</th>"
-        "<th data-type=\"text\">Rapport</th>"
-        "</tr></thead><tbody>\n";
+    out += MachinesHead();
     // Row by row to the file: a fleet's page is never held whole.
-    for (const ComputerRow& r : rows) {
-        out += Row(r);
+    for (const ComputerRow& r : *in.Rows) {
+        out += MachineRow(r);
         if (out.size() > (64u << 10)) {
             sink(out);
             out.clear();
         }
     }
     out += "</tbody></table>\n";
-    if (!in.Gone->empty()) {
-        out +=
-            "<h2>Ordinateurs disparus depuis le précédent index</h2>\n<table id=\"disparus\">"
-            "<thead><tr><th>Nom</th><th>Dernier rapport</th><th>Fichier</th></tr></thead><tbody>\n";
-        for (const PreviousRow& g : *in.Gone)
-            out += "<tr>" + Cell(g.Name) + Cell(g.ReportDate) + Cell(g.File) + "</tr>\n";
-        out += "</tbody></table>\n";
-    }
-    if (!in.Unread->empty()) {
-        out +=
-            "<h2>Fichiers non lus</h2>\n<table id=\"nonlus\"><thead><tr><th>Fichier</th>"
-            "<th>Raison</th></tr></thead><tbody>\n";
-        for (const UnreadFile& u : *in.Unread)
-            out += "<tr>" + Cell(u.File) + Cell(u.Reason) + "</tr>\n";
-        out += "</tbody></table>\n";
-    }
+    out += SideTable(
+        "Ordinateurs disparus depuis le précédent index", "disparus",
+        "<th>Nom</th><th>Dernier rapport</th><th>Fichier</th>", *in.Gone, [](const PreviousRow& g) {
+            return Cell(g.Field(kNameColumn)) + Cell(g.Field(kDateColumn)) + Cell(g.File);
+        });
+    out += SideTable("Fichiers non lus", "nonlus", "<th>Fichier</th><th>Raison</th>", *in.Unread,
+                     [](const UnreadFile& u) { return Cell(u.File) + Cell(u.Reason); });
     out += "<script nonce=\"" + nonce + "\">\n";
     out += kScript;
     out += "\n</script></body></html>\n";

@@ -1,11 +1,9 @@
-// One row per computer, its flags and its changes since the previous index.
-#include <algorithm>
+// One row per computer, from its report.
+#include "index/rows.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <unordered_map>
-
-#include "index/modIndex.h"
 
 namespace harvix::index {
 
@@ -19,13 +17,6 @@ sv Trim(sv s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
-}
-
-std::string Lower(sv s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 // A number as the writing user's locale printed it: "15,49", "15.49", "512".
@@ -76,50 +67,51 @@ std::string Join(const std::vector<std::string>& parts, const char* sep) {
     return out;
 }
 
-// The items of a " | "-joined list text, the form the row and inventaire.csv keep.
-std::vector<std::string> Items(const std::string& text) {
-    std::vector<std::string> items;
-    for (std::size_t at = 0; !text.empty();) {
-        std::size_t bar = text.find(" | ", at);
-        items.push_back(text.substr(at, bar == std::string::npos ? bar : bar - at));
-        if (bar == std::string::npos) break;
-        at = bar + 3;
+// "BANK 0 : 8,00 Go Samsung M471A1K43CB1-CTD | ...", the modules as compared.
+std::string ModulesText(const MemoryInfos& memory) {
+    std::vector<std::string> modules;
+    for (int i = 1; i <= memory.Modules.UBound(); ++i) {
+        const MemoryModule& m = memory.Modules[i];
+        std::string text = m.BankLabel + " : " + FrenchSize(m.Capacity);
+        for (sv extra : {Trim(m.Manufacturer), Trim(m.PartNumber)}) {
+            if (extra.empty()) continue;
+            text += ' ';
+            text += extra;
+        }
+        modules.push_back(text);
     }
-    return items;
+    return Join(modules, " | ");
 }
 
-// The items taken out and put in, counted as a multiset: one of two identical
-// disks removed still shows; the same hardware listed in another order is no change.
-std::string ListDifference(const std::string& was, const std::string& now) {
-    const std::vector<std::string> before = Items(was), after = Items(now);
-    auto side = [](const std::vector<std::string>& from, const std::vector<std::string>& other,
-                   const char* sign, std::string& out) {
-        std::unordered_map<std::string, int> left;
-        for (const std::string& item : other) ++left[item];
-        std::vector<std::pair<std::string, int>> extra;  // in list order
-        for (const std::string& item : from) {
-            if (left[item] > 0) {
-                --left[item];
-                continue;
-            }
-            auto it = std::find_if(extra.begin(), extra.end(),
-                                   [&](const auto& e) { return e.first == item; });
-            if (it == extra.end())
-                extra.emplace_back(item, 1);
-            else
-                ++it->second;
+// "Model 512 Go SN X | ...", the disks as compared; counts and sizes them into row.
+std::string DisksText(const DiskList& disks, ComputerRow& row) {
+    std::vector<std::string> texts;
+    row.DiskCount = disks.Disks.UBound();
+    for (int i = 1; i <= disks.Disks.UBound(); ++i) {
+        const DiskInfos& d = disks.Disks[i];
+        double gb;
+        sv size = d.Size;
+        if (size.size() > 3 && size.substr(size.size() - 3) == " Go" &&
+            ReadDecimal(size.substr(0, size.size() - 3), gb))
+            row.DiskBytes += gb * 1e9;
+        std::string text = std::string(Trim(d.Model)) + " " + d.Size;
+        if (!Trim(d.SerialNumber).empty()) text += " SN " + std::string(Trim(d.SerialNumber));
+        texts.push_back(text);
+    }
+    return Join(texts, " | ");
+}
+
+void FindFullestVolume(const VolumeList& volumes, ComputerRow& row) {
+    for (int i = 1; i <= volumes.Volumes.UBound(); ++i) {
+        const VolumeInfos& v = volumes.Volumes[i];
+        double used, size;
+        if (!ReadBytes(v.UsedSpace, used) || !ReadBytes(v.Size, size) || size <= 0) continue;
+        double percent = used / size * 100;
+        if (percent > row.FullestPercent) {
+            row.FullestPercent = percent;
+            row.FullestVolume = v.Name;
         }
-        for (const auto& [item, n] : extra) {
-            if (!out.empty()) out += " ; ";
-            out += sign;
-            if (n > 1) out += std::to_string(n) + " × ";
-            out += item;
-        }
-    };
-    std::string out;
-    side(before, after, "− ", out);
-    side(after, before, "+ ", out);
-    return out;
+    }
 }
 
 }  // namespace
@@ -173,6 +165,13 @@ Date ParseReportDate(std::string_view text) {
     return d;
 }
 
+std::string SerialKey(const std::string& serial) {
+    std::string out(Trim(serial));
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 std::string FrenchDecimal(double x, int decimals) {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
@@ -210,125 +209,11 @@ ComputerRow RowFromReport(const std::string& file, const ReportContents& report)
     row.UsedSlots = report.Memory.UsedSlots;
     row.SlotCount = report.Memory.SlotCount;
 
-    std::vector<std::string> modules;
-    for (int i = 1; i <= report.Memory.Modules.UBound(); ++i) {
-        const MemoryModule& m = report.Memory.Modules[i];
-        std::string text = m.BankLabel + " : " + FrenchSize(m.Capacity);
-        for (sv extra : {Trim(m.Manufacturer), Trim(m.PartNumber)}) {
-            if (extra.empty()) continue;
-            text += ' ';
-            text += extra;
-        }
-        modules.push_back(text);
-    }
-    row.Modules = Join(modules, " | ");
-
-    std::vector<std::string> disks;
-    row.DiskCount = report.Disks.Disks.UBound();
-    for (int i = 1; i <= report.Disks.Disks.UBound(); ++i) {
-        const DiskInfos& d = report.Disks.Disks[i];
-        double gb;
-        sv size = d.Size;
-        if (size.size() > 3 && size.substr(size.size() - 3) == " Go" &&
-            ReadDecimal(size.substr(0, size.size() - 3), gb))
-            row.DiskBytes += gb * 1e9;
-        std::string text = std::string(Trim(d.Model)) + " " + d.Size;
-        if (!Trim(d.SerialNumber).empty()) text += " SN " + std::string(Trim(d.SerialNumber));
-        disks.push_back(text);
-    }
-    row.Disks = Join(disks, " | ");
-
-    for (int i = 1; i <= report.Volumes.Volumes.UBound(); ++i) {
-        const VolumeInfos& v = report.Volumes.Volumes[i];
-        double used, size;
-        if (!ReadBytes(v.UsedSpace, used) || !ReadBytes(v.Size, size) || size <= 0) continue;
-        double percent = used / size * 100;
-        if (percent > row.FullestPercent) {
-            row.FullestPercent = percent;
-            row.FullestVolume = v.Name;
-        }
-    }
+    row.Modules = ModulesText(report.Memory);
+    row.Disks = DisksText(report.Disks, row);
+    FindFullestVolume(report.Volumes, row);
     row.Incomplete = !report.Complete;
     return row;
-}
-
-std::string SerialProblem(const std::string& serial) {
-    static const char* const kPlaceholders[] = {"to be filled by o.e.m.",
-                                                "to be filled by o.e.m",
-                                                "default string",
-                                                "system serial number",
-                                                "chassis serial number",
-                                                "not specified",
-                                                "not applicable",
-                                                "none",
-                                                "serial number",
-                                                "0123456789",
-                                                "123456789",
-                                                "invalid"};
-    const std::string s = Lower(Trim(serial));
-    if (s.empty() || s == "n/a") return "Numéro de série absent";
-    if (s.find_first_not_of('0') == std::string::npos) return "Numéro de série générique";
-    for (const char* p : kPlaceholders)
-        if (s == p) return "Numéro de série générique";
-    return std::string();
-}
-
-std::vector<PreviousRow> SetFlags(std::vector<ComputerRow>& rows,
-                                  const std::map<std::string, PreviousRow>* previous,
-                                  const Date& today) {
-    std::unordered_map<std::string, int> serials;
-    for (ComputerRow& row : rows) {
-        row.SerialFlag = SerialProblem(row.Serial);
-        if (row.SerialFlag.empty()) ++serials[Lower(Trim(row.Serial))];
-    }
-    std::unordered_map<std::string, bool> present;
-    for (ComputerRow& row : rows) {
-        present[row.File] = true;
-        if (row.SerialFlag.empty()) {
-            int n = serials[Lower(Trim(row.Serial))];
-            if (n > 1)
-                row.SerialFlag =
-                    "Numéro de série partagé par " + std::to_string(n) + " ordinateurs";
-        }
-        row.Full = row.FullestPercent >= 90;
-        row.Old = row.ReportDate.Valid() && today.Valid() &&
-                  today.DaysSinceEpoch() - row.ReportDate.DaysSinceEpoch() > 30;
-        if (!previous) continue;
-        auto it = previous->find(row.File);
-        if (it == previous->end()) {
-            row.New = true;
-            continue;
-        }
-        const PreviousRow& old = it->second;
-        auto compare = [&](const char* label, const std::string& was, const std::string& now) {
-            // A report cut short says nothing of what it does not hold.
-            if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) return;
-            if (was == now) return;
-            row.Changes.push_back(std::string(label) + " : " + (was.empty() ? "(vide)" : was) +
-                                  " → " + (now.empty() ? "(vide)" : now));
-        };
-        // A list shows only what differs: a server's disks in full are a wall of text.
-        auto compareList = [&](const char* label, const std::string& was, const std::string& now) {
-            if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) return;
-            if (was == now) return;
-            std::string difference = ListDifference(was, now);
-            if (!difference.empty()) row.Changes.push_back(std::string(label) + " : " + difference);
-        };
-        compare("OS", old.Os, row.Os);
-        compare("Modèle", old.Model, row.Model);
-        compare("Numéro de série", old.Serial, row.Serial);
-        compare("CPU", old.Cpu, row.Cpu);
-        compare("RAM", old.Ram.empty() ? old.Ram : old.Ram + " Go",
-                row.RamBytes < 0 ? std::string() : RamText(row));
-        compareList("Modules", old.Modules, row.Modules);
-        compareList("Disques", old.Disks, row.Disks);
-        row.Changed = !row.Changes.empty();
-    }
-    std::vector<PreviousRow> gone;
-    if (previous)
-        for (const auto& [file, old] : *previous)
-            if (!present.count(file)) gone.push_back(old);
-    return gone;
 }
 
 }  // namespace harvix::index

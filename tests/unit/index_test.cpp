@@ -8,10 +8,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
+#include "index/columns.h"
+#include "index/csv.h"
 #include "index/files.h"
-#include "index/modIndex.h"
+#include "index/page.h"
+#include "index/run.h"
 #include "test_support.h"
 
 namespace harvix::index {
@@ -92,8 +96,8 @@ TEST(IndexFlags, SerialNumbersAgeFullnessAndChanges) {
     std::map<std::string, PreviousRow> previous;
     ASSERT_TRUE(ReadInventory(csv, previous));
     ASSERT_EQ(previous.size(), 5u);
-    EXPECT_EQ(previous["D_report.html"].Ram, "16,00");
-    EXPECT_EQ(previous["E_report.html"].ReportDate, "31/10/2026");
+    EXPECT_EQ(previous["D_report.html"].Field("RAM installée (Go)"), "16,00");
+    EXPECT_EQ(previous["E_report.html"].Field("Date du rapport"), "31/10/2026");
 
     std::vector<ComputerRow> next = {Row("A_report.html", "CLONE"), Row("B_report.html", "clone "),
                                      Row("D_report.html", "D1"), Row("F_report.html", "F1"),
@@ -120,6 +124,43 @@ TEST(IndexFlags, SerialNumbersAgeFullnessAndChanges) {
     EXPECT_FALSE(next[4].Changed) << "what a cut-short report lacks is no change";
 
     EXPECT_FALSE(ReadInventory("\xEF\xBB\xBFsomething;else\r\n", previous));
+}
+
+TEST(IndexColumns, OneTableForTheSpreadsheetThePageAndTheComparison) {
+    std::set<std::string> heads, classes;
+    for (const IndexColumn& c : IndexColumns()) {
+        EXPECT_TRUE(!c.Csv || heads.insert(c.Csv).second) << "twice in inventaire.csv: " << c.Csv;
+        EXPECT_TRUE(!c.Head || (c.Class && classes.insert(c.Class).second)) << c.Head;
+        // A change is found against the previous inventaire.csv: it must be there.
+        EXPECT_TRUE(c.Change == ChangeForm::None || (c.Csv && c.ChangeLabel));
+    }
+    // Every field of the spreadsheet reads back as written.
+    ComputerRow row = Row("A;\"b\"_report.html", "=S1");
+    row.Changes = {"OS : a → b", "x | y"};
+    row.Changed = row.Old = true;
+    std::map<std::string, PreviousRow> previous;
+    ASSERT_TRUE(ReadInventory(InventoryHeader() + InventoryLine(row), previous));
+    const PreviousRow& back = previous.at(row.File);
+    for (const IndexColumn& c : IndexColumns()) {
+        if (c.Csv) {
+            EXPECT_EQ(back.Field(c.Csv), CsvValue(c, row)) << c.Csv;
+        }
+    }
+    // The page has a cell under every head.
+    std::vector<ComputerRow> rows = {row};
+    std::vector<PreviousRow> gone;
+    std::vector<UnreadFile> unread;
+    std::string page;
+    RenderPage({"F", "now", &rows, &gone, &unread, true}, [&](std::string_view b) { page += b; });
+    auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = page.find(what); at != std::string::npos;
+             at = page.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("<th class="), 17u);
+    EXPECT_EQ(count("<td class="), 17u);
 }
 
 // The change text of a disk list going from one text to the other, or "" for none.

@@ -1,0 +1,25 @@
+// inventaire.csv and volumes.csv: UTF-8 with BOM, ";" separators, CR LF,
+// RFC 4180 quoting.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/flags.h"
+
+namespace harvix::index {
+
+std::string CsvField(std::string_view text);  // quoted where needed, formulas kept as text
+std::string CsvLine(const std::vector<std::string>& fields);
+// Records of a CSV text (BOM skipped); formula guards undone.
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text);
+std::string InventoryHeader();
+std::string InventoryLine(const ComputerRow& row);
+std::string VolumesHeader();
+std::string VolumeLines(const std::string& computer, const ReportContents& report);
+// Rows of an inventaire.csv by file name; false when the text is not one.
+bool ReadInventory(std::string_view text, std::map<std::string, PreviousRow>& rows);
+
+}  // namespace harvix::index

@@ -1,0 +1,54 @@
+// One computer's row of the index, as compact as the index needs it, and the
+// texts in the French form the page and the spreadsheets use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/modReadReport.h"
+
+namespace harvix::index {
+
+inline const char* const kReportSuffix = "_report.html";
+
+struct Date {
+    int Day = 0, Month = 0, Year = 0;
+    bool Valid() const { return Year > 0; }
+    long DaysSinceEpoch() const;
+    std::string Text() const;  // DD/MM/YYYY, or empty
+    std::string Iso() const;   // YYYY-MM-DD, or empty
+};
+// "DD/MM/YYYY" with any one-character separator (the writing user's locale).
+Date ParseReportDate(std::string_view text);
+
+struct ComputerRow {
+    std::string File;  // the report's file name, the row's key from one index to the next
+    std::string Name, User, Os, Model, Serial, Cpu, PhysicalCores, LogicalCores;
+    Date ReportDate;
+    double RamBytes = -1;  // -1: unreadable
+    std::int16_t UsedSlots = 0, SlotCount = 0;
+    int DiskCount = 0;
+    double DiskBytes = 0;  // decimal gigabytes as the report gives them, in bytes
+    std::string FullestVolume;
+    double FullestPercent = -1;  // -1: no volume with a size
+    std::string Modules, Disks;  // one text each, compared from one index to the next
+    bool Incomplete = false;
+    // Flags
+    bool Full = false, Old = false, Changed = false, New = false;
+    std::string SerialFlag;            // why the serial number is suspect, or empty
+    std::vector<std::string> Changes;  // "RAM : 16,00 Go → 8,00 Go", "Disques : − A ; + B"
+};
+
+// The serial number as compared: blanks around it and letter case do not count.
+std::string SerialKey(const std::string& serial);
+
+std::string FrenchDecimal(double x, int decimals);
+std::string GigabytesText(double bytes, int decimals = 2);  // "15,49 Go", powers of 1024
+std::string RamText(const ComputerRow& row);                // empty when unknown
+
+// The row of one report; file names the computer when the report does not.
+ComputerRow RowFromReport(const std::string& file, const ReportContents& report);
+
+}  // namespace harvix::index

@@ -1,0 +1,21 @@
+// The one run of the index over a folder of reports, and its three outputs.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace harvix::index {
+
+inline const char* const kIndexName = "index.html";
+inline const char* const kInventoryName = "inventaire.csv";
+inline const char* const kVolumesName = "volumes.csv";
+
+struct IndexOutcome {
+    int ExitStatus = 0;  // 0 all read, 1 some unreadable, 2 an output not written
+    std::string Status;  // for the window or standard output
+    int Reports = 0, Unread = 0;
+};
+// Indexes every *_report.html of the folder (not its subfolders).
+IndexOutcome RunIndex(const std::string& folder);
+
+}  // namespace harvix::index
