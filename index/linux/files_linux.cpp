@@ -1,15 +1,16 @@
+// The index's file seam on Linux: the POSIX calls and their errors in French.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
 #include "index/files.h"
+#include "index/files_os.h"
 #include "platform/encoding.h"
 #include "wmi/modWMI.h"
 
@@ -37,8 +38,6 @@ std::string Reason(int err) {
     }
 }
 
-std::atomic<unsigned> gTempCounter{0};
-
 }  // namespace
 
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
@@ -55,49 +54,6 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     return out;
 }
 
-ReadOutcome ReadCapped(const std::string& path, std::size_t cap) {
-    ReadOutcome r;
-    // Non-blocking, so a pipe named like a report cannot hold the run.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        r.Reason = Reason(errno);
-        return r;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        r.Reason = Reason(errno);
-    } else if (S_ISDIR(st.st_mode)) {
-        r.Reason = "c'est un dossier";
-    } else if (!S_ISREG(st.st_mode)) {
-        r.Reason = "pas un fichier ordinaire";
-    } else if (static_cast<unsigned long long>(st.st_size) > cap) {
-        r.Reason = "fichier trop volumineux (" + std::to_string(st.st_size) + " octets)";
-    } else {
-        r.Bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t got = 0;
-        for (;;) {
-            if (got == r.Bytes.size()) r.Bytes.resize(std::min(cap + 1, got + 65536));
-            ssize_t n = read(fd, r.Bytes.data() + got, r.Bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                r.Reason = Reason(errno);
-                break;
-            }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-            if (got > cap) {
-                r.Reason = "fichier trop volumineux";
-                break;
-            }
-        }
-        r.Bytes.resize(got);
-        r.Ok = r.Reason.empty();
-    }
-    close(fd);
-    if (!r.Ok) r.Bytes.clear();
-    return r;
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;
@@ -110,63 +66,85 @@ LocalTime Now() {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-OutputFile::OutputFile(const std::string& folder, const std::string& name)
-    : folder_(folder), name_(name) {
-    temp_ = JoinPath(folder, "." + name + ".tmp-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(gTempCounter++));
-    int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) error_ = "impossible de créer un fichier dans " + folder + " : " + Reason(errno);
-    handle_ = fd;
-}
+namespace os {
 
-OutputFile::~OutputFile() {
-    if (handle_ >= 0) close(static_cast<int>(handle_));
-    if (!committed_ && error_.empty()) unlink(temp_.c_str());
-}
-
-void OutputFile::Flush() {
-    std::size_t done = 0;
-    while (error_.empty() && done < buffer_.size()) {
-        ssize_t n = write(static_cast<int>(handle_), buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            error_ = std::string("écriture impossible : ") + std::strerror(errno);
-        else
-            done += static_cast<std::size_t>(n);
-    }
-    buffer_.clear();
-}
-
-OutputFile::Result OutputFile::Commit() {
-    Result r;
-    if (error_.empty()) Flush();
-    const int fd = static_cast<int>(handle_);
-    handle_ = -1;
-    if (fd >= 0) {
-        if (error_.empty() && fsync(fd) != 0)
-            error_ = std::string("écriture impossible : ") + std::strerror(errno);
-        if (close(fd) != 0 && error_.empty())
-            error_ = std::string("écriture impossible : ") + std::strerror(errno);
-    }
-    if (!error_.empty()) {
-        if (fd >= 0) unlink(temp_.c_str());
-        committed_ = true;
-        r.Error = error_;
+Opened OpenToRead(const std::string& path) {
+    Opened r;
+    // Non-blocking, so a pipe named like a report cannot hold the run.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        r.Reason = Reason(errno);
         return r;
     }
-    committed_ = true;
-    const std::string target = JoinPath(folder_, name_);
-    if (rename(temp_.c_str(), target.c_str()) == 0) {
-        r.Replaced = true;
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        r.Reason = Reason(errno);
+    else if (S_ISDIR(st.st_mode))
+        r.Reason = "c'est un dossier";
+    else if (!S_ISREG(st.st_mode))
+        r.Reason = "pas un fichier ordinaire";
+    if (!r.Reason.empty()) {
+        close(fd);
         return r;
     }
-    r.Error = "impossible de remplacer " + name_ + " : " + Reason(errno);
-    const std::string dated = DatedName(name_, Now());
-    if (rename(temp_.c_str(), JoinPath(folder_, dated).c_str()) == 0)
-        r.KeptAs = dated;
-    else
-        unlink(temp_.c_str());
+    r.File = fd;
+    r.Size = static_cast<std::uint64_t>(st.st_size);
     return r;
 }
+
+long long ReadSome(Handle h, char* into, std::size_t n, std::string& reason) {
+    for (;;) {
+        ssize_t got = read(static_cast<int>(h), into, n);
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        reason = Reason(errno);
+        return -1;
+    }
+}
+
+long long WriteSome(Handle h, const char* from, std::size_t n, std::string& reason) {
+    ssize_t done = write(static_cast<int>(h), from, n);
+    if (done >= 0) return done;
+    if (errno == EINTR) return 0;
+    reason = std::strerror(errno);
+    return -1;
+}
+
+void Close(Handle h) {
+    close(static_cast<int>(h));
+}
+
+Handle CreateNew(const std::string& path, std::string& reason) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) reason = Reason(errno);
+    return fd < 0 ? kNoHandle : fd;
+}
+
+std::string FinishWrite(Handle h, bool sync) {
+    std::string failed;
+    if (sync && fsync(static_cast<int>(h)) != 0) failed = std::strerror(errno);
+    if (close(static_cast<int>(h)) != 0 && failed.empty()) failed = std::strerror(errno);
+    return failed;
+}
+
+bool Replace(const std::string& from, const std::string& to, std::string& reason) {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    reason = Reason(errno);
+    return false;
+}
+
+bool MoveTo(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+void Remove(const std::string& path) {
+    unlink(path.c_str());
+}
+
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
+}  // namespace os
 
 }  // namespace harvix::index

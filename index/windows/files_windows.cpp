@@ -1,9 +1,10 @@
+// The index's file seam on Windows: the Win32 calls and their errors in French.
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 
 #include "index/files.h"
+#include "index/files_os.h"
 #include "platform/wide.h"
 #include "wmi/modWMI.h"
 
@@ -31,9 +32,7 @@ std::string Reason(DWORD err) {
     }
 }
 
-std::atomic<unsigned> gTempCounter{0};
-
-HANDLE AsHandle(std::intptr_t h) {
+HANDLE AsHandle(os::Handle h) {
     return reinterpret_cast<HANDLE>(h);
 }
 
@@ -57,8 +56,21 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     return out;
 }
 
-ReadOutcome ReadCapped(const std::string& path, std::size_t cap) {
-    ReadOutcome r;
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+    return folder + "\\" + name;
+}
+
+LocalTime Now() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+namespace os {
+
+Opened OpenToRead(const std::string& path) {
+    Opened r;
     const std::wstring wide = Wide(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -74,111 +86,74 @@ ReadOutcome ReadCapped(const std::string& path, std::size_t cap) {
         return r;
     }
     LARGE_INTEGER size{};
-    if (GetFileType(h) != FILE_TYPE_DISK) {
+    if (GetFileType(h) != FILE_TYPE_DISK)
         r.Reason = "pas un fichier ordinaire";
-    } else if (!GetFileSizeEx(h, &size)) {
+    else if (!GetFileSizeEx(h, &size))
         r.Reason = Reason(GetLastError());
-    } else if (static_cast<unsigned long long>(size.QuadPart) > cap) {
-        r.Reason = "fichier trop volumineux (" + std::to_string(size.QuadPart) + " octets)";
-    } else {
-        r.Bytes.resize(static_cast<std::size_t>(size.QuadPart) + 1);
-        std::size_t got = 0;
-        for (;;) {
-            if (got == r.Bytes.size()) r.Bytes.resize(std::min(cap + 1, got + 65536));
-            DWORD n = 0;
-            if (!ReadFile(h, r.Bytes.data() + got, static_cast<DWORD>(r.Bytes.size() - got), &n,
-                          nullptr)) {
-                r.Reason = Reason(GetLastError());
-                break;
-            }
-            if (n == 0) break;
-            got += n;
-            if (got > cap) {
-                r.Reason = "fichier trop volumineux";
-                break;
-            }
-        }
-        r.Bytes.resize(got);
-        r.Ok = r.Reason.empty();
+    if (!r.Reason.empty()) {
+        CloseHandle(h);
+        return r;
     }
-    CloseHandle(h);
-    if (!r.Ok) r.Bytes.clear();
+    r.File = reinterpret_cast<Handle>(h);
+    r.Size = static_cast<std::uint64_t>(size.QuadPart);
     return r;
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
-    return folder + "\\" + name;
+long long ReadSome(Handle h, char* into, std::size_t n, std::string& reason) {
+    DWORD got = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+    if (ReadFile(AsHandle(h), into, chunk, &got, nullptr)) return got;
+    reason = Reason(GetLastError());
+    return -1;
 }
 
-LocalTime Now() {
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+long long WriteSome(Handle h, const char* from, std::size_t n, std::string& reason) {
+    DWORD done = 0;
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(n, 1u << 30));
+    if (WriteFile(AsHandle(h), from, chunk, &done, nullptr)) return done;
+    reason = Reason(GetLastError());
+    return -1;
 }
 
-OutputFile::OutputFile(const std::string& folder, const std::string& name)
-    : folder_(folder), name_(name) {
-    temp_ = JoinPath(folder, "." + name + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(gTempCounter++));
-    HANDLE h = CreateFileW(Wide(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+void Close(Handle h) {
+    CloseHandle(AsHandle(h));
+}
+
+Handle CreateNew(const std::string& path, std::string& reason) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        error_ = "impossible de créer un fichier dans " + folder + " : " + Reason(GetLastError());
-        handle_ = -1;
-    } else {
-        handle_ = reinterpret_cast<std::intptr_t>(h);
-    }
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<Handle>(h);
+    reason = Reason(GetLastError());
+    return kNoHandle;
 }
 
-OutputFile::~OutputFile() {
-    if (handle_ != -1) CloseHandle(AsHandle(handle_));
-    if (!committed_ && error_.empty()) DeleteFileW(Wide(temp_).c_str());
+std::string FinishWrite(Handle h, bool sync) {
+    std::string failed;
+    if (sync && !FlushFileBuffers(AsHandle(h))) failed = Reason(GetLastError());
+    CloseHandle(AsHandle(h));
+    return failed;
 }
 
-void OutputFile::Flush() {
-    std::size_t done = 0;
-    while (error_.empty() && done < buffer_.size()) {
-        DWORD n = 0;
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(buffer_.size() - done, 1u << 30));
-        if (!WriteFile(AsHandle(handle_), buffer_.data() + done, chunk, &n, nullptr))
-            error_ = "écriture impossible : " + Reason(GetLastError());
-        done += n;
-    }
-    buffer_.clear();
+bool Replace(const std::string& from, const std::string& to, std::string& reason) {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    reason = Reason(GetLastError());
+    return false;
 }
 
-OutputFile::Result OutputFile::Commit() {
-    Result r;
-    if (error_.empty()) Flush();
-    const bool opened = handle_ != -1;
-    if (opened) {
-        if (error_.empty() && !FlushFileBuffers(AsHandle(handle_)))
-            error_ = "écriture impossible : " + Reason(GetLastError());
-        CloseHandle(AsHandle(handle_));
-        handle_ = -1;
-    }
-    committed_ = true;
-    const std::wstring temp = Wide(temp_);
-    if (!error_.empty()) {
-        if (opened) DeleteFileW(temp.c_str());
-        r.Error = error_;
-        return r;
-    }
-    const std::string target = JoinPath(folder_, name_);
-    if (MoveFileExW(temp.c_str(), Wide(target).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        r.Replaced = true;
-        return r;
-    }
-    // Excel holds an open workbook locked: keep the new one beside it.
-    r.Error = "impossible de remplacer " + name_ + " : " + Reason(GetLastError());
-    const std::string dated = DatedName(name_, Now());
-    if (MoveFileExW(temp.c_str(), Wide(JoinPath(folder_, dated)).c_str(), MOVEFILE_WRITE_THROUGH))
-        r.KeptAs = dated;
-    else
-        DeleteFileW(temp.c_str());
-    return r;
+bool MoveTo(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH);
 }
+
+void Remove(const std::string& path) {
+    DeleteFileW(Wide(path).c_str());
+}
+
+unsigned long ProcessId() {
+    return GetCurrentProcessId();
+}
+
+}  // namespace os
 
 }  // namespace harvix::index
