@@ -1,14 +1,13 @@
 #include "index/app.h"
 
+#include "platform/text.h"
+
 namespace harvix::index {
 
 bool ParseArguments(const std::vector<std::string>& args, Invocation& out, std::string& error) {
     std::vector<std::string> rest = args;
     if (!rest.empty()) {
-        std::string last = rest.back();
-        for (char& c : last)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (last == "/silent") {
+        if (EqualsNoCase(rest.back(), "/silent")) {
             out.Silent = true;
             rest.pop_back();
         }

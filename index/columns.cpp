@@ -2,6 +2,7 @@
 #include "index/columns.h"
 
 #include "index/page.h"
+#include "platform/text.h"
 
 namespace harvix::index {
 
@@ -10,7 +11,6 @@ namespace {
 using K = ColumnKind;
 using Row = ComputerRow;
 
-constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
 // Long texts wrap anywhere within bounds, so that 17 columns fit a 1600-pixel window.
 const char* const kWide = "overflow-wrap:anywhere;min-width:135px;max-width:180px";
 
@@ -111,7 +111,7 @@ const IndexColumn kColumns[] = {
     {.Csv = "Disques", .Head = "Disques", .Class = "disques", .Kind = K::Count,
      .Number = [](const Row& r) { return Amount(r.DiskCount); }},
     {.Csv = "Capacité des disques (Go)", .Head = "Capacité des disques", .Class = "capacite",
-     .Kind = K::Bytes, .Number = [](const Row& r) { return Amount(r.DiskBytes); }, .Scale = 1e9},
+     .Kind = K::Bytes, .Number = [](const Row& r) { return Amount(r.DiskBytes); }, .Scale = kGB},
     {.Csv = "Volume le plus plein", .Head = "Volume le plus plein", .Class = "volume",
      .Text = [](const Row& r) { return r.FullestVolume; },
      .Style = "overflow-wrap:anywhere;min-width:4.5em;max-width:150px"},

@@ -1,8 +1,6 @@
 // inventaire.csv and volumes.csv in the form French Excel opens by double-click.
 #include "index/csv.h"
 
-#include <charconv>
-
 #include "index/columns.h"
 #include "index/rows.h"
 
@@ -124,12 +122,7 @@ std::string VolumeLines(const std::string& computer, const ReportContents& repor
             }
         std::string percent;
         double used = 0, size = 0;
-        auto number = [](const std::string& s, double& x) {
-            auto r = std::from_chars(s.data(), s.data() + s.size(), x);
-            return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size() &&
-                   s.find_first_not_of("0123456789") == std::string::npos;
-        };
-        if (number(v.UsedSpace, used) && number(v.Size, size) && size > 0)
+        if (ReadByteCount(v.UsedSpace, used) && ReadByteCount(v.Size, size) && size > 0)
             percent = FrenchDecimal(used / size * 100, 1);
         out += CsvLine({computer, v.DiskId, model, v.Name, v.VolumeName, v.FileSystem, v.UsedSpace,
                         v.Size, percent});

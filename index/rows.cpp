@@ -5,18 +5,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace harvix::index {
 
 namespace {
 
 using sv = std::string_view;
 
-constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
-
+// Reports name hardware with blanks or tabs around a name now and then.
 sv Trim(sv s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
+    return TrimOf(s, " \t");
 }
 
 // A number as the writing user's locale printed it: "15,49", "15.49", "512".
@@ -37,7 +36,7 @@ bool ReadSize(sv text, double& bytes) {
     if (unit == "Go")
         bytes *= kGiB;
     else if (unit == "Ko")
-        bytes *= 1024;
+        bytes *= kKiB;
     else if (unit != "Octets")
         return false;
     return true;
@@ -52,13 +51,6 @@ std::string FrenchSize(const std::string& text) {
     for (char& c : number)
         if (c == '.') c = ',';
     return number + text.substr(blank);
-}
-
-bool ReadBytes(const std::string& digits, double& out) {
-    if (digits.empty()) return false;
-    for (char c : digits)
-        if (c < '0' || c > '9') return false;
-    return ReadDecimal(digits, out);
 }
 
 std::string Join(const std::vector<std::string>& parts, const char* sep) {
@@ -93,7 +85,7 @@ std::string DisksText(const DiskList& disks, ComputerRow& row) {
         sv size = d.Size;
         if (size.size() > 3 && size.substr(size.size() - 3) == " Go" &&
             ReadDecimal(size.substr(0, size.size() - 3), gb))
-            row.DiskBytes += gb * 1e9;
+            row.DiskBytes += gb * kGB;
         std::string text = std::string(Trim(d.Model)) + " " + d.Size;
         if (!Trim(d.SerialNumber).empty()) text += " SN " + std::string(Trim(d.SerialNumber));
         texts.push_back(text);
@@ -105,7 +97,8 @@ void FindFullestVolume(const VolumeList& volumes, ComputerRow& row) {
     for (int i = 1; i <= volumes.Volumes.UBound(); ++i) {
         const VolumeInfos& v = volumes.Volumes[i];
         double used, size;
-        if (!ReadBytes(v.UsedSpace, used) || !ReadBytes(v.Size, size) || size <= 0) continue;
+        if (!ReadByteCount(v.UsedSpace, used) || !ReadByteCount(v.Size, size) || size <= 0)
+            continue;
         double percent = used / size * 100;
         if (percent > row.FullestPercent) {
             row.FullestPercent = percent;
@@ -166,10 +159,12 @@ Date ParseReportDate(std::string_view text) {
 }
 
 std::string SerialKey(const std::string& serial) {
-    std::string out(Trim(serial));
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
+    return AsciiLower(Trim(serial));
+}
+
+bool ReadByteCount(const std::string& digits, double& out) {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    return ReadDecimal(digits, out);
 }
 
 std::string FrenchDecimal(double x, int decimals) {

@@ -44,6 +44,9 @@ struct ComputerRow {
 // The serial number as compared: blanks around it and letter case do not count.
 std::string SerialKey(const std::string& serial);
 
+// A byte count as the report gives it: digits alone.
+bool ReadByteCount(const std::string& digits, double& out);
+
 std::string FrenchDecimal(double x, int decimals);
 std::string GigabytesText(double bytes, int decimals = 2);  // "15,49 Go", powers of 1024
 std::string RamText(const ComputerRow& row);                // empty when unknown

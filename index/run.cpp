@@ -10,20 +10,11 @@
 #include "index/files.h"
 #include "index/page.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace harvix::index {
 
 namespace {
-
-bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    if (s.size() < suffix.size()) return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char a = s[s.size() - suffix.size() + i], b = suffix[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
 
 std::string Plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n > 1 ? many : one);
