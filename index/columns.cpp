@@ -138,10 +138,7 @@ const IndexColumn kColumns[] = {
 
 // Decimals with a dot, the form the page's script sorts by.
 std::string Plain(double x, int decimals) {
-    std::string s = FrenchDecimal(x, decimals);
-    for (char& c : s)
-        if (c == ',') c = '.';
-    return s;
+    return FixedText(x, decimals, ".", Rounding::ExactTiesToEven);
 }
 
 bool AllDigits(const std::string& text) {
