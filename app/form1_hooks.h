@@ -15,6 +15,9 @@ struct HarvixForm1Hooks {
     void (*FreeText)(char* text);
     // Failure at start-up: only the message box is wanted.
     const char* StartupFailure;
+    // The program's name: the message box's title; on Windows also the window
+    // class ("<Name>.Form1"), the event source and standard error's prefix.
+    const char* Name;
 };
 
 // Shows Form1 and runs until it closes; returns the process's exit status, or

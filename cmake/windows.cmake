@@ -9,15 +9,20 @@ target_link_libraries(harvix_com PUBLIC harvix_core wbemuuid ole32 oleaut32 uuid
 configure_file(app/windows/harvix.rc.in ${CMAKE_BINARY_DIR}/harvix.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES
   OBJECT_DEPENDS "${ART_DIR}/logo.bmp;${ART_DIR}/icon.ico;${CMAKE_SOURCE_DIR}/app/windows/harvix.manifest")
+# Form1, the window both programs show; each links it with its own resources.
+add_library(harvix_form1 STATIC app/windows/form1_win32.cpp app/windows/failure.cpp)
+target_link_libraries(harvix_form1 PUBLIC harvix_core comctl32 user32 gdi32 advapi32)
+
 add_executable(Harvix WIN32 app/windows/main.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
 add_dependencies(Harvix art)
 target_include_directories(Harvix PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(Harvix PRIVATE harvix_com comctl32 user32 gdi32 advapi32)
+target_link_libraries(Harvix PRIVATE harvix_form1 harvix_com)
 # No runtime DLL to ship beside it; our own manifest, not the toolchain's default one.
 target_link_options(Harvix PRIVATE -static -municode -Wl,--no-insert-timestamp)
 # It is copied to every machine: no symbols, no unreferenced code or data.
 target_compile_options(harvix_core PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(harvix_com PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(harvix_form1 PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(Harvix PRIVATE -ffunction-sections -fdata-sections)
 target_link_options(Harvix PRIVATE -s -Wl,--gc-sections)
 add_custom_command(TARGET Harvix POST_BUILD VERBATIM

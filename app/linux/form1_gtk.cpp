@@ -41,17 +41,17 @@ GdkPixbuf* Picture(const unsigned char* data, std::size_t size) {
 }
 
 // A failure that reaches a handler: its description in a message box, then the end.
-void ShowFailure(GtkWidget* parent, const char* description) {
+void ShowFailure(GtkWidget* parent, const char* title, const char* description) {
     GtkWidget* box = gtk_message_dialog_new(parent ? GTK_WINDOW(parent) : nullptr, GTK_DIALOG_MODAL,
                                             GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", description);
-    gtk_window_set_title(GTK_WINDOW(box), "Harvix");
+    gtk_window_set_title(GTK_WINDOW(box), title);
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);
 }
 
 void Fail(Form1* f, char* text) {
     if (f->trace) std::fprintf(stderr, "Failure: %s\n", text ? text : "");
-    ShowFailure(f->window, text ? text : "");
+    ShowFailure(f->window, f->hooks->Name, text ? text : "");
     f->hooks->FreeText(text);
     f->exitStatus = 1;
     gtk_main_quit();
@@ -109,7 +109,7 @@ extern "C" __attribute__((visibility("default"))) int HarvixShowForm1(const Harv
                                                                       int* argc, char*** argv) {
     if (!gtk_init_check(argc, argv)) return kHarvixNoDisplay;
     if (hooks->StartupFailure) {
-        ShowFailure(nullptr, hooks->StartupFailure);
+        ShowFailure(nullptr, hooks->Name, hooks->StartupFailure);
         return 1;
     }
     Form1 f;

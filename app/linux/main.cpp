@@ -1,14 +1,12 @@
 // Linux entry: Form_Load, then the window when one can be shown, else the
 // run on the console.
-#include <dlfcn.h>
 #include <locale.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/form1_hooks.h"
-#include "app/linux/display_probe.h"
+#include "app/linux/form1_loader.h"
 #include "app/run.h"
 #include "platform/platform.h"
 #include "wmi/modWMI.h"
@@ -17,16 +15,12 @@ using namespace harvix;
 
 namespace {
 
-char* Copy(const std::string& s) {
-    return strdup(s.c_str());
-}
-
 int Timer1_Timer(char** text) {
     try {
-        *text = Copy(RunInventory(platform::ProgramFolder(), platform::PathSeparator()));
+        *text = CopyText(RunInventory(platform::ProgramFolder(), platform::PathSeparator()));
         return 0;
     } catch (const std::exception& e) {
-        *text = Copy(e.what());
+        *text = CopyText(e.what());
         return 1;
     }
 }
@@ -37,52 +31,14 @@ int Label1_DblClick(char** text) {
         *text = nullptr;
         return 0;
     } catch (const std::exception& e) {
-        *text = Copy(e.what());
+        *text = CopyText(e.what());
         return 1;
     }
 }
 
-void FreeText(char* text) {
-    std::free(text);
-}
-
-// How long a display may take to answer its first request.
-constexpr int kDisplayTimeoutMs = 3000;
-
-// A display that does not answer is dropped from the environment, so that GTK
-// never waits for it; asked once per run.
-bool HaveDisplay() {
-    static const bool answered = [] {
-        const char* w = std::getenv("WAYLAND_DISPLAY");
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        if (w && *w && !display::WaylandAnswers(w, runtime ? runtime : "", kDisplayTimeoutMs))
-            unsetenv("WAYLAND_DISPLAY");
-        const char* x = std::getenv("DISPLAY");
-        if (x && *x && !display::XAnswers(x, kDisplayTimeoutMs)) unsetenv("DISPLAY");
-        x = std::getenv("DISPLAY");
-        w = std::getenv("WAYLAND_DISPLAY");
-        return (x && *x) || (w && *w);
-    }();
-    return answered;
-}
-
-// The window module, or nullptr when GTK is not installed.
-HarvixShowForm1Fn LoadForm1() {
-    if (!HaveDisplay()) return nullptr;
-    std::string path;
-    try {
-        path = platform::ProgramFolder() + "/harvix-gtk.so";
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) return nullptr;
-    return reinterpret_cast<HarvixShowForm1Fn>(dlsym(module, kHarvixShowForm1Symbol));
-}
-
 HarvixForm1Hooks Hooks(const char* startupFailure) {
-    return {kCaption,        kInitialStatus, kCloseCaption, Timer1_Timer,
-            Label1_DblClick, FreeText,       startupFailure};
+    return {kCaption,        kInitialStatus, kCloseCaption,  Timer1_Timer,
+            Label1_DblClick, FreeText,       startupFailure, "Harvix"};
 }
 
 // A failure that reaches a handler: said on standard error, and in a message

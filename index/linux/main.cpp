@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         if (HarvixShowForm1Fn show = LoadForm1()) {
             HarvixForm1Hooks hooks{index::kCaption, index::kInitialStatus, index::kCloseCaption,
                                    Timer1_Timer,    Label1_DblClick,       FreeText,
-                                   nullptr};
+                                   nullptr,         "Harvix"};
             int status = show(&hooks, &argc, &argv);
             if (status != kHarvixNoDisplay) return status == 0 ? gStatus : status;
         }
