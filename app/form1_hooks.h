@@ -2,6 +2,10 @@
 // that the module can be loaded on demand.
 #pragma once
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 extern "C" {
 
 struct HarvixForm1Hooks {
@@ -27,3 +31,18 @@ typedef int (*HarvixShowForm1Fn)(const HarvixForm1Hooks* hooks, int* argc, char*
 
 inline constexpr int kHarvixNoDisplay = 125;
 inline constexpr const char* kHarvixShowForm1Symbol = "HarvixShowForm1";
+
+namespace harvix {
+
+// A text handed to Form1 through a hook, which gives it back to FreeText.
+inline char* CopyText(const std::string& s) {
+    char* text = static_cast<char*>(std::malloc(s.size() + 1));
+    if (text) std::memcpy(text, s.c_str(), s.size() + 1);
+    return text;
+}
+
+inline void FreeText(char* text) {
+    std::free(text);
+}
+
+}  // namespace harvix

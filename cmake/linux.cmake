@@ -27,7 +27,7 @@ target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgCon
 add_library(harvix_form1 STATIC app/linux/form1_loader.cpp app/linux/display_probe.cpp)
 target_link_libraries(harvix_form1 PUBLIC harvix_core ${CMAKE_DL_LIBS})
 
-add_executable(harvix app/linux/main.cpp)
+add_executable(harvix app/linux/main.cpp app/form1_handlers.cpp)
 target_link_libraries(harvix PRIVATE harvix_form1 harvix_provider)
 # A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
 if(NOT HARVIX_SANITIZE AND NOT HARVIX_FUZZ)  # sanitizer runtimes need the default libraries

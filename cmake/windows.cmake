@@ -13,7 +13,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES
 add_library(harvix_form1 STATIC app/windows/form1_win32.cpp app/windows/failure.cpp)
 target_link_libraries(harvix_form1 PUBLIC harvix_core comctl32 user32 gdi32 advapi32)
 
-add_executable(Harvix WIN32 app/windows/main.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
+add_executable(Harvix WIN32 app/windows/main.cpp app/form1_handlers.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
 add_dependencies(Harvix art)
 target_include_directories(Harvix PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(Harvix PRIVATE harvix_form1 harvix_com)

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "app/linux/display_probe.h"
 #include "platform/platform.h"
@@ -50,14 +49,6 @@ HarvixShowForm1Fn LoadForm1() {
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) return nullptr;
     return reinterpret_cast<HarvixShowForm1Fn>(dlsym(module, kHarvixShowForm1Symbol));
-}
-
-char* CopyText(const std::string& s) {
-    return strdup(s.c_str());
-}
-
-void FreeText(char* text) {
-    std::free(text);
 }
 
 }  // namespace harvix

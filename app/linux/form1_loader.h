@@ -2,17 +2,11 @@
 // the program, loaded only when a display answers.
 #pragma once
 
-#include <string>
-
 #include "app/form1_hooks.h"
 
 namespace harvix {
 
 // The module's entry, or nullptr when no display answers or GTK is not installed.
 HarvixShowForm1Fn LoadForm1();
-
-// A text handed to the module through a hook, which gives it back to FreeText.
-char* CopyText(const std::string& s);
-void FreeText(char* text);
 
 }  // namespace harvix

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/form1_hooks.h"
+#include "app/form1_handlers.h"
 #include "app/linux/form1_loader.h"
 #include "app/run.h"
 #include "platform/platform.h"
@@ -15,38 +15,12 @@ using namespace harvix;
 
 namespace {
 
-int Timer1_Timer(char** text) {
-    try {
-        *text = CopyText(RunInventory(platform::ProgramFolder(), platform::PathSeparator()));
-        return 0;
-    } catch (const std::exception& e) {
-        *text = CopyText(e.what());
-        return 1;
-    }
-}
-
-int Label1_DblClick(char** text) {
-    try {
-        platform::OpenFolder(platform::ProgramFolder() + platform::PathSeparator());
-        *text = nullptr;
-        return 0;
-    } catch (const std::exception& e) {
-        *text = CopyText(e.what());
-        return 1;
-    }
-}
-
-HarvixForm1Hooks Hooks(const char* startupFailure) {
-    return {kCaption,        kInitialStatus, kCloseCaption,  Timer1_Timer,
-            Label1_DblClick, FreeText,       startupFailure, "Harvix"};
-}
-
 // A failure that reaches a handler: said on standard error, and in a message
 // box where a window can be shown.
 int Fail(const std::string& description, int* argc, char*** argv) {
     std::fprintf(stderr, "%s\n", description.c_str());
     if (HarvixShowForm1Fn show = LoadForm1()) {
-        HarvixForm1Hooks hooks = Hooks(description.c_str());
+        HarvixForm1Hooks hooks = HarvixHooks(description.c_str());
         show(&hooks, argc, argv);
     }
     return 1;
@@ -72,15 +46,15 @@ int main(int argc, char** argv) {
     }
     const bool SilentMode = IsSilentArgument(args);
 
+    HarvixForm1Hooks hooks = HarvixHooks(nullptr);
     if (!SilentMode) {
         if (HarvixShowForm1Fn show = LoadForm1()) {
-            HarvixForm1Hooks hooks = Hooks(nullptr);
             int status = show(&hooks, &argc, &argv);
             if (status != kHarvixNoDisplay) return status;
         }
     }
     char* text = nullptr;
-    if (Timer1_Timer(&text) != 0) {
+    if (hooks.Timer1_Timer(&text) != 0) {
         std::string description = text;
         FreeText(text);
         return Fail(description, &argc, &argv);

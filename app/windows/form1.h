@@ -2,8 +2,6 @@
 // executable, behind the same hooks as the GTK module on Linux.
 #pragma once
 
-#include <string>
-
 #include "app/form1_hooks.h"
 
 // Shows Form1 and runs until it closes (argc and argv are not used: Windows
@@ -15,9 +13,5 @@ namespace harvix {
 // The same run with Form1 never shown; failures still come in a message box,
 // one without an owner. Where no window can be created the run goes on without one.
 int RunForm1Hidden(const HarvixForm1Hooks* hooks);
-
-// A text handed to Form1 through a hook, which gives it back to FreeText.
-char* CopyText(const std::string& s);
-void FreeText(char* text);
 
 }  // namespace harvix

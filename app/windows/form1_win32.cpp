@@ -4,8 +4,6 @@
 
 #include <commctrl.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "app/windows/failure.h"
@@ -255,12 +253,4 @@ extern "C" int HarvixShowForm1(const HarvixForm1Hooks* hooks, int*, char***) {
 
 int harvix::RunForm1Hidden(const HarvixForm1Hooks* hooks) {
     return RunForm1(hooks, true);
-}
-
-char* harvix::CopyText(const std::string& s) {
-    return _strdup(s.c_str());
-}
-
-void harvix::FreeText(char* text) {
-    std::free(text);
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/form1_handlers.h"
 #include "app/run.h"
 #include "app/windows/form1.h"
 #include "platform/platform.h"
@@ -13,35 +14,9 @@ using namespace harvix;
 
 namespace {
 
-int Timer1_Timer(char** text) {
-    try {
-        *text = CopyText(RunInventory(platform::ProgramFolder(), platform::PathSeparator()));
-        return 0;
-    } catch (const std::exception& e) {
-        *text = CopyText(e.what());
-        return 1;
-    }
-}
-
-int Label1_DblClick(char** text) {
-    try {
-        platform::OpenFolder(platform::ProgramFolder() + platform::PathSeparator());
-        *text = nullptr;
-        return 0;
-    } catch (const std::exception& e) {
-        *text = CopyText(e.what());
-        return 1;
-    }
-}
-
-HarvixForm1Hooks Hooks(const char* startupFailure) {
-    return {kCaption,        kInitialStatus, kCloseCaption,  Timer1_Timer,
-            Label1_DblClick, FreeText,       startupFailure, "Harvix"};
-}
-
 // Form1 with only its failure box, which ends the process.
 int Fail(const std::string& description) {
-    HarvixForm1Hooks hooks = Hooks(description.c_str());
+    HarvixForm1Hooks hooks = HarvixHooks(description.c_str());
     return HarvixShowForm1(&hooks, nullptr, nullptr);
 }
 
@@ -73,7 +48,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // No trimming, no splitting: the whole string must be "/silent".
     const bool SilentMode = IsSilentArgument(platform::Utf8(ArgumentString().c_str()));
 
-    HarvixForm1Hooks hooks = Hooks(nullptr);
+    HarvixForm1Hooks hooks = HarvixHooks(nullptr);
     if (SilentMode) return RunForm1Hidden(&hooks);
     const int status = HarvixShowForm1(&hooks, nullptr, nullptr);
     // No window station to speak of (a service session, Wine without a display).

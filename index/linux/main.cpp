@@ -19,14 +19,10 @@ namespace {
 index::Invocation gRun;
 int gStatus = 0;
 
-char* Copy(const std::string& s) {
-    return strdup(s.c_str());
-}
-
 int Timer1_Timer(char** text) {
     index::IndexOutcome outcome = index::RunIndexReporting(gRun.Folder);
     gStatus = outcome.ExitStatus;
-    *text = Copy(outcome.Status);
+    *text = CopyText(outcome.Status);
     return 0;
 }
 
@@ -36,13 +32,9 @@ int Label1_DblClick(char** text) {
         *text = nullptr;
         return 0;
     } catch (const std::exception& e) {
-        *text = Copy(e.what());
+        *text = CopyText(e.what());
         return 1;
     }
-}
-
-void FreeText(char* text) {
-    std::free(text);
 }
 
 // Harvix's window module, when it can be shown.
@@ -84,9 +76,14 @@ int main(int argc, char** argv) {
     }
     if (!gRun.Silent) {
         if (HarvixShowForm1Fn show = LoadForm1()) {
-            HarvixForm1Hooks hooks{index::kCaption, index::kInitialStatus, index::kCloseCaption,
-                                   Timer1_Timer,    Label1_DblClick,       FreeText,
-                                   nullptr,         "Harvix"};
+            HarvixForm1Hooks hooks{index::kCaption,
+                                   index::kInitialStatus,
+                                   index::kCloseCaption,
+                                   Timer1_Timer,
+                                   Label1_DblClick,
+                                   FreeText,
+                                   nullptr,
+                                   "Harvix"};
             int status = show(&hooks, &argc, &argv);
             if (status != kHarvixNoDisplay) return status == 0 ? gStatus : status;
         }
