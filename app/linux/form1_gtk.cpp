@@ -103,6 +103,40 @@ void ApplyStyle(GtkWidget* window) {
     g_object_unref(css);
 }
 
+// The top-level window: fixed size, no minimise or maximise, centred, Harvix's icon.
+GtkWidget* NewWindow(const char* caption) {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(window), caption);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    // A dialog-type window gets no minimise or maximise button.
+    gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    if (GdkPixbuf* icon = Picture(harvix::art::kIcon, harvix::art::kIconSize)) {
+        gtk_window_set_icon(GTK_WINDOW(window), icon);
+        g_object_unref(icon);
+    }
+    ApplyStyle(window);
+    return window;
+}
+
+// Label1 in an event box that takes its double-clicks.
+void PutLabel1(Form1* f, GtkWidget* form) {
+    GtkWidget* labelBox = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(labelBox), FALSE);
+    gtk_widget_set_size_request(labelBox, 521, 41);
+    f->Label1 = gtk_label_new(f->hooks->InitialStatus);
+    gtk_widget_set_name(f->Label1, "Label1");
+    gtk_label_set_justify(GTK_LABEL(f->Label1), GTK_JUSTIFY_CENTER);
+    gtk_label_set_line_wrap(GTK_LABEL(f->Label1), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(f->Label1), 80);
+    gtk_widget_set_size_request(f->Label1, 521, 41);
+    gtk_label_set_xalign(GTK_LABEL(f->Label1), 0.5);
+    gtk_label_set_yalign(GTK_LABEL(f->Label1), 0.0);
+    gtk_container_add(GTK_CONTAINER(labelBox), f->Label1);
+    gtk_fixed_put(GTK_FIXED(form), labelBox, 8, 136);
+    g_signal_connect(labelBox, "button-press-event", G_CALLBACK(Label1_DblClick), f);
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int HarvixShowForm1(const HarvixForm1Hooks* hooks,
@@ -116,18 +150,7 @@ extern "C" __attribute__((visibility("default"))) int HarvixShowForm1(const Harv
     f.hooks = hooks;
     const char* trace = std::getenv("HARVIX_TRACE");
     f.trace = trace && *trace;
-
-    f.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(f.window), hooks->Caption);
-    gtk_window_set_resizable(GTK_WINDOW(f.window), FALSE);
-    // A dialog-type window gets no minimise or maximise button.
-    gtk_window_set_type_hint(GTK_WINDOW(f.window), GDK_WINDOW_TYPE_HINT_DIALOG);
-    gtk_window_set_position(GTK_WINDOW(f.window), GTK_WIN_POS_CENTER);
-    if (GdkPixbuf* icon = Picture(harvix::art::kIcon, harvix::art::kIconSize)) {
-        gtk_window_set_icon(GTK_WINDOW(f.window), icon);
-        g_object_unref(icon);
-    }
-    ApplyStyle(f.window);
+    f.window = NewWindow(hooks->Caption);
 
     GtkWidget* form = gtk_fixed_new();
     gtk_style_context_add_class(gtk_widget_get_style_context(form), "harvix-form");
@@ -140,21 +163,7 @@ extern "C" __attribute__((visibility("default"))) int HarvixShowForm1(const Harv
         gtk_fixed_put(GTK_FIXED(form), Image1, 144, 8);
         g_object_unref(logo);
     }
-
-    GtkWidget* labelBox = gtk_event_box_new();
-    gtk_event_box_set_visible_window(GTK_EVENT_BOX(labelBox), FALSE);
-    gtk_widget_set_size_request(labelBox, 521, 41);
-    f.Label1 = gtk_label_new(hooks->InitialStatus);
-    gtk_widget_set_name(f.Label1, "Label1");
-    gtk_label_set_justify(GTK_LABEL(f.Label1), GTK_JUSTIFY_CENTER);
-    gtk_label_set_line_wrap(GTK_LABEL(f.Label1), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(f.Label1), 80);
-    gtk_widget_set_size_request(f.Label1, 521, 41);
-    gtk_label_set_xalign(GTK_LABEL(f.Label1), 0.5);
-    gtk_label_set_yalign(GTK_LABEL(f.Label1), 0.0);
-    gtk_container_add(GTK_CONTAINER(labelBox), f.Label1);
-    gtk_fixed_put(GTK_FIXED(form), labelBox, 8, 136);
-    g_signal_connect(labelBox, "button-press-event", G_CALLBACK(Label1_DblClick), &f);
+    PutLabel1(&f, form);
 
     f.cmdClose = gtk_button_new_with_label(hooks->CloseCaption);
     gtk_widget_set_name(f.cmdClose, "cmdClose");
