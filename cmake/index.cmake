@@ -1,8 +1,5 @@
 # The fleet index: harvix-index (Linux) and HarvixIndex.exe (Windows) over one core.
 add_library(harvix_index_core STATIC
-  report/modReadReport.cpp
-  report/read_fields.cpp
-  report/html_unescape.cpp
   index/rows.cpp
   index/columns.cpp
   index/flags.cpp
@@ -11,7 +8,7 @@ add_library(harvix_index_core STATIC
   index/run.cpp
   index/app.cpp
   index/files_common.cpp)
-target_link_libraries(harvix_index_core PUBLIC harvix_core)
+target_link_libraries(harvix_index_core PUBLIC harvix_report)
 
 if(WIN32)
   target_sources(harvix_index_core PRIVATE index/windows/files_windows.cpp)

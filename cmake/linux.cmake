@@ -3,7 +3,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
 pkg_check_modules(MOUNT REQUIRED IMPORTED_TARGET mount)
 
-target_sources(harvix_core PRIVATE platform/platform_linux.cpp)
+target_sources(harvix_platform PRIVATE platform/platform_linux.cpp)
 
 add_library(harvix_provider STATIC
   wmi/linux/provider.cpp
@@ -21,14 +21,14 @@ add_library(harvix_provider STATIC
   wmi/linux/storage_space.cpp
   wmi/linux/storage_text.cpp
   wmi/linux/smbios.cpp)
-target_link_libraries(harvix_provider PUBLIC harvix_core PkgConfig::BLKID PkgConfig::MOUNT)
+target_link_libraries(harvix_provider PUBLIC harvix_wmi PkgConfig::BLKID PkgConfig::MOUNT)
 
 # The window loader both programs share: the display check, then the GTK module.
 add_library(harvix_form1 STATIC app/linux/form1_loader.cpp app/linux/display_probe.cpp)
-target_link_libraries(harvix_form1 PUBLIC harvix_core ${CMAKE_DL_LIBS})
+target_link_libraries(harvix_form1 PUBLIC harvix_platform ${CMAKE_DL_LIBS})
 
 add_executable(harvix app/linux/main.cpp app/form1_handlers.cpp)
-target_link_libraries(harvix PRIVATE harvix_form1 harvix_provider)
+target_link_libraries(harvix PRIVATE harvix_app harvix_form1 harvix_provider)
 # A one-shot tool: most of its start-up is the dynamic loader binding libstdc++.
 if(NOT HARVIX_SANITIZE AND NOT HARVIX_FUZZ)  # sanitizer runtimes need the default libraries
   target_link_options(harvix PRIVATE -static-libstdc++ -static-libgcc)
@@ -37,7 +37,8 @@ if(NOT HARVIX_SANITIZE AND NOT HARVIX_FUZZ)  # sanitizer runtimes need the defau
   # The driver would add libm for libstdc++, whose one call into it sits in code the
   # linker drops; naming the libraries saves loading it.
   target_link_options(harvix PRIVATE -nodefaultlibs)
-  target_link_libraries(harvix PRIVATE harvix_core PkgConfig::BLKID PkgConfig::MOUNT
+  target_link_libraries(harvix PRIVATE harvix_app harvix_report harvix_inventory harvix_wmi harvix_platform
+                        PkgConfig::BLKID PkgConfig::MOUNT
                         -Wl,-Bstatic stdc++ gcc gcc_eh -Wl,-Bdynamic c)
 endif()
 

@@ -1,26 +1,28 @@
 # Harvix.exe: COM WMI, the Win32 window, resources; one file, statically linked.
-target_sources(harvix_core PRIVATE platform/platform_windows.cpp)
-target_compile_definitions(harvix_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+target_sources(harvix_platform PRIVATE platform/platform_windows.cpp)
+target_compile_definitions(harvix_platform PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                            _WIN32_WINNT=0x0601)
 
 add_library(harvix_com STATIC wmi/windows/com_wmi.cpp wmi/windows/variant.cpp)
-target_link_libraries(harvix_com PUBLIC harvix_core wbemuuid ole32 oleaut32 uuid)
+target_link_libraries(harvix_com PUBLIC harvix_wmi wbemuuid ole32 oleaut32 uuid)
 
 configure_file(app/windows/harvix.rc.in ${CMAKE_BINARY_DIR}/harvix.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES
   OBJECT_DEPENDS "${ART_DIR}/logo.bmp;${ART_DIR}/icon.ico;${CMAKE_SOURCE_DIR}/app/windows/harvix.manifest")
 # Form1, the window both programs show; each links it with its own resources.
 add_library(harvix_form1 STATIC app/windows/form1_win32.cpp app/windows/failure.cpp)
-target_link_libraries(harvix_form1 PUBLIC harvix_core comctl32 user32 gdi32 advapi32)
+target_link_libraries(harvix_form1 PUBLIC harvix_platform comctl32 user32 gdi32 advapi32)
 
 add_executable(Harvix WIN32 app/windows/main.cpp app/form1_handlers.cpp ${CMAKE_BINARY_DIR}/harvix.rc)
 add_dependencies(Harvix art)
 target_include_directories(Harvix PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(Harvix PRIVATE harvix_form1 harvix_com)
+target_link_libraries(Harvix PRIVATE harvix_app harvix_form1 harvix_com)
 # No runtime DLL to ship beside it; our own manifest, not the toolchain's default one.
 target_link_options(Harvix PRIVATE -static -municode -Wl,--no-insert-timestamp)
 # It is copied to every machine: no symbols, no unreferenced code or data.
-target_compile_options(harvix_core PRIVATE -ffunction-sections -fdata-sections)
+foreach(layer harvix_platform harvix_wmi harvix_inventory harvix_report harvix_app)
+  target_compile_options(${layer} PRIVATE -ffunction-sections -fdata-sections)
+endforeach()
 target_compile_options(harvix_com PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(harvix_form1 PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(Harvix PRIVATE -ffunction-sections -fdata-sections)
