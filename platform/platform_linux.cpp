@@ -16,6 +16,7 @@
 #include "platform/encoding.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 extern char** environ;
 
@@ -27,15 +28,8 @@ std::string DecimalSeparator() {
 }
 
 std::string DateSeparator() {
-    // The text between the first two conversions of the locale's date format.
     const char* fmt = nl_langinfo(D_FMT);
-    std::string f = fmt ? fmt : "";
-    std::size_t a = f.find('%');
-    if (a != std::string::npos && a + 2 <= f.size()) {
-        std::size_t b = f.find('%', a + 2);
-        if (b != std::string::npos && b > a + 2) return f.substr(a + 2, b - a - 2);
-    }
-    return "/";
+    return DateSeparatorOf(fmt ? fmt : "");
 }
 
 std::optional<std::string> GetEnv(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -137,6 +138,67 @@ std::optional<long long> ParseWhole(std::string_view text, int base) {
     if (!negative) return static_cast<long long>(*magnitude);
     return *magnitude == limit ? std::numeric_limits<long long>::min()
                                : -static_cast<long long>(*magnitude);
+}
+
+namespace {
+
+// A date format as conversions and the literal text between them.
+struct FormatPiece {
+    bool conversion;
+    std::string text;  // the conversion letter, or literal text
+};
+
+void AppendLiteral(std::vector<FormatPiece>& pieces, std::string_view text) {
+    if (pieces.empty() || pieces.back().conversion) pieces.push_back({false, std::string()});
+    pieces.back().text.append(text);
+}
+
+void AppendConversion(std::vector<FormatPiece>& pieces, char letter);
+
+void AppendFormat(std::vector<FormatPiece>& pieces, std::string_view f) {
+    for (std::size_t i = 0; i < f.size();) {
+        if (f[i] != '%') {
+            AppendLiteral(pieces, f.substr(i, 1));
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < f.size() && std::string_view("_-0^#").find(f[j]) != std::string_view::npos) ++j;
+        while (j < f.size() && f[j] >= '0' && f[j] <= '9') ++j;
+        if (j < f.size() && (f[j] == 'E' || f[j] == 'O')) ++j;
+        if (j >= f.size()) {  // a format cut short: the rest is text
+            AppendLiteral(pieces, f.substr(i));
+            return;
+        }
+        AppendConversion(pieces, f[j]);
+        i = j + 1;
+    }
+}
+
+void AppendConversion(std::vector<FormatPiece>& pieces, char letter) {
+    if (letter == '%')
+        AppendLiteral(pieces, "%");
+    else if (letter == 'n')
+        AppendLiteral(pieces, "\n");
+    else if (letter == 't')
+        AppendLiteral(pieces, "\t");
+    else if (letter == 'D')
+        AppendFormat(pieces, "%m/%d/%y");
+    else if (letter == 'F')
+        AppendFormat(pieces, "%Y-%m-%d");
+    else
+        pieces.push_back({true, std::string(1, letter)});
+}
+
+}  // namespace
+
+std::string DateSeparatorOf(std::string_view format) {
+    std::vector<FormatPiece> pieces;
+    AppendFormat(pieces, format);
+    auto first = std::find_if(pieces.begin(), pieces.end(), [](auto& p) { return p.conversion; });
+    if (first == pieces.end() || first + 2 >= pieces.end()) return "/";
+    if (first[1].conversion || !first[2].conversion) return "/";
+    return first[1].text;
 }
 
 }  // namespace harvix

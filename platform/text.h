@@ -60,4 +60,12 @@ std::optional<std::uint64_t> ParseUnsigned(std::string_view text, int base = 10)
 // As ParseUnsigned after an optional minus; nullopt past the range of long long.
 std::optional<long long> ParseWhole(std::string_view text, int base = 10);
 
+// ---- dates ----
+
+// The separator of a strftime date format: the text between its first two
+// conversions, each of which may carry flags, a width and an E or O modifier
+// ("%-d.%-m.%Y" gives "."); %D and %F count as the conversions they stand for.
+// "/" when the format has no such text.
+std::string DateSeparatorOf(std::string_view format);
+
 }  // namespace harvix

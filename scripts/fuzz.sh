@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -eq 0 ] && harnesses=(smbios wql numbers extract html encoding unescape resolve
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(smbios wql numbers extract html encoding unescape resolve date
                                          system_tree storage_tree)
 bash scripts/deps.sh test
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,9 +2,12 @@
 // once made a class fail or gave a wrong value.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/platform.h"
+#include "platform/text.h"
 #include "test_support.h"
 #include "wmi/linux/provider.h"
 #include "wmi/linux/smbios.h"
@@ -180,6 +183,54 @@ TEST(HostileInput, OsReleaseValuesUndoTheShellEscapes) {
     t.Write("etc/os-release", "NAME=Debian\nPRETTY_NAME=\"Debian \\\"trixie\\\" 13\"\n");
     EXPECT_EQ(t.Walk("Select * from Win32_OperatingSystem", "Caption"),
               std::vector<std::string>{"Debian \"trixie\" 13"});
+}
+
+// Locales compiled for one test into a folder of their own, which LOCPATH names.
+class CompiledLocales {
+  public:
+    CompiledLocales() : dir_(testing::MakeTempDir("harvix-locales-")) {}
+    ~CompiledLocales() {
+        setlocale(LC_ALL, "C");
+        testing::UnsetEnv("LOCPATH");
+        fs::remove_all(dir_);
+    }
+    // Switches the process to the locale; false when glibc's sources lack it.
+    bool Use(const std::string& name) {
+        const std::string cmd = "localedef -i " + name + " -f UTF-8 " + dir_.string() + "/" + name +
+                                ".UTF-8 >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0) return false;
+        testing::SetEnv("LOCPATH", dir_.string().c_str());
+        return setlocale(LC_ALL, (name + ".UTF-8").c_str()) != nullptr;
+    }
+
+  private:
+    fs::path dir_;
+};
+
+TEST(HostileInput, DateSeparatorSkipsTheFlagsAndModifiersOfGlibcFormats) {
+    EXPECT_EQ(DateSeparatorOf("%Od.%Om.%EY"), ".");
+    EXPECT_EQ(DateSeparatorOf("%_10d::%^m::%Y"), "::");
+    EXPECT_EQ(DateSeparatorOf("%F"), "-");
+    EXPECT_EQ(DateSeparatorOf("%e%%%m"), "%");
+    EXPECT_EQ(DateSeparatorOf("%d%m%Y"), "/");  // no text between: the default
+    EXPECT_EQ(DateSeparatorOf("%d.%"), "/");
+    EXPECT_EQ(DateSeparatorOf(""), "/");
+    // The formats glibc really has: the generated locales, and two compiled here
+    // (Czech writes %-d, Tibetan a 6-byte separator).
+    for (auto [name, sep] : {std::pair{"fr_FR.UTF-8", "/"},
+                             {"de_DE.UTF-8", "."},
+                             {"ru_RU.UTF-8", "."},
+                             {"ja_JP.UTF-8", "\xE5\xB9\xB4"}}) {
+        testing::ScopedLocale locale(name);
+        if (locale.ok()) {
+            EXPECT_EQ(platform::DateSeparator(), sep) << name;
+        }
+    }
+    CompiledLocales compiled;
+    if (!compiled.Use("cs_CZ")) GTEST_SKIP() << "localedef cannot compile cs_CZ here";
+    EXPECT_EQ(platform::DateSeparator(), ".");
+    ASSERT_TRUE(compiled.Use("bo_CN"));
+    EXPECT_EQ(platform::DateSeparator(), "\xE0\xBD\x9F\xE0\xBD\xA3");  // ཟལ
 }
 
 }  // namespace
