@@ -148,11 +148,15 @@ WmiValue BlankOrMinusNumberText(const WmiValue& v) {
     } else if (x == std::floor(x)) {
         digits = WholeNumberText(std::fabs(x));
     } else {
-        digits = FixedText(std::fabs(x), 6, platform::DecimalSeparator(),
-                           Rounding::HalfAwayFromShortest);
+        // Up to 6 decimals, without the zeros that end them nor a separator left with none.
+        const std::string sep = platform::DecimalSeparator();
+        digits = FixedText(std::fabs(x), 6, sep, Rounding::HalfAwayFromShortest);
         while (!digits.empty() && digits.back() == '0') digits.pop_back();
+        if (digits.size() > sep.size() &&
+            digits.compare(digits.size() - sep.size(), sep.size(), sep) == 0)
+            digits.resize(digits.size() - sep.size());
     }
-    return WmiValue((x < 0 ? "-" : " ") + digits);
+    return WmiValue((x < 0 && digits != "0" ? "-" : " ") + digits);
 }
 
 WmiValue TrimValue(const WmiValue& v) {

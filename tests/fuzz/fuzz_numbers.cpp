@@ -100,6 +100,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     HARVIX_CHECK(x == want, "the value read: [" + text + "]");
 
+    // The number text: a blank or a minus, then digits with up to 6 decimals and no
+    // separator left without digits after it; it reads back as x, to those decimals.
+    const std::string shown = BlankOrMinusNumberText(WmiValue(text)).Text();
+    const bool endsInSep = shown.size() >= sep.size() &&
+                           shown.compare(shown.size() - sep.size(), sep.size(), sep) == 0;
+    HARVIX_CHECK(!endsInSep, "[" + text + "] gave [" + shown + "]");
+    const double back = ReadNumber(shown);
+    HARVIX_CHECK(shown[0] == (back < 0 ? '-' : ' '), "[" + text + "] gave [" + shown + "]");
+    HARVIX_CHECK(std::fabs(back - x) <= 5e-7 + 1e-15 * std::fabs(x),
+                 "[" + text + "] gave [" + shown + "]");
+
     // Conversions to 16 and 32 bits: halves to even, out of range fails.
     double r = HalfEven(x);
     std::int16_t i16 = 0;

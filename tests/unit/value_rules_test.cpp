@@ -187,6 +187,17 @@ TEST(ValueHelpers, FixedFormatsRoundHalvesAwayFromZero) {
     EXPECT_EQ(FormatFixed(0.001, 2), "0.00");
 }
 
+TEST(ValueRules, NumberTextOfFractionsNeverEndsInItsSeparator) {
+    HARVIX_USE_LOCALE(fr, "fr_FR.UTF-8");
+    auto text = [](const char* v) { return BlankOrMinusNumberText(WmiValue(v)).Text(); };
+    EXPECT_EQ(text("1e-21"), " 0");
+    EXPECT_EQ(text("-1e-21"), " 0");  // what shows as 0 is no negative number
+    EXPECT_EQ(text("100,0000001"), " 100");
+    EXPECT_EQ(text("-2,50"), "-2,5");
+    EXPECT_EQ(text("0017"), " 17");
+    EXPECT_EQ(FormatSize(text("1e-21")), " 0 Octets");
+}
+
 TEST(TextHelpers, FixedTextKeepsEveryDigitOfAnyMagnitude) {
     // 1e70 is past what a 64-byte buffer holds: every digit must still come out.
     const std::string huge = FrenchDecimal(1e70, 2);
