@@ -53,11 +53,16 @@ bool TakeSpeed(sv& s, std::string& speed) {
     return true;
 }
 
-// Capacity: a number and its unit, or empty (then a blank ends the text).
+// Capacity: a number and its unit, or empty (then a blank ends the text). A
+// count of bytes is a blank-or-minus number (" 0 Octets"): where two blanks
+// stand before its digits, the second is its own.
 bool TakeCapacity(sv& s, sv& capacity) {
     std::size_t unit = s.rfind(form::kModuleBlank);
     std::size_t number = unit != sv::npos && unit > 0 ? s.rfind(' ', unit - 1) : sv::npos;
     if (number != sv::npos && IsSizeUnit(s.substr(unit + 1))) {
+        if (s.substr(unit + 1) == "Octets" && number > 0 && s[number - 1] == ' ' &&
+            s[number + 1] != '-')
+            --number;
         capacity = s.substr(number + 1);
         s = s.substr(0, number);
         return true;

@@ -2,13 +2,19 @@
 // a page: the written bytes, decoded as windows-1252 (iconv's table) and with
 // character references resolved as a browser does (NUL to U+FFFD, &#128;..&#159;
 // to windows-1252 letters), give back the collected text; NUL shows as U+FFFD
-// and a C1 control as its visible [U+00XX].
+// and a C1 control as its visible [U+00XX]. And the report read back: a memory
+// module collected from the input's lines, written and read, is the same module.
 #include <iconv.h>
 
+#include <fstream>
+#include <sstream>
+
+#include "../unit/wmi_double.h"
 #include "fuzz_support.h"
 #include "platform/encoding.h"
 #include "platform/platform.h"
 #include "report/modMakeReport.h"
+#include "report/modReadReport.h"
 
 using namespace harvix;
 
@@ -74,16 +80,8 @@ std::u32string ReadBack(const std::u32string& page) {
     return out;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const std::string html = HtmlText(text);
-    HARVIX_CHECK(fuzz::IsValidUtf8(html), "HtmlText writes UTF-8");
-    for (unsigned char c : html)
-        HARVIX_CHECK(c >= 0x20 && c != 0x7F && c != '<' && c != '>' && c != '"',
-                     "no markup character and no raw control byte");
-    // What the reader should see: the text, NUL as U+FFFD, C1 controls as [U+00XX].
+// The text as the reader gives it back: NUL as U+FFFD, C1 controls as [U+00XX].
+std::u32string AsShown(const std::string& text) {
     std::u32string expected;
     for (char32_t cp : fuzz::DecodeUtf8Reference(text)) {
         if (cp == 0) {
@@ -96,6 +94,69 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             expected += cp;
         }
     }
+    return expected;
+}
+
+// A WMI number from a line of digits, null otherwise.
+WmiValue Digits(const std::string& line, bool asText) {
+    if (line.empty() || line.size() > 18 ||
+        line.find_first_not_of("0123456789") != std::string::npos)
+        return WmiValue();
+    return asText ? WmiValue(line)
+                  : WmiValue(static_cast<std::int32_t>(std::stoll(line) % 2147483648LL));
+}
+
+// Lines: bank label, manufacturer, capacity, speed, part number, form factor.
+// Texts are any bytes; the numbers are digits as WMI gives them, or null.
+void ModuleReadsBack(const std::string& text) {
+    std::vector<std::string> line(6);
+    std::istringstream in(text);
+    for (std::string& l : line) std::getline(in, l);
+    auto fake = testing::InstallFake();
+    fake->On("Select * from Win32_PhysicalMemory")
+        .Objects.push_back(testing::FakeObject{{"BankLabel", line[0]},
+                                               {"Manufacturer", line[1]},
+                                               {"Capacity", Digits(line[2], true)},
+                                               {"Speed", Digits(line[3], false)},
+                                               {"PartNumber", line[4]},
+                                               {"FormFactor", Digits(line[5], false)}});
+    MemoryModule want = GetMemoryInfos().Modules[1];
+    WmiService.reset();
+    fuzz::TempTree dir;
+    const std::string path = dir.Path() + "/PC_report.html";
+    WriteReportHeader(path);
+    WriteGeneralSection(path, GeneralInfos{});
+    WriteCpuSection(path, CpuInfos{});
+    MemoryInfos memory;
+    memory.Modules.Grow() = want;
+    WriteMemorySection(path, memory);
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    ReadReportResult r = ReadReport(bytes.str());
+    HARVIX_CHECK(r.IsReport && r.Contents.Memory.Modules.UBound() == 1, "the module is read");
+    const MemoryModule& got = r.Contents.Memory.Modules[1];
+    for (std::string* field :
+         {&want.BankLabel, &want.Manufacturer, &want.Capacity, &want.Speed, &want.PartNumber})
+        *field = fuzz::Utf8Of(AsShown(*field));
+    want.SerialNumber.clear();  // not printed
+    if (want.FormFactor != 8 && want.FormFactor != 12) want.FormFactor = 0;
+    HARVIX_CHECK(got == want, "module read back: maker \"" + got.Manufacturer + "\", capacity \"" +
+                                  got.Capacity + "\"");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ModuleReadsBack(text);
+    const std::string html = HtmlText(text);
+    HARVIX_CHECK(fuzz::IsValidUtf8(html), "HtmlText writes UTF-8");
+    for (unsigned char c : html)
+        HARVIX_CHECK(c >= 0x20 && c != 0x7F && c != '<' && c != '>' && c != '"',
+                     "no markup character and no raw control byte");
+    // What the reader should see: the text, NUL as U+FFFD, C1 controls as [U+00XX].
+    const std::u32string expected = AsShown(text);
     const std::u32string page = fuzz::DecodeUtf8Reference(html);
     for (char32_t cp : page) HARVIX_CHECK(cp >= 0x20 && !(cp >= 0x7F && cp <= 0x9F), "no control");
     HARVIX_CHECK(ReadBack(page) == expected, "HtmlText reads back as the text");

@@ -74,6 +74,10 @@ Machine Varied() {
     m.memory.Modules.Grow() = Module("B", "Kingston 8 Go", "1,50 Ko", "2400 MHz", "", 0);
     m.memory.Modules.Grow() = Module("BANK 0", "", "23.54 Go", "", "", 8);  // Wine: no speed
     m.memory.Modules.Grow() = Module("X", "Maker MHz", "", "", "", 12);
+    // A count of bytes under 1 KiB is a blank-or-minus number: " 0 Octets".
+    m.memory.Modules.Grow() = Module("DIMM B", "Samsung", " 0 Octets", "2667 MHz", "", 12);
+    m.memory.Modules.Grow() = Module("C", "Micron ", " 512 Octets", " MHz", "", 8);
+    m.memory.Modules.Grow() = Module("D", "Crucial ", "-1 Octets", " MHz", "", 8);
     m.disks.Disks.Grow() = Disk("DRIVE0", "Samsung SSD 980 1TB", "1000 Go", "S64ANS0T5",
                                 "Fixed hard disk media", "GPT", 3);
     m.disks.Disks.Grow() =
