@@ -134,27 +134,20 @@ std::string Date::Iso() const {
 }
 
 Date ParseReportDate(std::string_view text) {
+    // DD sep MM sep YYYY, where sep is the same text twice: the writer's locale's,
+    // of any length ("ཟལ" in Tibetan is 6 bytes).
     Date d;
-    if (text.size() < 10) return d;
-    auto digits = [&](std::size_t at, std::size_t n, int& out) {
-        out = 0;
-        for (std::size_t i = at; i < at + n; ++i) {
-            if (text[i] < '0' || text[i] > '9') return false;
-            out = out * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    // DD sep MM sep YYYY, where sep is the same text twice (the locale's).
-    for (std::size_t sep = 1; 2 + sep + 2 + sep + 4 <= text.size() && sep <= 4; ++sep) {
-        if (text.size() != 2 + sep + 2 + sep + 4) continue;
-        if (text.substr(2, sep) != text.substr(4 + sep, sep)) continue;
-        int day, month, year;
-        if (digits(0, 2, day) && digits(2 + sep, 2, month) && digits(4 + 2 * sep, 4, year) &&
-            day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 1900) {
-            d.Day = day, d.Month = month, d.Year = year;
-        }
-        break;
-    }
+    if (text.size() < 10 || text.size() % 2 != 0) return d;
+    const std::size_t sep = (text.size() - 8) / 2;
+    if (text.substr(2, sep) != text.substr(4 + sep, sep)) return d;
+    const auto day = ParseUnsigned(text.substr(0, 2)),
+               month = ParseUnsigned(text.substr(2 + sep, 2)),
+               year = ParseUnsigned(text.substr(4 + 2 * sep));
+    if (!day || !month || !year || *day < 1 || *day > 31 || *month < 1 || *month > 12 ||
+        *year < 1900)
+        return d;
+    d.Day = static_cast<int>(*day), d.Month = static_cast<int>(*month);
+    d.Year = static_cast<int>(*year);
     return d;
 }
 

@@ -20,7 +20,7 @@ struct Date {
     std::string Text() const;  // DD/MM/YYYY, or empty
     std::string Iso() const;   // YYYY-MM-DD, or empty
 };
-// "DD/MM/YYYY" with any one-character separator (the writing user's locale).
+// "DD/MM/YYYY" with any separator, the same twice (the writing user's locale's).
 Date ParseReportDate(std::string_view text);
 
 struct ComputerRow {

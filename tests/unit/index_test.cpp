@@ -201,7 +201,10 @@ TEST(IndexTexts, DatesAndNumbers) {
     EXPECT_EQ(ParseReportDate("07/12/2026").Iso(), "2026-12-07");
     EXPECT_EQ(ParseReportDate("07.12.2026").Text(), "07/12/2026");
     EXPECT_EQ(ParseReportDate("07-12-2026").Day, 7);
+    EXPECT_EQ(ParseReportDate("09. 12. 2026").Iso(), "2026-12-09");
+    EXPECT_EQ(ParseReportDate("09ཟལ12ཟལ2026").Iso(), "2026-12-09") << "Tibetan: 6 bytes";
     EXPECT_FALSE(ParseReportDate("07/12.2026").Valid());
+    EXPECT_FALSE(ParseReportDate("07ཟལ12ཟཟ2026").Valid());
     EXPECT_FALSE(ParseReportDate("32/12/2026").Valid());
     EXPECT_FALSE(ParseReportDate("").Valid());
     EXPECT_EQ(Date({1, 3, 2024}).DaysSinceEpoch() - Date({28, 2, 2024}).DaysSinceEpoch(), 2);
