@@ -160,15 +160,6 @@ bool ReadByteCount(const std::string& digits, double& out) {
     return ReadDecimal(digits, out);
 }
 
-std::string FrenchDecimal(double x, int decimals) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
-    std::string s(buf, r.ec == std::errc() ? r.ptr : buf);
-    for (char& c : s)
-        if (c == '.') c = ',';
-    return s;
-}
-
 std::string GigabytesText(double bytes, int decimals) {
     return FrenchDecimal(bytes / kGiB, decimals) + " Go";
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
 #include "report/modReadReport.h"
 
 namespace harvix::index {
@@ -47,7 +48,6 @@ std::string SerialKey(const std::string& serial);
 // A byte count as the report gives it: digits alone.
 bool ReadByteCount(const std::string& digits, double& out);
 
-std::string FrenchDecimal(double x, int decimals);
 std::string GigabytesText(double bytes, int decimals = 2);  // "15,49 Go", powers of 1024
 std::string RamText(const ComputerRow& row);                // empty when unknown
 

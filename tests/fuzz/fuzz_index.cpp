@@ -1,5 +1,6 @@
-// The index over one report's row: the report's date reads back whatever
-// separator the writer's locale gave it.
+// The index over one report's row, as two runs in a row see it: the report's
+// date reads back whatever separator the writer's locale gave it, and a row
+// compared with itself through inventaire.csv has not changed.
 // Input: day, month, two bytes of year, eight bytes of a RAM size in Go, then
 // the date separator.
 #include <cmath>
@@ -20,6 +21,21 @@ void CheckDate(const ComputerRow& row, int day, int month, int year, const std::
     HARVIX_CHECK(
         row.ReportDate.Day == day && row.ReportDate.Month == month && row.ReportDate.Year == year,
         "the date read from [" + text + "]");
+}
+
+// Written to inventaire.csv, read back and compared with itself.
+void CheckNoChange(const ComputerRow& row, const std::string& ram) {
+    std::map<std::string, PreviousRow> previous;
+    HARVIX_CHECK(ReadInventory(InventoryHeader() + InventoryLine(row), previous),
+                 "inventaire.csv reads back");
+    std::vector<ComputerRow> again = {row};
+    SetFlags(again, &previous, Date{1, 1, 2000});
+    std::string changes;
+    for (const std::string& c : again[0].Changes) changes += c + "; ";
+    HARVIX_CHECK(!again[0].Changed, "RAM [" + ram + "] changed: " + changes);
+    if (row.RamBytes >= 0)
+        HARVIX_CHECK(!previous.begin()->second.Field("RAM installée (Go)").empty(),
+                     "the RAM of [" + ram + "] is written");
 }
 
 }  // namespace
@@ -46,5 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     report.Complete = true;
     const ComputerRow row = RowFromReport("PC_report.html", report);
     CheckDate(row, day, month, year, text);
+    CheckNoChange(row, ram);
     return 0;
 }

@@ -226,6 +226,19 @@ TEST(IndexTexts, DatesAndNumbers) {
     EXPECT_EQ(r.FullestVolume, "C:");
     EXPECT_DOUBLE_EQ(r.FullestPercent, 50.0);
     EXPECT_TRUE(r.Incomplete);
+
+    // Any size prints in full, and a second run finds it unchanged.
+    c.Memory.Installed = "1e70 Go";
+    c.Complete = true;
+    r = RowFromReport("PC-42_report.html", c);
+    std::map<std::string, PreviousRow> previous;
+    ASSERT_TRUE(ReadInventory(InventoryHeader() + InventoryLine(r), previous));
+    const std::string ram = previous.begin()->second.Field("RAM installée (Go)");
+    EXPECT_EQ(ram.size(), 71u + 3u) << ram;
+    EXPECT_EQ(RamText(r), ram + " Go");
+    std::vector<ComputerRow> again = {r};
+    SetFlags(again, &previous, Date{1, 12, 2026});
+    EXPECT_FALSE(again[0].Changed);
 }
 
 class IndexFiles : public ::testing::Test {
