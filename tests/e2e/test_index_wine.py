@@ -155,16 +155,17 @@ class IndexUnderWine(unittest.TestCase):
                     index = subprocess.Popen(["wine", os.path.join(folder, "HarvixIndex.exe")], env=self.env,
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 if key == "close-after":
-                    os.makedirs(OUT, exist_ok=True)
-                    subprocess.run(["import", "-display", self.display, "-window", "root",
-                                    os.path.join(OUT, "index-window.png")], timeout=60)
+                    self.screenshot("index-window.png")
             probe.wait(timeout=60)
-            status = index.wait(timeout=120) if index else None
+            if "clicked" not in seen:  # the probe's deadline passed: the screen says why
+                self.screenshot("index-window-not-finished.png")
+            status = index.wait(timeout=120) if index and "clicked" in seen else None
         finally:
             for p in (probe, index):
                 if p and p.poll() is None:
                     p.kill()
                     p.wait()
+        self.assertNotIn("error", seen, seen)
         self.assertEqual(seen.get("label-before"), "Lecture des rapports en cours, merci de patienter quelques instants...")
         self.assertEqual(seen.get("close-before"), "disabled")
         self.assertEqual(seen.get("visible"), "yes")
@@ -174,6 +175,10 @@ class IndexUnderWine(unittest.TestCase):
         self.assertEqual(seen.get("close-after"), "enabled")
         self.assertEqual(status, 1)
         self.assertTrue(os.path.exists(os.path.join(folder, "index.html")))
+
+    def screenshot(self, name):
+        os.makedirs(OUT, exist_ok=True)
+        subprocess.run(["import", "-display", self.display, "-window", "root", os.path.join(OUT, name)], timeout=60)
 
     def test_imports_and_version_record(self):
         dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", EXE], capture_output=True, text=True,

@@ -33,9 +33,11 @@ std::string Utf8(const std::wstring& w) {
     return out;
 }
 
+// The window's own copy of its text, read without sending it a message: a
+// window busy with its run must not hold the probe, nor answer late with a newer text.
 std::wstring Text(HWND h) {
     wchar_t buf[2048] = {};
-    SendMessageW(h, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf));
+    InternalGetWindowText(h, buf, 2048);
     return buf;
 }
 
@@ -80,32 +82,65 @@ HWND WaitFor(const wchar_t* cls, const wchar_t* caption, int seconds) {
 // Another program's window of the same make: its class and caption.
 std::wstring gClass = L"Harvix.Form1", gCaption = kCaption;
 
-int Window() {
-    Say("ready", "waiting for Form1");
-    HWND form = WaitFor(gClass.c_str(), gCaption.c_str(), 120);
-    if (!form) return Say("error", "no window"), 2;
-    HWND label = GetDlgItem(form, 1001), close = GetDlgItem(form, 1002);
-    Say("label-before", Utf8(Text(label)));
-    Say("close-before", IsWindowEnabled(close) ? "enabled" : "disabled");
-    Say("visible", IsWindowVisible(form) ? "yes" : "no");
-    RECT client;
-    GetClientRect(form, &client);
+// Polls until the state holds or the deadline (a GetTickCount value) passes.
+template <class State>
+bool Until(DWORD deadline, State state) {
+    for (;;) {
+        if (state()) return true;
+        if (static_cast<LONG>(deadline - GetTickCount()) <= 0) return false;
+        Pause(50);
+    }
+}
+
+struct Form1 {
+    HWND form = nullptr, label = nullptr, close = nullptr;
+};
+
+void SayState(const Form1& f, const char* label, const char* close) {
+    Say(label, Utf8(Text(f.label)));
+    Say(close, f.close && IsWindowEnabled(f.close) ? "enabled" : "disabled");
+}
+
+void SayLook(const Form1& f) {
+    Say("visible", IsWindowVisible(f.form) ? "yes" : "no");
+    RECT client{};
+    GetClientRect(f.form, &client);
     Say("client", std::to_string(client.right) + "x" + std::to_string(client.bottom));
-    LONG style = GetWindowLongW(form, GWL_STYLE);
+    LONG style = GetWindowLongW(f.form, GWL_STYLE);
     Say("minimize-box", style & WS_MINIMIZEBOX ? "yes" : "no");
     Say("maximize-box", style & WS_MAXIMIZEBOX ? "yes" : "no");
-    for (int i = 0; i < 4800 && !IsWindowEnabled(close); ++i) Pause(50);
-    Say("label-after", Utf8(Text(label)));
-    Say("close-after", IsWindowEnabled(close) ? "enabled" : "disabled");
-    std::fflush(stdout);
+}
+
+// Form1 is read only in the states a person sees: shown (which it is only once
+// laid out at the screen's scale) with its first status, then with its final
+// status and "Fermer" enabled. Each wait has its deadline; past it the probe
+// says what it saw and ends without pressing anything.
+int Window() {
+    Say("ready", "waiting for Form1");
+    const DWORD start = GetTickCount();
+    Form1 f;
+    f.form = WaitFor(gClass.c_str(), gCaption.c_str(), 120);
+    if (!f.form) return Say("error", "no window"), 2;
+    const bool shown = Until(start + 180000, [&] {
+        f.label = GetDlgItem(f.form, 1001), f.close = GetDlgItem(f.form, 1002);
+        return IsWindowVisible(f.form) && f.label && f.close && !Text(f.label).empty();
+    });
+    SayState(f, "label-before", "close-before");
+    SayLook(f);
+    if (!shown) return Say("error", "Form1 not shown with its status within 180 s"), 2;
+    const std::wstring before = Text(f.label);
+    const bool done =
+        Until(start + 480000, [&] { return IsWindowEnabled(f.close) && Text(f.label) != before; });
+    SayState(f, "label-after", "close-after");
+    if (!done) return Say("error", "no final status with Fermer enabled within 480 s"), 2;
     Pause(1500);  // time for a screenshot of the finished window
 
-    PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-    PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-    PostMessageW(label, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
-    PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    PostMessageW(f.label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(f.label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    PostMessageW(f.label, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+    PostMessageW(f.label, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     Pause(1500);
-    PostMessageW(close, BM_CLICK, 0, 0);  // never waits on a window that does not answer
+    PostMessageW(f.close, BM_CLICK, 0, 0);  // never waits on a window that does not answer
     Say("clicked", "Fermer");
     return 0;
 }
