@@ -116,9 +116,10 @@ void Layout() {
 void Timer1_Timer() {
     if (Form1.window) KillTimer(Form1.window, kTimer1);  // one run per process
     const std::string status = Call(Form1.hooks->Timer1_Timer);
+    // The final status before "Fermer": whoever sees it enabled reads the run's outcome.
     if (Form1.window) {
-        EnableWindow(Form1.cmdClose, TRUE);
         SetWindowTextW(Form1.Label1, W(status).c_str());
+        EnableWindow(Form1.cmdClose, TRUE);
     }
     if (Form1.SilentMode) ExitProcess(0);
 }
