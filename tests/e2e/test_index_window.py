@@ -1,8 +1,10 @@
 """harvix-index in Harvix's GTK window under Xvfb: the status before and after
-the run, and the exit status once "Fermer" is clicked."""
+the run, and the exit status once "Fermer" is clicked; on a display that
+accepts and never answers, the status on standard output."""
 import os
 import select
 import shutil
+import socket
 import subprocess
 import tempfile
 import time
@@ -10,6 +12,7 @@ import unittest
 
 from harvix_e2e import BUILD, OUT, TREES, start_xvfb
 from test_index import report
+from test_nohang import SilentServer, free_display_number
 
 
 class IndexWindow(unittest.TestCase):
@@ -55,6 +58,33 @@ class IndexWindow(unittest.TestCase):
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
+
+
+class IndexOnADisplayThatNeverAnswers(unittest.TestCase):
+    def test_the_status_goes_to_standard_output_within_10_s(self):
+        os.makedirs("/tmp/.X11-unix", mode=0o1777, exist_ok=True)
+        number = free_display_number()
+        path = "/tmp/.X11-unix/X%d" % number
+        server = SilentServer(socket.AF_UNIX, path)
+        self.addCleanup(os.unlink, path)
+        self.addCleanup(server.close)
+        program = tempfile.mkdtemp(prefix="harvix-index-mute-")
+        self.addCleanup(shutil.rmtree, program, True)
+        for name in ("harvix-index", "harvix-gtk.so"):
+            shutil.copy2(os.path.join(BUILD, name), program)
+        folder = os.path.join(program, "rapports")
+        os.mkdir(folder)
+        report(os.path.join(TREES, "vm"), "VM", folder)
+        env = {k: v for k, v in os.environ.items() if k != "WAYLAND_DISPLAY"}
+        env["DISPLAY"] = ":%d" % number
+        start = time.monotonic()
+        result = subprocess.run([os.path.join(program, "harvix-index"), folder], env=env, capture_output=True,
+                                timeout=30)
+        self.assertLess(time.monotonic() - start, 10)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout.decode(), "L'index a été créé dans le dossier:\n%s/index.html\n1 rapport lu.\n"
+                         % folder)
+        self.assertEqual(sorted(os.listdir(folder)), ["VM_report.html", "index.html", "inventaire.csv", "volumes.csv"])
 
 
 if __name__ == "__main__":

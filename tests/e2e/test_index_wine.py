@@ -14,7 +14,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harvix_e2e import parse_report, start_xvfb  # noqa: E402
 from test_index import read_csv, report, tree_copy  # noqa: E402
-from test_wine import SYSTEM_DLLS, resources  # noqa: E402
+from test_wine import SYSTEM_DLLS, probe_lines, resources  # noqa: E402
 
 WIN = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build-win"))
 HOST = os.environ.get("HARVIX_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
@@ -140,41 +140,55 @@ class IndexUnderWine(unittest.TestCase):
                           f.read())
         self.assertNotIn("LAPTOP_report.html", [r["Rapport"] for r in read_csv(os.path.join(folder, "inventaire.csv"))])
 
-    def test_window_before_and_after_the_run(self):
+    def drive_window(self, screenshot):
+        """The window as the probe sees it, and the index's exit status."""
         folder = self.copy()
         shutil.copy2(EXE, folder)
         probe = subprocess.Popen(["wine", os.path.join(WIN, "tests", "form1_probe.exe"), "window",
                                   "HarvixIndex.Form1", "Tarvell - Index des inventaires"],
                                  env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        index, seen = None, {}
+        index, status, seen = None, None, {}
         try:
-            for raw in probe.stdout:
-                key, _, value = raw.decode().rstrip("\n").partition(": ")
-                seen[key] = value.replace("\\r", "\r").replace("\\n", "\n").replace("\\\\", "\\")
+            for key, value in probe_lines(probe):
+                seen[key] = value
                 if key == "ready":
                     index = subprocess.Popen(["wine", os.path.join(folder, "HarvixIndex.exe")], env=self.env,
                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 if key == "close-after":
-                    self.screenshot("index-window.png")
+                    self.screenshot(screenshot)
             probe.wait(timeout=60)
             if "clicked" not in seen:  # the probe's deadline passed: the screen says why
-                self.screenshot("index-window-not-finished.png")
+                self.screenshot("not-finished-" + screenshot)
             status = index.wait(timeout=120) if index and "clicked" in seen else None
         finally:
             for p in (probe, index):
                 if p and p.poll() is None:
                     p.kill()
                     p.wait()
+            probe.stdout.close()
         self.assertNotIn("error", seen, seen)
+        self.assertTrue(os.path.exists(os.path.join(folder, "index.html")))
+        return seen, status
+
+    def test_window_before_and_after_the_run(self):
+        seen, status = self.drive_window("index-window.png")
         self.assertEqual(seen.get("label-before"), "Lecture des rapports en cours, merci de patienter quelques instants...")
         self.assertEqual(seen.get("close-before"), "disabled")
         self.assertEqual(seen.get("visible"), "yes")
+        self.assertEqual(seen.get("client"), "540x216")  # Harvix's Form1
         self.assertEqual((seen.get("minimize-box"), seen.get("maximize-box")), ("no", "no"))
         self.assertRegex(seen.get("label-after", ""), r"^L'index a été créé dans le dossier:\r\n.*\\index\.html\r\n"
                                                       r"4 rapports lus, 1 fichier non lu \(voir l'index\)\.$")
         self.assertEqual(seen.get("close-after"), "enabled")
         self.assertEqual(status, 1)
-        self.assertTrue(os.path.exists(os.path.join(folder, "index.html")))
+
+    def test_window_scales_with_the_screen_dpi_as_harvix(self):
+        desktop = "HKCU\\Control Panel\\Desktop"
+        self.wine("reg", "add", desktop, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f")
+        self.addCleanup(self.wine, "reg", "delete", desktop, "/v", "LogPixels", "/f")
+        seen, status = self.drive_window("index-window-144dpi.png")
+        self.assertEqual(seen.get("client"), "810x324", seen)
+        self.assertEqual(status, 1)
 
     def screenshot(self, name):
         os.makedirs(OUT, exist_ok=True)

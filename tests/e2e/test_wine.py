@@ -133,6 +133,13 @@ def read_report(folder):
         return os.path.basename(reports[0]), f.read()
 
 
+def probe_lines(probe):
+    """form1_probe's "key: value" lines as they come, with its escapes undone."""
+    for raw in probe.stdout:
+        key, _, value = raw.decode().rstrip("\n").partition(": ")
+        yield key, re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), value)
+
+
 class HarvixUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -233,9 +240,8 @@ class HarvixUnderWine(unittest.TestCase):
         probe = wine.start(os.path.join(BUILD, "tests", "form1_probe.exe"), "window", read=True)
         harvix, status, seen = None, None, {}
         try:
-            for raw in probe.stdout:
-                key, _, value = raw.decode().rstrip("\n").partition(": ")
-                seen[key] = re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), value)
+            for key, value in probe_lines(probe):
+                seen[key] = value
                 if key == "ready":
                     harvix = wine.start(os.path.join(folder, "Harvix.exe"), env=env)
                 if key == "close-after" and screenshot:
