@@ -1,6 +1,7 @@
 """Shared helpers of the end-to-end tests: a private copy of the program,
 runs of it, and a reading of the report it writes."""
 import html
+import json
 import os
 import re
 import shutil
@@ -61,6 +62,34 @@ def parse_report(path):
                                          "fs": m.group(5), "used": m.group(6), "size": m.group(7)})
         prev = line
     return rows, disks
+
+
+def disk_sizes():
+    """lsblk's block devices, by name and by MAJ:MIN, each to the size of the disk it lies on."""
+    out = subprocess.run(["lsblk", "-J", "-b", "-o", "NAME,MAJ:MIN,SIZE"], capture_output=True, text=True,
+                         check=True).stdout
+    sizes = {}
+
+    def walk(node, size):
+        sizes[node["name"]] = sizes[node["maj:min"]] = size
+        for child in node.get("children", []):
+            walk(child, size)
+
+    for disk in json.loads(out)["blockdevices"]:
+        walk(disk, int(disk["size"]))
+    return sizes
+
+
+def block_mounts():
+    """Mount point -> size of the disk under it, for the mounts of block devices as this
+    process sees them (its own root and mount namespace); the last mount on a point wins."""
+    out = subprocess.run(["findmnt", "-J", "-l", "-o", "TARGET,MAJ:MIN,SOURCE"], capture_output=True,
+                         text=True).stdout
+    sizes, mounts = disk_sizes(), {}
+    for fs in json.loads(out or '{"filesystems": []}')["filesystems"]:
+        source = os.path.basename(os.path.realpath(fs["source"] or ""))
+        mounts[fs["target"]] = sizes.get(fs["maj:min"], sizes.get(source) if fs["source"] else None)
+    return {target: size for target, size in mounts.items() if size is not None}
 
 
 def start_xvfb():
