@@ -18,10 +18,12 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
+  # apt's own lines (sizes, each download, each package set up) show where it is.
+  echo "Installing ${#missing[@]} missing packages and what they need: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  echo "Installed: ${missing[*]}"
 fi
 if [ "${1:-}" = test ]; then
   # The report's separators and code pages (1251, 932) are tested under these locales.
@@ -32,5 +34,8 @@ if [ "${1:-}" = test ]; then
       need_gen=1
     fi
   done
-  if [ -n "${need_gen:-}" ]; then locale-gen >/dev/null; fi
+  if [ -n "${need_gen:-}" ]; then
+    echo "Generating the locales the tests use"
+    locale-gen
+  fi
 fi
