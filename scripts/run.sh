@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+echo "Building in build-run/"
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHARVIX_TESTS=OFF -DHARVIX_SANITIZE=OFF \
   -DHARVIX_GTK=ON >/dev/null
 cmake --build build-run -j"$(nproc)" >/dev/null
