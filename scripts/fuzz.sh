@@ -11,7 +11,7 @@ seconds=${1:-60}
 shift || true
 harnesses=("$@")
 [ ${#harnesses[@]} -eq 0 ] && harnesses=(smbios wql numbers extract html encoding unescape resolve date
-                                         system_tree storage_tree)
+                                         system_tree storage_tree index)
 bash scripts/deps.sh test
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DHARVIX_FUZZ=ON -DHARVIX_TESTS=OFF -DHARVIX_SANITIZE=OFF -DHARVIX_GTK=OFF >/dev/null
