@@ -71,19 +71,9 @@ std::string ChangeText(const IndexColumn& c, const std::string& was, const std::
 }
 
 std::vector<std::string> ChangesSince(const PreviousRow& old, const ComputerRow& row) {
-    std::vector<std::string> changes;
-    const auto columns = IndexColumns();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const IndexColumn& c = columns[i];
-        if (c.Change == ChangeForm::None) continue;
-        const std::string was = ShownValue(c, i < old.Fields.size() ? old.Fields[i] : ""),
-                          now = ShownValue(c, CsvValue(c, row));
-        // A report cut short says nothing of what it does not hold.
-        if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) continue;
-        std::string text = ChangeText(c, was, now);
-        if (!text.empty()) changes.push_back(std::move(text));
-    }
-    return changes;
+    std::vector<std::string> texts;
+    for (FieldChange& c : FieldChanges(old, row)) texts.push_back(std::move(c.Text));
+    return texts;
 }
 
 // Shared serial numbers: clones, or a maker's placeholder not yet known as one.
@@ -122,6 +112,22 @@ std::vector<PreviousRow> GoneSince(const std::map<std::string, PreviousRow>& pre
 }
 
 }  // namespace
+
+std::vector<FieldChange> FieldChanges(const PreviousRow& old, const ComputerRow& row) {
+    std::vector<FieldChange> changes;
+    const auto columns = IndexColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const IndexColumn& c = columns[i];
+        if (c.Change == ChangeForm::None) continue;
+        const std::string was = ShownValue(c, i < old.Fields.size() ? old.Fields[i] : ""),
+                          now = ShownValue(c, CsvValue(c, row));
+        // A report cut short says nothing of what it does not hold.
+        if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) continue;
+        std::string text = ChangeText(c, was, now);
+        if (!text.empty()) changes.push_back({c.ChangeLabel, was, now, std::move(text)});
+    }
+    return changes;
+}
 
 const std::string& PreviousRow::Field(std::string_view csvName) const {
     static const std::string kNone;

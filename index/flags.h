@@ -20,6 +20,12 @@ struct PreviousRow {
     const std::string& Field(std::string_view csvName) const;
 };
 
+// One field's change: its label, the values as the page shows them, the text.
+struct FieldChange {
+    std::string Field, Before, After, Text;
+};
+std::vector<FieldChange> FieldChanges(const PreviousRow& old, const ComputerRow& row);
+
 // Serial number, age and fullness flags, changes against the previous rows
 // (keyed by file name; null on a first run); returns the previous rows no
 // longer present.
