@@ -45,7 +45,7 @@ std::string CsvLine(const std::vector<std::string>& fields) {
     return line + "\r\n";
 }
 
-std::vector<std::vector<std::string>> ParseCsv(std::string_view text) {
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text, char separator) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
@@ -71,7 +71,7 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view text) {
             }
         } else if (c == '"') {
             quoted = true;
-        } else if (c == ';') {
+        } else if (c == separator) {
             endField();
         } else if (c == '\r' || c == '\n') {
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
@@ -90,17 +90,19 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view text) {
     return records;
 }
 
-std::string InventoryHeader() {
+std::string InventoryHeader(const std::vector<std::string>& own) {
     std::vector<std::string> heads;
     for (const IndexColumn& c : IndexColumns())
         if (c.Csv) heads.push_back(c.Csv);
+    heads.insert(heads.end(), own.begin(), own.end());
     return "\xEF\xBB\xBF" + CsvLine(heads);
 }
 
-std::string InventoryLine(const ComputerRow& row) {
+std::string InventoryLine(const ComputerRow& row, const std::vector<std::string>& own) {
     std::vector<std::string> fields;
     for (const IndexColumn& c : IndexColumns())
         if (c.Csv) fields.push_back(CsvValue(c, row));
+    fields.insert(fields.end(), own.begin(), own.end());
     return CsvLine(fields);
 }
 

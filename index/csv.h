@@ -14,9 +14,10 @@ namespace harvix::index {
 std::string CsvField(std::string_view text);  // quoted where needed, formulas kept as text
 std::string CsvLine(const std::vector<std::string>& fields);
 // Records of a CSV text (BOM skipped); formula guards undone.
-std::vector<std::vector<std::string>> ParseCsv(std::string_view text);
-std::string InventoryHeader();
-std::string InventoryLine(const ComputerRow& row);
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text, char separator = ';');
+// own: the technician's columns, after the program's.
+std::string InventoryHeader(const std::vector<std::string>& own = {});
+std::string InventoryLine(const ComputerRow& row, const std::vector<std::string>& own = {});
 std::string VolumesHeader();
 std::string VolumeLines(const std::string& computer, const ReportContents& report);
 // Rows of an inventaire.csv by file name; false when the text is not one.
