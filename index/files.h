@@ -57,6 +57,20 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// One index at a time in a folder: a second run waits for the first, a bounded
+// time, then throws HarvixError in French. Where no lock can be made (a
+// read-only folder), the run goes on and its outputs report the failure.
+class FolderLock {
+  public:
+    FolderLock(const std::string& folder, const std::string& name, int waitSeconds);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    std::intptr_t handle_ = -1;
+};
+
 // "inventaire-20261209-023015.csv" for "inventaire.csv".
 std::string DatedName(const std::string& name, const LocalTime& t);
 

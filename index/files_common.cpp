@@ -6,6 +6,7 @@
 
 #include "index/files.h"
 #include "index/files_os.h"
+#include "wmi/modWMI.h"
 
 namespace harvix::index {
 
@@ -120,6 +121,20 @@ OutputFile::Result OutputFile::Commit() {
     else
         os::Remove(temp_);
     return r;
+}
+
+FolderLock::FolderLock(const std::string& folder, const std::string& name, int waitSeconds) {
+    std::string reason;
+    handle_ = os::Lock(JoinPath(folder, name), waitSeconds * 1000, reason);
+    // A folder where no lock can be made takes no output either: the outputs say why.
+    if (handle_ == os::kNoHandle && reason.empty())
+        throw HarvixError("Un autre index de ce dossier est en cours depuis plus de " +
+                          std::to_string(waitSeconds) +
+                          " secondes : relancez l'index quand il sera terminé.");
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ != os::kNoHandle) os::Close(handle_);
 }
 
 }  // namespace harvix::index

@@ -1,6 +1,7 @@
 // The index's file seam on Linux: the POSIX calls and their errors in French.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,6 +144,27 @@ void Remove(const std::string& path) {
 
 unsigned long ProcessId() {
     return static_cast<unsigned long>(getpid());
+}
+
+Handle Lock(const std::string& path, int waitMs, std::string& reason) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        reason = Reason(errno);
+        return kNoHandle;
+    }
+    for (int waited = 0;; waited += 100) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        if (waited >= waitMs) {
+            errno = EWOULDBLOCK;
+            break;
+        }
+        const timespec tenth{0, 100 * 1000 * 1000};
+        nanosleep(&tenth, nullptr);
+    }
+    reason = errno == EWOULDBLOCK ? std::string() : Reason(errno);
+    close(fd);
+    return kNoHandle;
 }
 
 }  // namespace os

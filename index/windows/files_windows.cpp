@@ -154,6 +154,29 @@ unsigned long ProcessId() {
     return GetCurrentProcessId();
 }
 
+Handle Lock(const std::string& path, int waitMs, std::string& reason) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        reason = Reason(GetLastError());
+        return kNoHandle;
+    }
+    for (int waited = 0;; waited += 100) {
+        OVERLAPPED at{};
+        if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+            return reinterpret_cast<Handle>(h);
+        const DWORD err = GetLastError();
+        if (err != ERROR_LOCK_VIOLATION || waited >= waitMs) {
+            reason = err == ERROR_LOCK_VIOLATION ? std::string() : Reason(err);
+            break;
+        }
+        Sleep(100);
+    }
+    CloseHandle(h);
+    return kNoHandle;
+}
+
 }  // namespace os
 
 }  // namespace harvix::index
