@@ -4,6 +4,7 @@
 #include <random>
 
 #include "index/columns.h"
+#include "index/history.h"
 #include "report/modMakeReport.h"
 
 namespace harvix::index {
@@ -222,6 +223,7 @@ std::string FlagHtml(const char* kind, const std::string& text) {
 void RenderPage(const PageInput& in, const std::function<void(std::string_view)>& sink) {
     const std::string nonce = Nonce();
     std::string out = PageTop(in, nonce) + Summary(in);
+    if (!in.Notice.empty()) out += "<p id=\"avis\"><b>" + HtmlEscape(in.Notice) + "</b></p>\n";
     out +=
         "<input id=\"filtre\" type=\"search\" placeholder=\"Filtrer les lignes…\" "
         "aria-label=\"Filtrer\"> <span id=\"affiches\"></span>\n";
@@ -242,8 +244,10 @@ void RenderPage(const PageInput& in, const std::function<void(std::string_view)>
         });
     out += SideTable("Fichiers non lus", "nonlus", "<th>Fichier</th><th>Raison</th>", *in.Unread,
                      [](const UnreadFile& u) { return Cell(u.File) + Cell(u.Reason); });
+    if (in.Past) out += HistoryPanel(*in.Past);
     out += "<script nonce=\"" + nonce + "\">\n";
     out += kScript;
+    if (in.Past) out += std::string("\n") + HistoryScript();
     out += "\n</script></body></html>\n";
     sink(out);
 }

@@ -10,6 +10,8 @@
 
 namespace harvix::index {
 
+struct History;
+
 struct UnreadFile {
     std::string File, Reason;
 };
@@ -20,6 +22,8 @@ struct PageInput {
     const std::vector<PreviousRow>* Gone;
     const std::vector<UnreadFile>* Unread;
     bool HadPrevious = false;
+    std::string Notice;             // said above the table, when not empty
+    const History* Past = nullptr;  // each row's changes, when given
 };
 std::string HtmlEscape(std::string_view text);
 // A coloured label: kind is its class ("f-plein"...).

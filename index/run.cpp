@@ -1,5 +1,5 @@
 // The one run of the index: read the folder's reports, compare with the
-// previous inventaire.csv, write the three outputs.
+// history, write the outputs and then the history.
 #include "index/run.h"
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 
 #include "index/csv.h"
 #include "index/files.h"
+#include "index/history.h"
 #include "index/page.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -18,12 +19,6 @@ namespace {
 
 std::string Plural(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n > 1 ? many : one);
-}
-
-// The rows of the previous index, if there is one: the outputs replace it.
-bool ReadPrevious(const std::string& folder, std::map<std::string, PreviousRow>& previous) {
-    ReadOutcome prev = ReadCapped(JoinPath(folder, kInventoryName), 64u << 20);
-    return prev.Ok && ReadInventory(prev.Bytes, previous);
 }
 
 struct Reading {
@@ -94,38 +89,54 @@ void SetStatus(IndexOutcome& outcome, const std::string& folder, const std::stri
 }  // namespace
 
 IndexOutcome RunIndex(const std::string& folder) {
+    const std::vector<FolderEntry> entries = ListFolder(folder);
+    const FolderLock lock(folder, kLockName, kLockWaitSeconds);
     const LocalTime now = Now();
     const Date today{now.Day, now.Month, now.Year};
-    std::map<std::string, PreviousRow> previous;
-    const bool hadPrevious = ReadPrevious(folder, previous);
+    PastState past = LoadPast(folder);
+    const std::map<std::string, PreviousRow> previous = PreviousRows(past.State);
+    const auto* compared = past.HadPrevious ? &previous : nullptr;
 
-    const std::vector<FolderEntry> entries = ListFolder(folder);
     OutputFile volumes(folder, kVolumesName);
     volumes.Write(VolumesHeader());
     Reading read = ReadReports(folder, entries, volumes);
-    std::vector<PreviousRow> gone = SetFlags(read.Rows, hadPrevious ? &previous : nullptr, today);
+    std::vector<PreviousRow> gone = SetFlags(read.Rows, compared, today);
     // A computer whose report is there but unreadable has not gone anywhere.
     std::set<std::string> unreadNames;
     for (const UnreadFile& u : read.Unread) unreadNames.insert(u.File);
     std::erase_if(gone, [&](const PreviousRow& g) { return unreadNames.count(g.File) > 0; });
 
-    OutputFile inventory(folder, kInventoryName);
-    inventory.Write(InventoryHeader());
-    for (const ComputerRow& r : read.Rows) inventory.Write(InventoryLine(r));
-
-    char stamp[32];
+    char stamp[32], when[32];
     std::snprintf(stamp, sizeof stamp, "%02d/%02d/%04d à %02d:%02d", now.Day, now.Month, now.Year,
                   now.Hour, now.Minute);
+    std::snprintf(when, sizeof when, "%02d/%02d/%04d %02d:%02d", now.Day, now.Month, now.Year,
+                  now.Hour, now.Minute);
+    RecordRun(past.State, read.Rows, compared, gone, unreadNames, when);
+
+    OutputFile inventory(folder, kInventoryName);
+    inventory.Write(InventoryHeader(past.State.OwnColumns));
+    for (const ComputerRow& r : read.Rows)
+        inventory.Write(InventoryLine(r, OwnValues(past.State, r.File)));
+    OutputFile changes(folder, kChangesName);
+    changes.Write(ChangesCsv(past.State));
     OutputFile page(folder, kIndexName);
-    RenderPage({folder, stamp, &read.Rows, &gone, &read.Unread, hadPrevious},
+    RenderPage({folder, stamp, &read.Rows, &gone, &read.Unread, past.HadPrevious, past.Notice,
+                &past.State},
                [&](std::string_view bytes) { page.Write(bytes); });
 
     IndexOutcome outcome;
     outcome.Reports = static_cast<int>(read.Rows.size());
     outcome.Unread = static_cast<int>(read.Unread.size());
-    SetStatus(outcome, folder,
-              CommitOutputs(
-                  {{&volumes, kVolumesName}, {&inventory, kInventoryName}, {&page, kIndexName}}));
+    std::string problems = CommitOutputs({{&volumes, kVolumesName},
+                                          {&inventory, kInventoryName},
+                                          {&changes, kChangesName},
+                                          {&page, kIndexName}});
+    // Last: a run stopped before this point is done again in full by the next.
+    OutputFile state(folder, kHistoryName);
+    state.Write(HistoryJson(past.State));
+    problems += CommitOutputs({{&state, kHistoryName}});
+    SetStatus(outcome, folder, problems);
+    if (!past.Notice.empty()) outcome.Status += "\r\n" + past.Notice;
     return outcome;
 }
 

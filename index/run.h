@@ -9,6 +9,8 @@ namespace harvix::index {
 inline const char* const kIndexName = "index.html";
 inline const char* const kInventoryName = "inventaire.csv";
 inline const char* const kVolumesName = "volumes.csv";
+// How long a run waits for another one in the same folder to end.
+inline constexpr int kLockWaitSeconds = 30;
 
 struct IndexOutcome {
     int ExitStatus = 0;  // 0 all read, 1 some unreadable, 2 an output not written

@@ -2,7 +2,7 @@
 # Installs the Debian packages a build (and, with "test", the test suite) needs,
 # only when something is missing.
 set -euo pipefail
-packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev)
+packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev nlohmann-json3-dev)
 case "${1:-}" in
   test|windows) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest) ;;
 esac
@@ -12,6 +12,7 @@ if [ "${1:-}" = test ]; then
   # Disk images on loop devices, FUSE filesystems.
   packages+=(fdisk e2fsprogs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g squashfs-tools fuse3)
   packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer harnesses
+  packages+=(libreoffice-calc-nogui)  # the spreadsheet inventaire.csv is re-saved with
 fi
 missing=()
 for p in "${packages[@]}"; do

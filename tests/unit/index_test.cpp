@@ -14,8 +14,10 @@
 #include "index/columns.h"
 #include "index/csv.h"
 #include "index/files.h"
+#include "index/history.h"
 #include "index/page.h"
 #include "index/run.h"
+#include "platform/encoding.h"
 #include "test_support.h"
 
 namespace harvix::index {
@@ -151,7 +153,8 @@ TEST(IndexColumns, OneTableForTheSpreadsheetThePageAndTheComparison) {
     std::vector<PreviousRow> gone;
     std::vector<UnreadFile> unread;
     std::string page;
-    RenderPage({"F", "now", &rows, &gone, &unread, true}, [&](std::string_view b) { page += b; });
+    RenderPage({"F", "now", &rows, &gone, &unread, true, "", nullptr},
+               [&](std::string_view b) { page += b; });
     auto count = [&](const std::string& what) {
         std::size_t n = 0;
         for (std::size_t at = page.find(what); at != std::string::npos;
@@ -317,6 +320,114 @@ TEST_F(IndexFiles, ReadsAreCappedAndNeverBlock) {
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[0].Name, "a");
     EXPECT_THROW(ListFolder(dir_ + "/missing"), std::exception);
+}
+
+// inventaire.csv as a spreadsheet saves it back: fields joined by sep, quoted
+// where they hold it, and figures as a French spreadsheet shows them.
+std::string Resaved(const std::vector<std::vector<std::string>>& records, char sep) {
+    std::string out;
+    for (const auto& rec : records) {
+        for (std::size_t i = 0; i < rec.size(); ++i) {
+            std::string f = rec[i] == "16,00" ? "16" : rec[i];
+            if (f.find(sep) != std::string::npos || f.find('"') != std::string::npos) {
+                std::string q = "\"";
+                for (char c : f) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+                f = q + '"';
+            }
+            out += (i ? std::string(1, sep) : "") + f;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+TEST(IndexHistory, KeepsEveryChangeAndStartsOnceFromAnySavedSpreadsheet) {
+    ComputerRow cafe = Row("CAFÉ_report.html", "S1");
+    cafe.Name = "CAFÉ";
+    std::vector<ComputerRow> rows = {cafe, Row("B_report.html", "S2")};
+    History h;
+    SetFlags(rows, nullptr, Date{1, 12, 2026});
+    RecordRun(h, rows, nullptr, {}, {}, "01/12/2026 10:00");
+    EXPECT_TRUE(h.Changes.empty()) << "a first index finds no change";
+
+    std::vector<ComputerRow> next = {cafe, Row("C_report.html", "S3")};
+    next[0].RamBytes = 8.0 * (1 << 30);
+    auto previous = PreviousRows(h);
+    auto gone = SetFlags(next, &previous, Date{2, 12, 2026});
+    RecordRun(h, next, &previous, gone, {}, "02/12/2026 10:00");
+    ASSERT_EQ(h.Changes.size(), 3u);
+    EXPECT_EQ(h.Changes[0].Field, "RAM");
+    EXPECT_EQ(h.Changes[0].Before, "16,00 Go");
+    EXPECT_EQ(h.Changes[0].After, "8,00 Go");
+    EXPECT_EQ(h.Changes[1].After, "présent");
+    EXPECT_EQ(h.Changes[2].File, "B_report.html");
+    EXPECT_EQ(h.Changes[2].After, "(absent)");
+
+    h.OwnColumns = {"Commentaire"};
+    h.Computers["CAFÉ_report.html"].Own["Commentaire"] = "à voir; \"vite\"";
+    History back;
+    std::string problem;
+    ASSERT_TRUE(ParseHistory(HistoryJson(h), back, problem)) << problem;
+    EXPECT_EQ(HistoryJson(back), HistoryJson(h));
+    EXPECT_EQ(back.Computers.size(), 2u);
+    EXPECT_EQ(OwnValues(back, "CAFÉ_report.html"), std::vector<std::string>{"à voir; \"vite\""});
+    EXPECT_TRUE(
+        ChangesCsv(back).starts_with("\xEF\xBB\xBF"
+                                     "Date;Ordinateur;Champ;Avant;Après\r\n"));
+
+    for (const char* bad : {"{", "[]", "{\"version\": 99}", "{\"version\": 1}"}) {
+        EXPECT_FALSE(ParseHistory(bad, back, problem)) << bad;
+        EXPECT_FALSE(problem.empty());
+    }
+    ParseHistory("{\"version\": 99}", back, problem);
+    EXPECT_NE(problem.find("version 99"), std::string::npos) << problem;
+
+    // The first version's inventaire.csv, as written and as re-saved with ","
+    // (UTF-8) or ";" (windows-1252, no BOM): the same computers, no change.
+    const std::string v1 = InventoryHeader({"Commentaire"}) + InventoryLine(cafe, {"à voir"});
+    const auto records = ParseCsv(v1);
+    for (const std::string& form :
+         {v1, Resaved(records, ','), platform::EncodeWindows1252(Resaved(records, ';'))}) {
+        History start;
+        ASSERT_TRUE(ImportInventory(form, start));
+        TakeOwnColumns(form, start);
+        auto was = PreviousRows(start);
+        std::vector<ComputerRow> again = {cafe};
+        EXPECT_TRUE(SetFlags(again, &was, Date{1, 12, 2026}).empty());
+        EXPECT_FALSE(again[0].New);
+        EXPECT_TRUE(again[0].Changes.empty()) << again[0].Changes[0];
+        EXPECT_EQ(OwnValues(start, "CAFÉ_report.html"), std::vector<std::string>{"à voir"});
+    }
+    History none;
+    EXPECT_FALSE(ImportInventory("Ordinateur;Disque\r\nA;B\r\n", none));
+}
+
+TEST_F(IndexFiles, ADamagedHistoryIsKeptAsideAndSaid) {
+    const fs::path state = fs::path(dir_) / kHistoryName;
+    PastState past = LoadPast(dir_);
+    EXPECT_FALSE(past.HadPrevious);
+    EXPECT_TRUE(past.Notice.empty());
+
+    std::ofstream(fs::path(dir_) / kInventoryName, std::ios::binary)
+        << InventoryHeader() + InventoryLine(Row("A_report.html", "S1"));
+    past = LoadPast(dir_);
+    EXPECT_TRUE(past.HadPrevious);
+    EXPECT_NE(past.Notice.find("Historique de l'index absent"), std::string::npos) << past.Notice;
+
+    std::ofstream(state, std::ios::binary) << "{\"version\": 1, \"ordin";
+    past = LoadPast(dir_);
+    EXPECT_NE(past.Notice.find("est illisible"), std::string::npos) << past.Notice;
+    EXPECT_NE(past.Notice.find("à partir de l'inventaire.csv"), std::string::npos) << past.Notice;
+    EXPECT_TRUE(past.HadPrevious);
+    EXPECT_FALSE(fs::exists(state));
+    int kept = 0;
+    for (const auto& e : fs::directory_iterator(dir_))
+        if (e.path().filename().string().starts_with("historique-index-")) {
+            ++kept;
+            EXPECT_EQ(Slurp(e.path()), "{\"version\": 1, \"ordin");
+            EXPECT_NE(past.Notice.find(e.path().filename().string()), std::string::npos);
+        }
+    EXPECT_EQ(kept, 1);
 }
 
 }  // namespace
