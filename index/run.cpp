@@ -68,6 +68,14 @@ std::string CommitOutputs(std::initializer_list<std::pair<OutputFile*, const cha
     return problems;
 }
 
+// "09/12/2026 à 08:50" on the page, "09/12/2026 08:50" in the history.
+std::string Stamp(const LocalTime& t, const char* between) {
+    char date[40], time[24];
+    std::snprintf(date, sizeof date, "%02d/%02d/%04d", t.Day, t.Month, t.Year);
+    std::snprintf(time, sizeof time, "%02d:%02d", t.Hour, t.Minute);
+    return std::string(date) + between + time;
+}
+
 void SetStatus(IndexOutcome& outcome, const std::string& folder, const std::string& problems) {
     if (!problems.empty())
         outcome.ExitStatus = 2;
@@ -106,12 +114,7 @@ IndexOutcome RunIndex(const std::string& folder) {
     for (const UnreadFile& u : read.Unread) unreadNames.insert(u.File);
     std::erase_if(gone, [&](const PreviousRow& g) { return unreadNames.count(g.File) > 0; });
 
-    char stamp[32], when[32];
-    std::snprintf(stamp, sizeof stamp, "%02d/%02d/%04d à %02d:%02d", now.Day, now.Month, now.Year,
-                  now.Hour, now.Minute);
-    std::snprintf(when, sizeof when, "%02d/%02d/%04d %02d:%02d", now.Day, now.Month, now.Year,
-                  now.Hour, now.Minute);
-    RecordRun(past.State, read.Rows, compared, gone, unreadNames, when);
+    RecordRun(past.State, read.Rows, compared, gone, unreadNames, Stamp(now, " "));
 
     OutputFile inventory(folder, kInventoryName);
     inventory.Write(InventoryHeader(past.State.OwnColumns));
@@ -120,8 +123,8 @@ IndexOutcome RunIndex(const std::string& folder) {
     OutputFile changes(folder, kChangesName);
     changes.Write(ChangesCsv(past.State));
     OutputFile page(folder, kIndexName);
-    RenderPage({folder, stamp, &read.Rows, &gone, &read.Unread, past.HadPrevious, past.Notice,
-                &past.State},
+    RenderPage({folder, Stamp(now, " à "), &read.Rows, &gone, &read.Unread, past.HadPrevious,
+                past.Notice, &past.State},
                [&](std::string_view bytes) { page.Write(bytes); });
 
     IndexOutcome outcome;
