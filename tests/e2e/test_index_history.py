@@ -15,6 +15,7 @@ import tempfile
 import time
 import unittest
 
+from harvix_e2e import OUT
 from test_index import (INDEX, TODAY, chromium, index, read_csv, report, tree_copy, with_disk_replaced,
                         write)
 
@@ -188,6 +189,15 @@ class History(unittest.TestCase):
         self.assertEqual(len(out["rows"]), 1)
         self.assertEqual(out["rows"][0][1], "Disques")
         self.assertIn("WDC WD4003FRYZ", out["rows"][0][3])
+
+        # The panel as the harness left it open.
+        os.makedirs(OUT, exist_ok=True)
+        shot = os.path.join(OUT, "index_history.png")
+        if os.path.exists(shot):
+            os.remove(shot)
+        chromium("--window-size=1640,1300", "--screenshot=" + shot,
+                 "file://" + os.path.join(folder, "harness.html"))
+        self.assertGreater(os.path.getsize(shot), 20000)
 
 
 if __name__ == "__main__":
