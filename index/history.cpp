@@ -12,19 +12,56 @@ namespace {
 
 using nlohmann::json;
 
-json ComputerJson(const KnownComputer& c) {
-    json j = {{"champs", c.Fields}, {"incomplet", c.Incomplete}};
-    if (!c.Own.empty()) j["colonnes_techniciens"] = c.Own;
-    return j;
+// A JSON string; invalid UTF-8 from a report is replaced rather than refused.
+std::string Quoted(const std::string& text) {
+    return json(text).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-KnownComputer ComputerFrom(const json& j) {
-    KnownComputer c;
-    c.Fields = j.at("champs").get<std::map<std::string, std::string>>();
-    c.Incomplete = j.at("incomplet").get<bool>();
-    if (j.contains("colonnes_techniciens"))
-        c.Own = j.at("colonnes_techniciens").get<std::map<std::string, std::string>>();
-    return c;
+std::string QuotedList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + Quoted(items[i]);
+    return out + "]";
+}
+
+std::vector<std::string> CsvHeads() {
+    std::vector<std::string> heads;
+    for (const IndexColumn& c : IndexColumns())
+        if (c.Csv) heads.push_back(c.Csv);
+    return heads;
+}
+
+// The computer's values in the order of CsvHeads().
+std::vector<std::string> CsvFields(const PreviousRow& p) {
+    std::vector<std::string> values;
+    const auto columns = IndexColumns();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].Csv) values.push_back(i < p.Fields.size() ? p.Fields[i] : std::string());
+    return values;
+}
+
+// Where each saved head sits in the column table now; npos for a head it no longer has.
+std::vector<std::size_t> ColumnsOf(const std::vector<std::string>& heads) {
+    std::vector<std::size_t> at;
+    const auto columns = IndexColumns();
+    for (const std::string& head : heads) {
+        std::size_t found = std::string::npos;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].Csv && head == columns[i].Csv) found = i;
+        at.push_back(found);
+    }
+    return at;
+}
+
+PreviousRow RowFrom(const std::string& file, json& j, const std::vector<std::size_t>& at) {
+    PreviousRow p;
+    p.File = file;
+    p.Fields.resize(IndexColumns().size());
+    json& values = j.at("valeurs");
+    for (std::size_t i = 0; i < values.size() && i < at.size(); ++i)
+        if (at[i] != std::string::npos)
+            p.Fields[at[i]] = std::move(values[i].get_ref<std::string&>());
+    p.Incomplete = j.at("incomplet").get<bool>();
+    return p;
 }
 
 void AddChange(History& h, const std::string& date, const std::string& computer,
@@ -33,39 +70,46 @@ void AddChange(History& h, const std::string& date, const std::string& computer,
         {date, computer, file, std::move(field), std::move(before), std::move(after)});
 }
 
-KnownComputer Known(const ComputerRow& row, const KnownComputer* was) {
-    KnownComputer c;
-    for (const IndexColumn& col : IndexColumns())
-        if (col.Csv) c.Fields[col.Csv] = CsvValue(col, row);
-    c.Incomplete = row.Incomplete;
-    if (was) c.Own = was->Own;
-    return c;
+PreviousRow Known(const ComputerRow& row) {
+    PreviousRow p;
+    p.File = row.File;
+    for (const IndexColumn& c : IndexColumns())
+        p.Fields.push_back(c.Csv ? CsvValue(c, row) : std::string());
+    p.Incomplete = row.Incomplete;
+    return p;
 }
 
 }  // namespace
 
 std::string HistoryJson(const History& h) {
-    json computers = json::object();
-    for (const auto& [file, c] : h.Computers) computers[file] = ComputerJson(c);
-    json changes = json::array();
-    for (const ChangeRecord& c : h.Changes)
-        changes.push_back({{"date", c.Date},
-                           {"ordinateur", c.Computer},
-                           {"rapport", c.File},
-                           {"champ", c.Field},
-                           {"avant", c.Before},
-                           {"apres", c.After}});
-    json j = {{"version", kHistoryVersion},
-              {"ordinateurs", computers},
-              {"colonnes_techniciens", h.OwnColumns},
-              {"changements", changes}};
-    // Invalid UTF-8 from a report is replaced rather than refused.
-    return j.dump(1, '\t', false, json::error_handler_t::replace) + "\n";
+    std::string out = "{\"version\":" + std::to_string(kHistoryVersion) + ",\n";
+    out += "\"colonnes\":" + QuotedList(CsvHeads()) + ",\n\"ordinateurs\":{";
+    const char* sep = "\n";
+    for (const auto& [file, p] : h.Computers) {
+        out += sep + Quoted(file) + ":{\"valeurs\":" + QuotedList(CsvFields(p)) +
+               ",\"incomplet\":" + (p.Incomplete ? "true" : "false") + "}";
+        sep = ",\n";
+    }
+    out +=
+        "},\n\"colonnes_techniciens\":" + QuotedList(h.OwnColumns) + ",\n\"valeurs_techniciens\":{";
+    sep = "\n";
+    for (const auto& [file, own] : h.Own) {
+        out += sep + Quoted(file) + ":" +
+               json(own).dump(-1, ' ', false, json::error_handler_t::replace);
+        sep = ",\n";
+    }
+    out += "},\n\"changements\":[";
+    sep = "\n";
+    for (const ChangeRecord& c : h.Changes) {
+        out += sep + QuotedList({c.Date, c.Computer, c.File, c.Field, c.Before, c.After});
+        sep = ",\n";
+    }
+    return out + "]}\n";
 }
 
 bool ParseHistory(std::string_view text, History& out, std::string& problem) {
     try {
-        const json j = json::parse(text);
+        json j = json::parse(text);
         if (!j.is_object() || !j.contains("version") || !j["version"].is_number_integer()) {
             problem = "ce n'est pas un historique de l'index";
             return false;
@@ -75,12 +119,13 @@ bool ParseHistory(std::string_view text, History& out, std::string& problem) {
             return false;
         }
         History h;
-        for (const auto& [file, c] : j.at("ordinateurs").items())
-            h.Computers[file] = ComputerFrom(c);
+        const auto at = ColumnsOf(j.at("colonnes").get<std::vector<std::string>>());
+        for (auto& [file, c] : j.at("ordinateurs").items())
+            h.Computers[file] = RowFrom(file, c, at);
         h.OwnColumns = j.at("colonnes_techniciens").get<std::vector<std::string>>();
+        h.Own = j.at("valeurs_techniciens").get<decltype(h.Own)>();
         for (const json& c : j.at("changements"))
-            h.Changes.push_back({c.at("date"), c.at("ordinateur"), c.at("rapport"), c.at("champ"),
-                                 c.at("avant"), c.at("apres")});
+            h.Changes.push_back({c.at(0), c.at(1), c.at(2), c.at(3), c.at(4), c.at(5)});
         out = std::move(h);
         return true;
     } catch (const json::exception& e) {
@@ -89,47 +134,25 @@ bool ParseHistory(std::string_view text, History& out, std::string& problem) {
     }
 }
 
-std::map<std::string, PreviousRow> PreviousRows(const History& h) {
-    std::map<std::string, PreviousRow> rows;
-    const auto columns = IndexColumns();
-    for (const auto& [file, c] : h.Computers) {
-        PreviousRow p;
-        p.File = file;
-        p.Incomplete = c.Incomplete;
-        for (const IndexColumn& col : columns) {
-            auto it = col.Csv ? c.Fields.find(col.Csv) : c.Fields.end();
-            p.Fields.push_back(it == c.Fields.end() ? std::string() : it->second);
-        }
-        rows[file] = std::move(p);
-    }
-    return rows;
-}
-
-void RecordRun(History& h, const std::vector<ComputerRow>& rows,
-               const std::map<std::string, PreviousRow>* previous,
+void RecordRun(History& h, const std::vector<ComputerRow>& rows, bool compared,
                const std::vector<PreviousRow>& gone, const std::set<std::string>& unread,
                const std::string& date) {
-    std::map<std::string, KnownComputer> now;
+    std::set<std::string> present = unread;
     for (const ComputerRow& row : rows) {
-        if (previous) {
-            auto it = previous->find(row.File);
-            if (it == previous->end())
-                AddChange(h, date, row.Name, row.File, "Ordinateur", "(absent)", "présent");
-            else
-                for (const FieldChange& c : FieldChanges(it->second, row))
-                    AddChange(h, date, row.Name, row.File, c.Field, c.Before, c.After);
-        }
-        auto was = h.Computers.find(row.File);
-        now[row.File] = Known(row, was == h.Computers.end() ? nullptr : &was->second);
+        auto it = h.Computers.find(row.File);
+        if (compared && it == h.Computers.end())
+            AddChange(h, date, row.Name, row.File, "Ordinateur", "(absent)", "présent");
+        else if (compared)
+            for (const FieldChange& c : FieldChanges(it->second, row))
+                AddChange(h, date, row.Name, row.File, c.Field, c.Before, c.After);
+        h.Computers[row.File] = Known(row);
+        present.insert(row.File);
     }
     for (const PreviousRow& g : gone)
         AddChange(h, date, g.Field(kNameColumn), g.File, "Ordinateur", "présent", "(absent)");
-    // A report there but unreadable: the computer has not gone anywhere.
-    for (const std::string& file : unread) {
-        auto it = h.Computers.find(file);
-        if (it != h.Computers.end()) now[file] = it->second;
-    }
-    h.Computers = std::move(now);
+    // Gone computers leave; a report there but unreadable keeps its last values.
+    std::erase_if(h.Computers, [&](const auto& c) { return !present.count(c.first); });
+    std::erase_if(h.Own, [&](const auto& c) { return !present.count(c.first); });
 }
 
 std::string ChangesCsv(const History& h) {
@@ -141,12 +164,12 @@ std::string ChangesCsv(const History& h) {
 
 std::vector<std::string> OwnValues(const History& h, const std::string& file) {
     std::vector<std::string> values;
-    auto it = h.Computers.find(file);
+    auto it = h.Own.find(file);
     for (const std::string& head : h.OwnColumns) {
         std::string v;
-        if (it != h.Computers.end()) {
-            auto own = it->second.Own.find(head);
-            if (own != it->second.Own.end()) v = own->second;
+        if (it != h.Own.end()) {
+            auto own = it->second.find(head);
+            if (own != it->second.end()) v = own->second;
         }
         values.push_back(std::move(v));
     }

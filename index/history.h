@@ -26,30 +26,24 @@ struct ChangeRecord {
     std::string Field, Before, After;
 };
 
-struct KnownComputer {
-    std::map<std::string, std::string> Fields;  // by inventaire.csv head
-    bool Incomplete = false;
-    std::map<std::string, std::string> Own;  // the technician's columns, by head
-};
-
 struct History {
-    std::map<std::string, KnownComputer> Computers;  // by report file name
-    std::vector<ChangeRecord> Changes;               // oldest first
-    std::vector<std::string> OwnColumns;             // the technician's heads, in order
+    // Each computer's last values by report file name, as the comparison takes them.
+    std::map<std::string, PreviousRow> Computers;
+    // The technician's columns: their heads in order, the values by file then head.
+    std::vector<std::string> OwnColumns;
+    std::map<std::string, std::map<std::string, std::string>> Own;
+    std::vector<ChangeRecord> Changes;  // oldest first
 };
 
+// Written by hand, field by field: a fleet's history is never held as a JSON tree.
 std::string HistoryJson(const History& h);
 // False, with why in French, when text is not a history this program can read.
 bool ParseHistory(std::string_view text, History& out, std::string& problem);
 
-// The rows the comparison starts from, in the form the flags take.
-std::map<std::string, PreviousRow> PreviousRows(const History& h);
-
 // The run's findings into the history: changes, arrivals and departures
-// (only when there was something to compare with), then the computers' new
+// (only when compared, against h's own computers), then the computers' new
 // values; the unread keep their last ones.
-void RecordRun(History& h, const std::vector<ComputerRow>& rows,
-               const std::map<std::string, PreviousRow>* previous,
+void RecordRun(History& h, const std::vector<ComputerRow>& rows, bool compared,
                const std::vector<PreviousRow>& gone, const std::set<std::string>& unread,
                const std::string& date);
 

@@ -80,11 +80,13 @@ bool ImportInventory(std::string_view bytes, History& out) {
     for (std::size_t r = 1; r < records.size(); ++r) {
         const std::string file = FieldOf(heads, records[r], kFileColumn);
         if (file.empty()) continue;
-        KnownComputer c;
+        PreviousRow p;
+        p.File = file;
         for (const IndexColumn& col : IndexColumns())
-            if (col.Csv) c.Fields[col.Csv] = Normalized(col, FieldOf(heads, records[r], col.Csv));
-        c.Incomplete = c.Fields[kIncompleteColumn] == kYes;
-        h.Computers[file] = std::move(c);
+            p.Fields.push_back(col.Csv ? Normalized(col, FieldOf(heads, records[r], col.Csv))
+                                       : std::string());
+        p.Incomplete = p.Field(kIncompleteColumn) == kYes;
+        h.Computers[file] = std::move(p);
     }
     out = std::move(h);
     return true;
@@ -104,10 +106,10 @@ void TakeOwnColumns(std::string_view bytes, History& h) {
         if (std::find(h.OwnColumns.begin(), h.OwnColumns.end(), name) == h.OwnColumns.end())
             h.OwnColumns.push_back(name);
     for (std::size_t r = 1; r < records.size(); ++r) {
-        auto it = h.Computers.find(FieldOf(heads, records[r], kFileColumn));
-        if (it == h.Computers.end()) continue;
+        const std::string file = FieldOf(heads, records[r], kFileColumn);
+        if (!h.Computers.count(file)) continue;
         for (const std::string& name : own)
-            it->second.Own[name] = FieldOf(heads, records[r], name.c_str());
+            h.Own[file][name] = FieldOf(heads, records[r], name.c_str());
     }
 }
 

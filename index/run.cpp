@@ -102,8 +102,7 @@ IndexOutcome RunIndex(const std::string& folder) {
     const LocalTime now = Now();
     const Date today{now.Day, now.Month, now.Year};
     PastState past = LoadPast(folder);
-    const std::map<std::string, PreviousRow> previous = PreviousRows(past.State);
-    const auto* compared = past.HadPrevious ? &previous : nullptr;
+    const auto* compared = past.HadPrevious ? &past.State.Computers : nullptr;
 
     OutputFile volumes(folder, kVolumesName);
     volumes.Write(VolumesHeader());
@@ -114,7 +113,7 @@ IndexOutcome RunIndex(const std::string& folder) {
     for (const UnreadFile& u : read.Unread) unreadNames.insert(u.File);
     std::erase_if(gone, [&](const PreviousRow& g) { return unreadNames.count(g.File) > 0; });
 
-    RecordRun(past.State, read.Rows, compared, gone, unreadNames, Stamp(now, " "));
+    RecordRun(past.State, read.Rows, past.HadPrevious, gone, unreadNames, Stamp(now, " "));
 
     OutputFile inventory(folder, kInventoryName);
     inventory.Write(InventoryHeader(past.State.OwnColumns));

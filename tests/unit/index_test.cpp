@@ -347,14 +347,13 @@ TEST(IndexHistory, KeepsEveryChangeAndStartsOnceFromAnySavedSpreadsheet) {
     std::vector<ComputerRow> rows = {cafe, Row("B_report.html", "S2")};
     History h;
     SetFlags(rows, nullptr, Date{1, 12, 2026});
-    RecordRun(h, rows, nullptr, {}, {}, "01/12/2026 10:00");
+    RecordRun(h, rows, false, {}, {}, "01/12/2026 10:00");
     EXPECT_TRUE(h.Changes.empty()) << "a first index finds no change";
 
     std::vector<ComputerRow> next = {cafe, Row("C_report.html", "S3")};
     next[0].RamBytes = 8.0 * (1 << 30);
-    auto previous = PreviousRows(h);
-    auto gone = SetFlags(next, &previous, Date{2, 12, 2026});
-    RecordRun(h, next, &previous, gone, {}, "02/12/2026 10:00");
+    auto gone = SetFlags(next, &h.Computers, Date{2, 12, 2026});
+    RecordRun(h, next, true, gone, {}, "02/12/2026 10:00");
     ASSERT_EQ(h.Changes.size(), 3u);
     EXPECT_EQ(h.Changes[0].Field, "RAM");
     EXPECT_EQ(h.Changes[0].Before, "16,00 Go");
@@ -364,7 +363,7 @@ TEST(IndexHistory, KeepsEveryChangeAndStartsOnceFromAnySavedSpreadsheet) {
     EXPECT_EQ(h.Changes[2].After, "(absent)");
 
     h.OwnColumns = {"Commentaire"};
-    h.Computers["CAFÉ_report.html"].Own["Commentaire"] = "à voir; \"vite\"";
+    h.Own["CAFÉ_report.html"]["Commentaire"] = "à voir; \"vite\"";
     History back;
     std::string problem;
     ASSERT_TRUE(ParseHistory(HistoryJson(h), back, problem)) << problem;
@@ -391,9 +390,8 @@ TEST(IndexHistory, KeepsEveryChangeAndStartsOnceFromAnySavedSpreadsheet) {
         History start;
         ASSERT_TRUE(ImportInventory(form, start));
         TakeOwnColumns(form, start);
-        auto was = PreviousRows(start);
         std::vector<ComputerRow> again = {cafe};
-        EXPECT_TRUE(SetFlags(again, &was, Date{1, 12, 2026}).empty());
+        EXPECT_TRUE(SetFlags(again, &start.Computers, Date{1, 12, 2026}).empty());
         EXPECT_FALSE(again[0].New);
         EXPECT_TRUE(again[0].Changes.empty()) << again[0].Changes[0];
         EXPECT_EQ(OwnValues(start, "CAFÉ_report.html"), std::vector<std::string>{"à voir"});
