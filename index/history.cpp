@@ -23,19 +23,27 @@ std::string QuotedList(const std::vector<std::string>& items) {
     return out + "]";
 }
 
-std::vector<std::string> CsvHeads() {
+// What the next run needs of a computer: the compared values, and the name
+// and report date a computer gone is listed with.
+bool Kept(const IndexColumn& c) {
+    const std::string_view csv = c.Csv ? c.Csv : "";
+    return c.Csv && (c.Change != ChangeForm::None || csv == kNameColumn || csv == kDateColumn ||
+                     csv == kFileColumn || csv == kIncompleteColumn);
+}
+
+std::vector<std::string> KeptHeads() {
     std::vector<std::string> heads;
     for (const IndexColumn& c : IndexColumns())
-        if (c.Csv) heads.push_back(c.Csv);
+        if (Kept(c)) heads.push_back(c.Csv);
     return heads;
 }
 
-// The computer's values in the order of CsvHeads().
-std::vector<std::string> CsvFields(const PreviousRow& p) {
+// The computer's values in the order of KeptHeads().
+std::vector<std::string> KeptFields(const PreviousRow& p) {
     std::vector<std::string> values;
     const auto columns = IndexColumns();
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].Csv) values.push_back(i < p.Fields.size() ? p.Fields[i] : std::string());
+        if (Kept(columns[i])) values.push_back(i < p.Fields.size() ? p.Fields[i] : std::string());
     return values;
 }
 
@@ -74,37 +82,43 @@ PreviousRow Known(const ComputerRow& row) {
     PreviousRow p;
     p.File = row.File;
     for (const IndexColumn& c : IndexColumns())
-        p.Fields.push_back(c.Csv ? CsvValue(c, row) : std::string());
+        p.Fields.push_back(Kept(c) ? CsvValue(c, row) : std::string());
     p.Incomplete = row.Incomplete;
     return p;
 }
 
 }  // namespace
 
-std::string HistoryJson(const History& h) {
+void WriteHistory(const History& h, const std::function<void(std::string_view)>& sink) {
     std::string out = "{\"version\":" + std::to_string(kHistoryVersion) + ",\n";
-    out += "\"colonnes\":" + QuotedList(CsvHeads()) + ",\n\"ordinateurs\":{";
-    const char* sep = "\n";
-    for (const auto& [file, p] : h.Computers) {
-        out += sep + Quoted(file) + ":{\"valeurs\":" + QuotedList(CsvFields(p)) +
-               ",\"incomplet\":" + (p.Incomplete ? "true" : "false") + "}";
+    out += "\"colonnes\":" + QuotedList(KeptHeads()) + ",\n\"ordinateurs\":{";
+    // In pieces to the file: a fleet's history is never held whole.
+    auto piece = [&](const char*& sep, const std::string& text) {
+        out += sep + text;
         sep = ",\n";
-    }
+        if (out.size() > (64u << 10)) sink(out), out.clear();
+    };
+    const char* sep = "\n";
+    for (const auto& [file, p] : h.Computers)
+        piece(sep, Quoted(file) + ":{\"valeurs\":" + QuotedList(KeptFields(p)) +
+                       ",\"incomplet\":" + (p.Incomplete ? "true" : "false") + "}");
     out +=
         "},\n\"colonnes_techniciens\":" + QuotedList(h.OwnColumns) + ",\n\"valeurs_techniciens\":{";
     sep = "\n";
-    for (const auto& [file, own] : h.Own) {
-        out += sep + Quoted(file) + ":" +
-               json(own).dump(-1, ' ', false, json::error_handler_t::replace);
-        sep = ",\n";
-    }
+    for (const auto& [file, own] : h.Own)
+        piece(sep,
+              Quoted(file) + ":" + json(own).dump(-1, ' ', false, json::error_handler_t::replace));
     out += "},\n\"changements\":[";
     sep = "\n";
-    for (const ChangeRecord& c : h.Changes) {
-        out += sep + QuotedList({c.Date, c.Computer, c.File, c.Field, c.Before, c.After});
-        sep = ",\n";
-    }
-    return out + "]}\n";
+    for (const ChangeRecord& c : h.Changes)
+        piece(sep, QuotedList({c.Date, c.Computer, c.File, c.Field, c.Before, c.After}));
+    sink(out + "]}\n");
+}
+
+std::string HistoryJson(const History& h) {
+    std::string all;
+    WriteHistory(h, [&](std::string_view bytes) { all += bytes; });
+    return all;
 }
 
 bool ParseHistory(std::string_view text, History& out, std::string& problem) {

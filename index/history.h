@@ -4,6 +4,7 @@
 // comparison.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +37,7 @@ struct History {
 };
 
 // Written by hand, field by field: a fleet's history is never held as a JSON tree.
+void WriteHistory(const History& h, const std::function<void(std::string_view)>& sink);
 std::string HistoryJson(const History& h);
 // False, with why in French, when text is not a history this program can read.
 bool ParseHistory(std::string_view text, History& out, std::string& problem);

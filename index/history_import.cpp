@@ -93,6 +93,12 @@ bool ImportInventory(std::string_view bytes, History& out) {
 }
 
 void TakeOwnColumns(std::string_view bytes, History& h) {
+    // Most folders have none: the head line alone says so, without reading a fleet's rows.
+    const auto head = ReadSpreadsheetCsv(bytes.substr(0, bytes.find('\n')));
+    if (head.empty() || std::all_of(head[0].begin(), head[0].end(), [](const std::string& name) {
+            return Trim(name).empty() || IsProgramColumn(Trim(name));
+        }))
+        return;
     const auto records = ReadSpreadsheetCsv(bytes);
     if (records.empty()) return;
     const Heads heads = HeadsOf(records[0]);

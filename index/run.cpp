@@ -135,7 +135,7 @@ IndexOutcome RunIndex(const std::string& folder) {
                                           {&page, kIndexName}});
     // Last: a run stopped before this point is done again in full by the next.
     OutputFile state(folder, kHistoryName);
-    state.Write(HistoryJson(past.State));
+    WriteHistory(past.State, [&](std::string_view bytes) { state.Write(bytes); });
     problems += CommitOutputs({{&state, kHistoryName}});
     SetStatus(outcome, folder, problems);
     if (!past.Notice.empty()) outcome.Status += "\r\n" + past.Notice;
