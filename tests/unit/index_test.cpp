@@ -428,5 +428,21 @@ TEST_F(IndexFiles, ADamagedHistoryIsKeptAsideAndSaid) {
     EXPECT_EQ(kept, 1);
 }
 
+TEST_F(IndexFiles, OneRunAtATimeInAFolder) {
+    {
+        FolderLock first(dir_, kLockName, 0);
+        try {
+            FolderLock second(dir_, kLockName, 0);
+            ADD_FAILURE() << "a second lock was granted";
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find("Un autre index de ce dossier est en cours"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_NO_THROW(FolderLock again(dir_, kLockName, 0)) << "released with its holder";
+    EXPECT_NO_THROW(FolderLock none(dir_ + "/missing", kLockName, 0)) << "no lock, no refusal";
+}
+
 }  // namespace
 }  // namespace harvix::index
