@@ -59,7 +59,14 @@ std::string Href(const std::string& file) {
 }
 
 std::string LinkHtml(const Row& r) {
-    return "<a href=\"" + HtmlEscape(Href(r.File)) + "\">" + HtmlEscape(r.File) + "</a>";
+    const std::string& onDisk = r.RawFile.empty() ? r.File : r.RawFile;
+    return "<a href=\"" + HtmlEscape(Href(onDisk)) + "\">" + HtmlEscape(r.File) + "</a>";
+}
+
+// "2 / 4", blank when the report was cut before its memory.
+std::string SlotsText(const Row& r) {
+    if (r.SlotCount < 0) return std::string();
+    return std::to_string(r.UsedSlots) + " / " + std::to_string(r.SlotCount);
 }
 
 std::string ChangesText(const Row& r) {
@@ -103,15 +110,14 @@ const IndexColumn kColumns[] = {
      .Change = ChangeForm::Value, .ChangeLabel = "RAM"},
     {.Csv = "Slots utilisés", .Head = "Slots utilisés / présents", .Class = "slots",
      .Kind = K::Count,
-     .Number = [](const Row& r) { return Amount(r.UsedSlots); },
-     .Shown = [](const Row& r) {
-         return std::to_string(r.UsedSlots) + " / " + std::to_string(r.SlotCount); }},
+     .Number = [](const Row& r) { return Known(r.UsedSlots); },
+     .Shown = SlotsText},
     {.Csv = "Slots présents", .Kind = K::Count,
-     .Number = [](const Row& r) { return Amount(r.SlotCount); }},
+     .Number = [](const Row& r) { return Known(r.SlotCount); }},
     {.Csv = "Disques", .Head = "Disques", .Class = "disques", .Kind = K::Count,
-     .Number = [](const Row& r) { return Amount(r.DiskCount); }},
+     .Number = [](const Row& r) { return Known(r.DiskCount); }},
     {.Csv = "Capacité des disques (Go)", .Head = "Capacité des disques", .Class = "capacite",
-     .Kind = K::Bytes, .Number = [](const Row& r) { return Amount(r.DiskBytes); }, .Scale = kGB},
+     .Kind = K::Bytes, .Number = [](const Row& r) { return Known(r.DiskBytes); }, .Scale = kGB},
     {.Csv = "Volume le plus plein", .Head = "Volume le plus plein", .Class = "volume",
      .Text = [](const Row& r) { return r.FullestVolume; },
      .Style = "overflow-wrap:anywhere;min-width:4.5em;max-width:150px"},

@@ -3,6 +3,7 @@
 
 #include "index/columns.h"
 #include "index/rows.h"
+#include "platform/text.h"
 
 namespace harvix::index {
 
@@ -21,7 +22,32 @@ bool NeedsGuard(sv s) {
     return i != sv::npos && IsFormulaStart(s[i]);
 }
 
+// U+2060 WORD JOINER: invisible, and no spreadsheet reads a number after it.
+const sv kKeepText = "\xE2\x81\xA0";
+
+bool StartsWithDigit(sv s) {
+    return !s.empty() && s[0] >= '0' && s[0] <= '9';
+}
+
+// What Calc or Excel would take for a number, a date, a time or a truth value:
+// "000123456789", "1E5", "3/4", "1-2", ",5", "(12)", "€5", "VRAI". Texts that
+// already start with the joiner count too, so reading back is exact.
+bool LooksLikeNumber(sv s) {
+    if (s.substr(0, kKeepText.size()) == kKeepText) return true;
+    s = TrimOf(s, " ");
+    if (StartsWithDigit(s)) return true;
+    for (sv lead : {sv("."), sv(","), sv("("), sv("$"), sv("\xE2\x82\xAC"), sv("\xC2\xA3")})
+        if (s.substr(0, lead.size()) == lead && StartsWithDigit(TrimOf(s.substr(lead.size()), " ")))
+            return true;
+    const std::string word = AsciiLower(s);
+    return word == "vrai" || word == "faux" || word == "true" || word == "false";
+}
+
 }  // namespace
+
+std::string KeepAsText(std::string_view text) {
+    return LooksLikeNumber(text) ? std::string(kKeepText) + std::string(text) : std::string(text);
+}
 
 std::string CsvField(std::string_view text) {
     std::string s;
@@ -54,6 +80,9 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view text, char separ
     auto endField = [&] {
         if (field.size() > 1 && field[0] == '\'' && NeedsGuard(sv(field).substr(1)))
             field.erase(0, 1);
+        else if (sv(field).substr(0, kKeepText.size()) == kKeepText &&
+                 LooksLikeNumber(sv(field).substr(kKeepText.size())))
+            field.erase(0, kKeepText.size());
         record.push_back(std::move(field));
         field.clear();
     };
@@ -101,7 +130,9 @@ std::string InventoryHeader(const std::vector<std::string>& own) {
 std::string InventoryLine(const ComputerRow& row, const std::vector<std::string>& own) {
     std::vector<std::string> fields;
     for (const IndexColumn& c : IndexColumns())
-        if (c.Csv) fields.push_back(CsvValue(c, row));
+        if (c.Csv)
+            fields.push_back(c.Kind == ColumnKind::Text ? KeepAsText(CsvValue(c, row))
+                                                        : CsvValue(c, row));
     fields.insert(fields.end(), own.begin(), own.end());
     return CsvLine(fields);
 }
@@ -126,8 +157,9 @@ std::string VolumeLines(const std::string& computer, const ReportContents& repor
         double used = 0, size = 0;
         if (ReadByteCount(v.UsedSpace, used) && ReadByteCount(v.Size, size) && size > 0)
             percent = FrenchDecimal(used / size * 100, 1);
-        out += CsvLine({computer, v.DiskId, model, v.Name, v.VolumeName, v.FileSystem, v.UsedSpace,
-                        v.Size, percent});
+        out += CsvLine({KeepAsText(computer), KeepAsText(v.DiskId), KeepAsText(model),
+                        KeepAsText(v.Name), KeepAsText(v.VolumeName), KeepAsText(v.FileSystem),
+                        v.UsedSpace, v.Size, percent});
     }
     return out;
 }

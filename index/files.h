@@ -14,6 +14,8 @@ inline constexpr std::size_t kReadCap = 4u << 20;
 
 struct FolderEntry {
     std::string Name;  // UTF-8
+    std::string Raw;   // the name's own bytes when they are not valid UTF-8 (Linux), else empty
+    const std::string& OnDisk() const { return Raw.empty() ? Name : Raw; }
 };
 // The folder's entries of every kind, sorted by name; throws HarvixError.
 std::vector<FolderEntry> ListFolder(const std::string& folder);

@@ -76,19 +76,23 @@ std::string ModulesText(const MemoryInfos& memory) {
 }
 
 // "Model 512 Go SN X | ...", the disks as compared; counts and sizes them into row.
-std::string DisksText(const DiskList& disks, ComputerRow& row) {
+std::string DisksText(const DiskList& disks, bool disksWhole, ComputerRow& row) {
     std::vector<std::string> texts;
-    row.DiskCount = disks.Disks.UBound();
+    double bytes = 0;
     for (int i = 1; i <= disks.Disks.UBound(); ++i) {
         const DiskInfos& d = disks.Disks[i];
         double gb;
         sv size = d.Size;
         if (size.size() > 3 && size.substr(size.size() - 3) == " Go" &&
             ReadDecimal(size.substr(0, size.size() - 3), gb))
-            row.DiskBytes += gb * kGB;
+            bytes += gb * kGB;
         std::string text = std::string(Trim(d.Model)) + " " + d.Size;
         if (!Trim(d.SerialNumber).empty()) text += " SN " + std::string(Trim(d.SerialNumber));
         texts.push_back(text);
+    }
+    if (disksWhole) {
+        row.DiskCount = disks.Disks.UBound();
+        row.DiskBytes = bytes;
     }
     return Join(texts, " | ");
 }
@@ -175,6 +179,7 @@ ComputerRow RowFromReport(const std::string& file, const ReportContents& report)
     row.Name = g.ComputerName.empty()
                    ? file.substr(0, file.size() - std::string(kReportSuffix).size())
                    : g.ComputerName;
+    if (row.Name.empty()) row.Name = kNoName;
     row.User = g.UserName;
     row.Os = g.OperatingSystem;
     row.Model = g.Model;
@@ -185,11 +190,16 @@ ComputerRow RowFromReport(const std::string& file, const ReportContents& report)
     row.ReportDate = ParseReportDate(report.GeneratedOn);
     double ram;
     if (ReadSize(report.Memory.Installed, ram)) row.RamBytes = ram;
-    row.UsedSlots = report.Memory.UsedSlots;
-    row.SlotCount = report.Memory.SlotCount;
+    // A report cut short says how far it got only by what follows: the date
+    // line opens the footer, after every disk; a disk comes after the memory.
+    const bool disksWhole = report.Complete || !report.GeneratedOn.empty();
+    if (disksWhole || report.Disks.Disks.UBound() > 0) {
+        row.UsedSlots = report.Memory.UsedSlots;
+        row.SlotCount = report.Memory.SlotCount;
+    }
 
     row.Modules = ModulesText(report.Memory);
-    row.Disks = DisksText(report.Disks, row);
+    row.Disks = DisksText(report.Disks, disksWhole, row);
     FindFullestVolume(report.Volumes, row);
     row.Incomplete = !report.Complete;
     return row;

@@ -13,6 +13,8 @@
 namespace harvix::index {
 
 inline const char* const kReportSuffix = "_report.html";
+// The name of a computer whose report and file name both leave it out.
+inline const char* const kNoName = "(nom inconnu)";
 
 struct Date {
     int Day = 0, Month = 0, Year = 0;
@@ -25,13 +27,14 @@ struct Date {
 Date ParseReportDate(std::string_view text);
 
 struct ComputerRow {
-    std::string File;  // the report's file name, the row's key from one index to the next
+    std::string File;     // the report's file name, the row's key from one index to the next
+    std::string RawFile;  // the name's bytes on disk when they are not UTF-8, else empty
     std::string Name, User, Os, Model, Serial, Cpu, PhysicalCores, LogicalCores;
     Date ReportDate;
-    double RamBytes = -1;  // -1: unreadable
-    std::int16_t UsedSlots = 0, SlotCount = 0;
-    int DiskCount = 0;
-    double DiskBytes = 0;  // decimal gigabytes as the report gives them, in bytes
+    double RamBytes = -1;                         // -1: unreadable
+    std::int16_t UsedSlots = -1, SlotCount = -1;  // -1: not in the report (cut short)
+    int DiskCount = -1;                           // -1: the disk list may be cut short
+    double DiskBytes = -1;  // decimal gigabytes as the report gives them, in bytes; -1 likewise
     std::string FullestVolume;
     double FullestPercent = -1;  // -1: no volume with a size
     std::string Modules, Disks;  // one text each, compared from one index to the next

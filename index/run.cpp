@@ -31,10 +31,8 @@ Reading ReadReports(const std::string& folder, const std::vector<FolderEntry>& e
                     OutputFile& volumes) {
     Reading out;
     for (const FolderEntry& e : entries) {
-        if (!EndsWithNoCase(e.Name, kReportSuffix) ||
-            e.Name.size() == std::string(kReportSuffix).size())
-            continue;
-        ReadOutcome file = ReadCapped(JoinPath(folder, e.Name), kReadCap);
+        if (!EndsWithNoCase(e.Name, kReportSuffix)) continue;
+        ReadOutcome file = ReadCapped(JoinPath(folder, e.OnDisk()), kReadCap);
         if (!file.Ok) {
             out.Unread.push_back({e.Name, file.Reason});
             continue;
@@ -45,6 +43,7 @@ Reading ReadReports(const std::string& folder, const std::vector<FolderEntry>& e
             continue;
         }
         out.Rows.push_back(RowFromReport(e.Name, report.Contents));
+        out.Rows.back().RawFile = e.Raw;
         volumes.Write(VolumeLines(out.Rows.back().Name, report.Contents));
     }
     return out;

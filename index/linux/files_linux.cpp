@@ -47,7 +47,10 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> out;
     while (dirent* e = readdir(dir)) {
         std::string name = e->d_name;
-        if (name != "." && name != "..") out.push_back({platform::ToValidUtf8(name)});
+        if (name == "." || name == "..") continue;
+        // A name in another encoding is shown valid, and opened by its own bytes.
+        std::string shown = platform::ToValidUtf8(name);
+        out.push_back({shown, shown == name ? std::string() : name});
     }
     closedir(dir);
     std::sort(out.begin(), out.end(),

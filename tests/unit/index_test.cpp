@@ -18,6 +18,7 @@
 #include "index/page.h"
 #include "index/run.h"
 #include "platform/encoding.h"
+#include "report/modMakeReport.h"
 #include "test_support.h"
 
 namespace harvix::index {
@@ -222,6 +223,7 @@ TEST(IndexTexts, DatesAndNumbers) {
     c.Disks.Disks.Grow().Size = "1000 Go";
     c.Volumes.Volumes.Grow() = VolumeInfos{"C:", "", 0, "", "100", "50", "", "", "DRIVE0"};
     c.Volumes.Volumes.Grow() = VolumeInfos{"D:", "", 0, "", "0", "0", "", "", "DRIVE0"};
+    c.GeneratedOn = "07/12/2026";  // cut in the footer: every disk is there
     ComputerRow r = RowFromReport("PC-42_report.html", c);
     EXPECT_EQ(r.Name, "PC-42");
     EXPECT_EQ(RamText(r), "15,49 Go");
@@ -442,6 +444,94 @@ TEST_F(IndexFiles, OneRunAtATimeInAFolder) {
     }
     EXPECT_NO_THROW(FolderLock again(dir_, kLockName, 0)) << "released with its holder";
     EXPECT_NO_THROW(FolderLock none(dir_ + "/missing", kLockName, 0)) << "no lock, no refusal";
+}
+
+TEST(IndexCsv, NumbersAndDatesStayTextAndReadBackExactly) {
+    const std::string wj = "\xE2\x81\xA0";
+    for (const char* v : {"000123456789", "1-2", "3/4", "1E5", "0x1F", "12:30", ",5", " 42", "(12)",
+                          "\xE2\x82\xAC"
+                          "5",
+                          "VRAI", "false"})
+        EXPECT_EQ(KeepAsText(v), wj + v) << v;
+    for (const char* v : {"", "Dell", "'123", "-5", "+33 1", "C:", "Intel(R) Core", "(vide)"})
+        EXPECT_EQ(KeepAsText(v), v) << v;
+    EXPECT_EQ(KeepAsText(wj + "x"), wj + wj + "x") << "a joiner of its own is kept";
+
+    // The inventory's texts are guarded, its figures and dates stay numbers.
+    ComputerRow row;
+    row.File = "0042_report.html";
+    row.Name = "0042";
+    row.Serial = "000123456789";
+    row.Model = "-";
+    row.Cpu = "two\r\nlines";
+    row.User = wj + "7";
+    row.ReportDate = {7, 12, 2026};
+    row.RamBytes = 8 * kGiB;
+    const std::string line = InventoryLine(row);
+    EXPECT_NE(line.find(";" + wj + "000123456789;"), std::string::npos) << line;
+    EXPECT_NE(line.find(";'-;"), std::string::npos) << "the formula guard stays";
+    EXPECT_NE(line.find(";07/12/2026;"), std::string::npos);
+    EXPECT_NE(line.find(";8,00;"), std::string::npos);
+    std::map<std::string, PreviousRow> back;
+    ASSERT_TRUE(ReadInventory(InventoryHeader() + line, back));
+    ASSERT_EQ(back.count("0042_report.html"), 1u);
+    const PreviousRow& p = back["0042_report.html"];
+    EXPECT_EQ(p.Field(kNameColumn), "0042");
+    EXPECT_EQ(p.Field("Numéro de série"), "000123456789");
+    EXPECT_EQ(p.Field("Modèle"), "-");
+    EXPECT_EQ(p.Field("CPU"), "two\r\nlines") << "CR LF inside a field is kept";
+    EXPECT_EQ(p.Field("Utilisateur"), wj + "7");
+}
+
+TEST(IndexTexts, AReportCutShortLeavesItsUnknownsBlank) {
+    ReportContents c;
+    c.General.ComputerName = "PC-1";
+    c.Memory.Installed = "8,00 Go";
+    ComputerRow r = RowFromReport("PC-1_report.html", c);  // cut before the disks
+    const std::string line = InventoryLine(r);
+    EXPECT_NE(line.find(";8,00;;;;;"), std::string::npos)
+        << "RAM, then blank slots and disks: " << line;
+    c.Disks.Disks.Grow().Size = "512 Go";  // cut within the disks: the memory is whole
+    r = RowFromReport("PC-1_report.html", c);
+    EXPECT_NE(InventoryLine(r).find(";8,00;0;0;;;"), std::string::npos) << InventoryLine(r);
+    c.Complete = true;
+    r = RowFromReport("PC-1_report.html", c);
+    EXPECT_NE(InventoryLine(r).find(";8,00;0;0;1;512;"), std::string::npos) << InventoryLine(r);
+}
+
+// Reports named "_report.html" (no COMPUTERNAME) and, on Linux, a name in Latin-1 are read.
+TEST_F(IndexFiles, EveryReportFileIsARowOrSaysWhyNot) {
+    auto write = [&](const std::string& file, const std::string& computer) {
+        const std::string path = dir_ + "/" + file;
+        WriteReportHeader(path);
+        GeneralInfos g;
+        g.ComputerName = computer;
+        WriteGeneralSection(path, g);
+        WriteCpuSection(path, CpuInfos());
+        WriteMemorySection(path, MemoryInfos());
+        WriteStorageSections(path, DiskList(), VolumeList());
+        WriteReportFooter(path);
+    };
+    write("_report.html", "");
+    write("PC_report.html", "");
+#ifndef _WIN32
+    write("caf\xE9_report.html", "");
+#endif
+    fs::create_directory(fs::path(dir_) / "dir_report.html");
+    IndexOutcome outcome = RunIndex(dir_);
+    std::set<std::string> names;
+    for (const auto& rec : ParseCsv(Slurp(fs::path(dir_) / "inventaire.csv"))) names.insert(rec[0]);
+    EXPECT_EQ(names.count(kNoName), 1u);
+    EXPECT_EQ(names.count("PC"), 1u);
+    EXPECT_EQ(outcome.Unread, 1) << outcome.Status;
+    const std::string page = Slurp(fs::path(dir_) / "index.html");
+    EXPECT_NE(page.find("dir_report.html</td><td>c&#39;est un dossier"), std::string::npos);
+#ifndef _WIN32
+    EXPECT_EQ(outcome.Reports, 3);
+    EXPECT_EQ(names.count("caf\xC3\xA9"), 1u);
+    EXPECT_NE(page.find("<a href=\"caf%E9_report.html\">caf\xC3\xA9_report.html</a>"),
+              std::string::npos);
+#endif
 }
 
 }  // namespace
