@@ -190,10 +190,11 @@ ComputerRow RowFromReport(const std::string& file, const ReportContents& report)
     row.ReportDate = ParseReportDate(report.GeneratedOn);
     double ram;
     if (ReadSize(report.Memory.Installed, ram)) row.RamBytes = ram;
-    // A report cut short says how far it got only by what follows: the date
-    // line opens the footer, after every disk; a disk comes after the memory.
+    // A report cut short says how far it got only by what it holds: the date
+    // line opens the footer, after every disk; a disk comes after the memory,
+    // whose slot count is read before its modules.
     const bool disksWhole = report.Complete || !report.GeneratedOn.empty();
-    if (disksWhole || report.Disks.Disks.UBound() > 0) {
+    if (disksWhole || report.Disks.Disks.UBound() > 0 || report.Memory.SlotCount > 0) {
         row.UsedSlots = report.Memory.UsedSlots;
         row.SlotCount = report.Memory.SlotCount;
     }

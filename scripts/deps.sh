@@ -12,7 +12,8 @@ if [ "${1:-}" = test ]; then
   # Disk images on loop devices, FUSE filesystems.
   packages+=(fdisk e2fsprogs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g squashfs-tools fuse3)
   packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer harnesses
-  packages+=(libreoffice-calc-nogui)  # the spreadsheet inventaire.csv is re-saved with
+  # The spreadsheets opened as Calc opens them; the page in Windows' Tahoma metrics.
+  packages+=(libreoffice-calc-nogui fonts-wine)
 fi
 missing=()
 for p in "${packages[@]}"; do

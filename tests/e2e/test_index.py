@@ -22,6 +22,7 @@ INDEX = os.path.join(BUILD, "harvix-index")
 HOSTILE_MODEL = "<img src=x onerror=\"document.title='pwned'\">"
 HOSTILE_USER = "<script>document.title='pwned'</script>\"';"
 FORMULA = "=cmd|' /C calc'!A0"
+KEEP_TEXT = "\u2060"
 TODAY = datetime.date.today()
 UNREAD = {"dossier_report.html": "c'est un dossier", "tube_report.html": "pas un fichier ordinaire",
           "enorme_report.html": "fichier trop volumineux", "photo_report.html": "fichier binaire",
@@ -122,7 +123,10 @@ def read_csv(path):
 
 
 def unguard(text):
-    """What a spreadsheet shows of a field kept from being a formula."""
+    """What a spreadsheet shows of a field kept from being a formula, or from being a number
+    (behind an invisible word joiner)."""
+    if text.startswith(KEEP_TEXT):
+        return text[1:]
     return text[1:] if text.startswith("'") and text.lstrip("'")[:1] in ("=", "+", "-", "@", "\t", "\r") else text
 
 
@@ -244,7 +248,7 @@ class FleetIndex(unittest.TestCase):
         cls.run2 = index(cls.second, cls.second)
 
     def csv_rows(self, folder, name="inventaire.csv"):
-        return read_csv(os.path.join(folder, name))
+        return [{k: unguard(v) for k, v in r.items()} for r in read_csv(os.path.join(folder, name))]
 
     def test_first_run_lists_each_input_correctly(self):
         self.assertEqual(self.run1.returncode, 1, self.run1.stderr)
@@ -311,7 +315,11 @@ class FleetIndex(unittest.TestCase):
             self.assertIn(b";'" + FORMULA.encode() + b";", f.read())
         self.assertIn(FORMULA, [unguard(v["Nom de volume"]) for v in volumes])
         cut = rows["CUT"]
-        self.assertEqual((cut["Rapport incomplet"], cut["Disques"], cut["Date du rapport"]), ("oui", "0", ""))
+        self.assertEqual((cut["Slots utilisés"], cut["Slots présents"]),
+                         (rows["SERVER"]["Slots utilisés"], rows["SERVER"]["Slots présents"]))
+        # Cut before its disks: what it does not say is blank, not 0.
+        self.assertEqual((cut["Rapport incomplet"], cut["Disques"], cut["Capacité des disques (Go)"],
+                          cut["Date du rapport"]), ("oui", "", "", ""))
         self.assertEqual(cut["RAM installée (Go)"], rows["SERVER"]["RAM installée (Go)"])
         for name in ("LAPTOP", "SERVER", "VM", "EVIL"):
             self.assertEqual(rows[name]["Rapport incomplet"], "non")
@@ -451,6 +459,66 @@ class FleetIndex(unittest.TestCase):
             os.remove(shot)
         chromium("--window-size=1600,900", "--screenshot=" + shot, "file://" + os.path.join(self.second, "index.html"))
         self.assertGreater(os.path.getsize(shot), 20000)
+
+
+# LibreOffice Calc's CSV import as a French user gets it by double-click: its
+# dialog's defaults (formulas not evaluated, no special numbers), fr-FR.
+CALC_CSV = "CSV:59,34,76,1,,1036,false,false,false,false,false,-1,false"
+
+
+def calc_cells(csv_path):
+    """Each row's cells as Calc opens the CSV: (value type, value, text shown)."""
+    out_dir = tempfile.mkdtemp(prefix="harvix-calc-")
+    env = dict(os.environ, HOME=out_dir, LANG="fr_FR.UTF-8", LC_ALL="fr_FR.UTF-8")
+    subprocess.run(["soffice", "--headless", "-env:UserInstallation=file://" + out_dir + "/profile",
+                    "--infilter=" + CALC_CSV, "--convert-to", "fods", "--outdir", out_dir, csv_path],
+                   env=env, capture_output=True, timeout=300, check=True)
+    with open(os.path.join(out_dir, os.path.basename(csv_path)[:-4] + ".fods"), encoding="utf-8") as f:
+        doc = f.read()
+    shutil.rmtree(out_dir)
+    rows = []
+    for row in re.findall(r"<table:table-row\b.*?</table:table-row>", doc, re.S):
+        cells = []
+        for attrs, body in re.findall(r"<table:table-cell\b([^>]*?)(?:/>|>(.*?)</table:table-cell>)", row, re.S):
+            kind = re.search(r'office:value-type="(\w+)"', attrs)
+            value = re.search(r'office:(?:date-)?value="([^"]*)"', attrs)
+            shown = html.unescape(re.sub(r"<[^>]+>", "", re.sub(r"</text:p>\s*<text:p>", "\n", body or ""))).strip()
+            repeat = re.search(r'table:number-columns-repeated="(\d+)"', attrs)
+            cells += [(kind and kind.group(1), value and value.group(1), shown)] * int(repeat.group(1) if repeat else 1)
+        rows.append(cells)
+    return rows
+
+
+@unittest.skipUnless(shutil.which("soffice"), "LibreOffice Calc (libreoffice-calc-nogui) is not installed")
+class SpreadsheetTypes(unittest.TestCase):
+    def test_calc_keeps_texts_as_texts_and_figures_as_numbers(self):
+        folder = tempfile.mkdtemp(prefix="harvix-fleet-calc-")
+        tree = tree_copy("laptop")
+        path = report(tree, "1E5", folder, date=TODAY)
+        with open(path, "rb") as f:
+            data = f.read()
+        serial = re.search(rb"Num\xe9ro de s\xe9rie</td><td>([^<]*)<", data).group(1)
+        write(path, data.replace(serial, b"000123456789"), "wb")
+        self.assertEqual(index(folder, folder).returncode, 0)
+        rows = calc_cells(os.path.join(folder, "inventaire.csv"))
+        head = [shown for _, _, shown in rows[0]]
+        cell = dict(zip(head, rows[1]))
+        for column, shown in [("Nom", "1E5"), ("Numéro de série", "000123456789"),
+                              ("Rapport", "1E5_report.html")]:
+            kind, _, text = cell[column]
+            self.assertEqual((kind, text.replace(KEEP_TEXT, "")), ("string", shown), column)
+        # Without "special numbers" Calc leaves the date as its text; Excel makes it a date.
+        self.assertEqual(cell["Date du rapport"][2], TODAY.strftime("%d/%m/%Y"))
+        for column in ("RAM installée (Go)", "Disques", "Capacité des disques (Go)", "Cœurs logiques"):
+            self.assertEqual(cell[column][0], "float", column)
+        volumes = calc_cells(os.path.join(folder, "volumes.csv"))
+        head = [shown for _, _, shown in volumes[0]]
+        for row in volumes[1:]:
+            cell = dict(zip(head, row))
+            self.assertEqual(cell["Ordinateur"][0], "string")
+            self.assertEqual(cell["Octets au total"][0], "float")
+        shutil.rmtree(folder)
+        shutil.rmtree(tree)
 
 
 if __name__ == "__main__":
