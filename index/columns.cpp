@@ -12,7 +12,7 @@ using K = ColumnKind;
 using Row = ComputerRow;
 
 // Long texts wrap anywhere within bounds, so that 17 columns fit a 1600-pixel window.
-const char* const kWide = "overflow-wrap:anywhere;min-width:135px;max-width:180px";
+const char* const kWide = "overflow-wrap:anywhere;min-width:125px;max-width:180px";
 
 using Amount = std::optional<double>;
 
@@ -127,7 +127,7 @@ const IndexColumn kColumns[] = {
      .Alert = [](const Row& r) { return r.Full; }},
     {.Csv = kFileColumn, .Head = "Rapport", .Class = "rapport",
      .Text = [](const Row& r) { return r.File; },
-     .Html = LinkHtml, .Style = "font-size:11px;white-space:nowrap"},
+     .Html = LinkHtml, .Style = "font-size:11px;overflow-wrap:anywhere;min-width:90px;max-width:125px"},
     {.Csv = "Modules", .Text = [](const Row& r) { return r.Modules; },
      .Change = ChangeForm::List, .ChangeLabel = "Modules"},
     {.Csv = "Liste des disques", .Text = [](const Row& r) { return r.Disks; },

@@ -215,12 +215,12 @@ document.getElementById("f").addEventListener("load", function () {
 </script></body></html>"""
 
 
-def chromium(*args):
+def chromium(*args, env=None):
     return subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                            "--no-first-run", "--disable-background-networking", "--disable-component-update",
                            "--disable-sync", "--user-data-dir=" + tempfile.mkdtemp(prefix="harvix-chromium-"),
                            "--allow-file-access-from-files", "--virtual-time-budget=5000", *args],
-                          capture_output=True, text=True, timeout=180)
+                          capture_output=True, text=True, timeout=180, env=env)
 
 
 class FleetIndex(unittest.TestCase):
@@ -459,6 +459,64 @@ class FleetIndex(unittest.TestCase):
             os.remove(shot)
         chromium("--window-size=1600,900", "--screenshot=" + shot, "file://" + os.path.join(self.second, "index.html"))
         self.assertGreater(os.path.getsize(shot), 20000)
+
+
+# Windows' Tahoma metrics, from Wine's fonts, for Chromium through fontconfig.
+WINE_FONTS = "/usr/share/wine/fonts"
+FIT_HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
+<iframe id="f" src="index.html" width="1600" height="900" style="border:0"></iframe>
+<script>
+document.getElementById("f").addEventListener("load", function () {
+  var doc = this.contentDocument, win = this.contentWindow, out = {};
+  out.width = [doc.documentElement.scrollWidth, doc.documentElement.clientWidth];
+  out.font = win.getComputedStyle(doc.querySelector("#machines td")).fontFamily;
+  var ctx = document.createElement("canvas").getContext("2d"), text = "DESKTOP-7K2Q9JM";
+  out.measured = ["Tahoma", "sans-serif", "serif", "monospace"].map(function (f) {
+    ctx.font = "bold 12px " + f; return ctx.measureText(text).width; });
+  var links = doc.querySelectorAll("#machines td.rapport a");
+  out.linksInView = Array.prototype.every.call(links, function (a) {
+    var box = a.getBoundingClientRect(); return box.right <= doc.documentElement.clientWidth; });
+  out.links = links.length;
+  document.getElementById("result").textContent = JSON.stringify(out);
+});
+</script></body></html>"""
+
+
+@unittest.skipUnless(os.path.exists(os.path.join(WINE_FONTS, "tahoma.ttf")), "fonts-wine is not installed")
+class PageFit(unittest.TestCase):
+    def test_fifteen_character_names_in_tahoma_fit_1600_pixels(self):
+        folder = tempfile.mkdtemp(prefix="harvix-fleet-fit-")
+        trees = [tree_copy(n) for n in ("laptop", "server", "vm")] + [hostile_tree()]
+        # Windows' own names for new computers: 15 characters, the NetBIOS limit.
+        for tree, name in zip(trees, ("DESKTOP-7K2Q9JM", "LAPTOP-WWM4H0QD", "DESKTOP-MW0O8BQ", "SRV-COMPTA-WWWW")):
+            report(tree, name, folder, date=TODAY)
+        self.assertEqual(index(folder, folder).returncode, 0)
+        fonts = os.path.join(folder, "fonts.conf")
+        write(fonts, '<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
+                     '<include ignore_missing="yes">/etc/fonts/fonts.conf</include><dir>%s</dir>'
+                     '<cachedir>%s</cachedir></fontconfig>' % (WINE_FONTS, os.path.join(folder, "fc-cache")))
+        env = dict(os.environ, FONTCONFIG_FILE=fonts)
+        write(os.path.join(folder, "fit.html"), FIT_HARNESS)
+        dom = chromium("--dump-dom", "file://" + os.path.join(folder, "fit.html"), env=env).stdout
+        m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+        self.assertTrue(m, dom[:2000])
+        out = json.loads(html.unescape(m.group(1)))
+        self.assertTrue(out["font"].startswith("Tahoma"), out["font"])
+        tahoma, *others = out["measured"]
+        self.assertNotIn(tahoma, others, "Chromium draws Wine's Tahoma, not a stand-in")
+        self.assertLessEqual(out["width"][0], out["width"][1], out)
+        self.assertEqual(out["links"], 4)
+        self.assertTrue(out["linksInView"], out)
+        os.makedirs(OUT, exist_ok=True)
+        shot = os.path.join(OUT, "index-tahoma-1600.png")
+        if os.path.exists(shot):
+            os.remove(shot)
+        chromium("--window-size=1600,900", "--screenshot=" + shot, "file://" + os.path.join(folder, "index.html"),
+                 env=env)
+        self.assertGreater(os.path.getsize(shot), 20000)
+        shutil.rmtree(folder)
+        for tree in trees:
+            shutil.rmtree(tree)
 
 
 # LibreOffice Calc's CSV import as a French user gets it by double-click: its
