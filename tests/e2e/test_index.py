@@ -466,8 +466,15 @@ WINE_FONTS = "/usr/share/wine/fonts"
 FIT_HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
 <iframe id="f" src="index.html" width="1600" height="900" style="border:0"></iframe>
 <script>
+var step = 0, out = {};
 document.getElementById("f").addEventListener("load", function () {
-  var doc = this.contentDocument, win = this.contentWindow, out = {};
+  var doc = this.contentDocument, win = this.contentWindow;
+  if (step++ > 0) {
+    out.opened = win.location.href.split("/").pop();
+    out.openedHasCpuTable = doc.body.textContent.indexOf("Processeur") >= 0;
+    document.getElementById("result").textContent = JSON.stringify(out);
+    return;
+  }
   out.width = [doc.documentElement.scrollWidth, doc.documentElement.clientWidth];
   out.font = win.getComputedStyle(doc.querySelector("#machines td")).fontFamily;
   var ctx = document.createElement("canvas").getContext("2d"), text = "DESKTOP-7K2Q9JM";
@@ -476,20 +483,29 @@ document.getElementById("f").addEventListener("load", function () {
   var links = doc.querySelectorAll("#machines td.rapport a");
   out.linksInView = Array.prototype.every.call(links, function (a) {
     var box = a.getBoundingClientRect(); return box.right <= doc.documentElement.clientWidth; });
-  out.links = links.length;
-  document.getElementById("result").textContent = JSON.stringify(out);
+  out.links = Array.prototype.map.call(links, function (a) {
+    return [a.closest("tr").querySelector("td.nom").textContent, a.textContent, a.getAttribute("href")]; });
+  Array.prototype.filter.call(links, function (a) { return a.textContent[0] === "c"; })[0].click();
 });
 </script></body></html>"""
 
 
 @unittest.skipUnless(os.path.exists(os.path.join(WINE_FONTS, "tahoma.ttf")), "fonts-wine is not installed")
 class PageFit(unittest.TestCase):
-    def test_fifteen_character_names_in_tahoma_fit_1600_pixels(self):
+    def test_every_report_is_a_row_and_15_character_names_fit_1600_pixels_in_tahoma(self):
         folder = tempfile.mkdtemp(prefix="harvix-fleet-fit-")
         trees = [tree_copy(n) for n in ("laptop", "server", "vm")] + [hostile_tree()]
         # Windows' own names for new computers: 15 characters, the NetBIOS limit.
         for tree, name in zip(trees, ("DESKTOP-7K2Q9JM", "LAPTOP-WWM4H0QD", "DESKTOP-MW0O8BQ", "SRV-COMPTA-WWWW")):
             report(tree, name, folder, date=TODAY)
+        # Windows without COMPUTERNAME writes "_report.html"; a Latin-1 name from an old share.
+        unnamed = report(trees[2], "NONAME", folder, date=TODAY)
+        with open(unnamed, "rb") as f:
+            data = f.read().replace(b"<td>NONAME</td>", b"<td></td>")
+        write(os.path.join(folder, "_report.html"), data, "wb")
+        os.remove(unnamed)
+        latin1 = report(trees[0], "CAFE", folder, date=TODAY)
+        os.rename(latin1, os.path.join(os.fsencode(folder), b"caf\xe9_report.html"))
         self.assertEqual(index(folder, folder).returncode, 0)
         fonts = os.path.join(folder, "fonts.conf")
         write(fonts, '<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
@@ -505,8 +521,13 @@ class PageFit(unittest.TestCase):
         tahoma, *others = out["measured"]
         self.assertNotIn(tahoma, others, "Chromium draws Wine's Tahoma, not a stand-in")
         self.assertLessEqual(out["width"][0], out["width"][1], out)
-        self.assertEqual(out["links"], 4)
         self.assertTrue(out["linksInView"], out)
+        self.assertEqual(len(out["links"]), 6)
+        self.assertIn(["(nom inconnu)", "_report.html", "_report.html"], out["links"])
+        self.assertIn(["CAFE", "café_report.html", "caf%E9_report.html"], out["links"])
+        # The link opens the file by its own bytes.
+        self.assertEqual(out["opened"], "caf%E9_report.html")
+        self.assertTrue(out["openedHasCpuTable"])
         os.makedirs(OUT, exist_ok=True)
         shot = os.path.join(OUT, "index-tahoma-1600.png")
         if os.path.exists(shot):
