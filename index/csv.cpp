@@ -49,6 +49,18 @@ std::string KeepAsText(std::string_view text) {
     return LooksLikeNumber(text) ? std::string(kKeepText) + std::string(text) : std::string(text);
 }
 
+namespace {
+
+// Texts stay texts; figures and dates stay what the spreadsheet makes of them,
+// and one that a report gave behind a joiner still reads back exactly.
+std::string InventoryField(const IndexColumn& c, const ComputerRow& row) {
+    std::string value = CsvValue(c, row);
+    if (c.Kind == ColumnKind::Text || value.starts_with(kKeepText)) return KeepAsText(value);
+    return value;
+}
+
+}  // namespace
+
 std::string CsvField(std::string_view text) {
     std::string s;
     if (NeedsGuard(text)) s += '\'';
@@ -130,10 +142,8 @@ std::string InventoryHeader(const std::vector<std::string>& own) {
 std::string InventoryLine(const ComputerRow& row, const std::vector<std::string>& own) {
     std::vector<std::string> fields;
     for (const IndexColumn& c : IndexColumns())
-        if (c.Csv)
-            fields.push_back(c.Kind == ColumnKind::Text ? KeepAsText(CsvValue(c, row))
-                                                        : CsvValue(c, row));
-    fields.insert(fields.end(), own.begin(), own.end());
+        if (c.Csv) fields.push_back(InventoryField(c, row));
+    for (const std::string& value : own) fields.push_back(KeepAsText(value));
     return CsvLine(fields);
 }
 

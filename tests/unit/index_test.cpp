@@ -465,6 +465,8 @@ TEST(IndexCsv, NumbersAndDatesStayTextAndReadBackExactly) {
     row.Model = "-";
     row.Cpu = "two\r\nlines";
     row.User = wj + "7";
+    row.PhysicalCores = wj + "4";  // a count the report gave as text
+    row.LogicalCores = "8";
     row.ReportDate = {7, 12, 2026};
     row.RamBytes = 8 * kGiB;
     const std::string line = InventoryLine(row);
@@ -481,6 +483,8 @@ TEST(IndexCsv, NumbersAndDatesStayTextAndReadBackExactly) {
     EXPECT_EQ(p.Field("Modèle"), "-");
     EXPECT_EQ(p.Field("CPU"), "two\r\nlines") << "CR LF inside a field is kept";
     EXPECT_EQ(p.Field("Utilisateur"), wj + "7");
+    EXPECT_EQ(p.Field("Cœurs physiques"), wj + "4");
+    EXPECT_NE(line.find(";8;"), std::string::npos) << "a count stays a number";
 }
 
 TEST(IndexTexts, AReportCutShortLeavesItsUnknownsBlank) {
