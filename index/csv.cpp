@@ -43,14 +43,6 @@ bool LooksLikeNumber(sv s) {
     return word == "vrai" || word == "faux" || word == "true" || word == "false";
 }
 
-}  // namespace
-
-std::string KeepAsText(std::string_view text) {
-    return LooksLikeNumber(text) ? std::string(kKeepText) + std::string(text) : std::string(text);
-}
-
-namespace {
-
 // Texts stay texts; figures and dates stay what the spreadsheet makes of them,
 // and one that a report gave behind a joiner still reads back exactly.
 std::string InventoryField(const IndexColumn& c, const ComputerRow& row) {
@@ -60,6 +52,10 @@ std::string InventoryField(const IndexColumn& c, const ComputerRow& row) {
 }
 
 }  // namespace
+
+std::string KeepAsText(std::string_view text) {
+    return LooksLikeNumber(text) ? std::string(kKeepText) + std::string(text) : std::string(text);
+}
 
 std::string CsvField(std::string_view text) {
     std::string s;
