@@ -544,15 +544,16 @@ class PageFit(unittest.TestCase):
 
 # LibreOffice Calc's CSV import as a French user gets it by double-click: its
 # dialog's defaults (formulas not evaluated, no special numbers), fr-FR.
-CALC_CSV = "CSV:59,34,76,1,,1036,false,false,false,false,false,-1,false"
+CALC_CSV = "CSV:59,34,76,1,,1036,false,false,false,false,false,-1,"
 
 
-def calc_cells(csv_path):
-    """Each row's cells as Calc opens the CSV: (value type, value, text shown)."""
+def calc_cells(csv_path, evaluate=False):
+    """Each row's cells as Calc opens the CSV: (value type, value, text shown); evaluate: with
+    "Évaluer les formules" ticked."""
     out_dir = tempfile.mkdtemp(prefix="harvix-calc-")
     env = dict(os.environ, HOME=out_dir, LANG="fr_FR.UTF-8", LC_ALL="fr_FR.UTF-8")
     subprocess.run(["soffice", "--headless", "-env:UserInstallation=file://" + out_dir + "/profile",
-                    "--infilter=" + CALC_CSV, "--convert-to", "fods", "--outdir", out_dir, csv_path],
+                    "--infilter=" + CALC_CSV + ("true" if evaluate else "false"), "--convert-to", "fods", "--outdir", out_dir, csv_path],
                    env=env, capture_output=True, timeout=300, check=True)
     with open(os.path.join(out_dir, os.path.basename(csv_path)[:-4] + ".fods"), encoding="utf-8") as f:
         doc = f.read()
@@ -574,7 +575,7 @@ def calc_cells(csv_path):
 class SpreadsheetTypes(unittest.TestCase):
     def test_calc_keeps_texts_as_texts_and_figures_as_numbers(self):
         folder = tempfile.mkdtemp(prefix="harvix-fleet-calc-")
-        tree = tree_copy("laptop")
+        tree = hostile_tree()  # a formula as a USB key's label
         path = report(tree, "1E5", folder, date=TODAY)
         with open(path, "rb") as f:
             data = f.read()
@@ -598,6 +599,11 @@ class SpreadsheetTypes(unittest.TestCase):
             cell = dict(zip(head, row))
             self.assertEqual(cell["Ordinateur"][0], "string")
             self.assertEqual(cell["Octets au total"][0], "float")
+        # The formula guard holds even where Calc evaluates formulas.
+        for evaluate in (False, True):
+            labels = [dict(zip(head, row))["Nom de volume"] for row in calc_cells(
+                os.path.join(folder, "volumes.csv"), evaluate)[1:]]
+            self.assertIn(("string", None, "'" + FORMULA), labels, evaluate)
         shutil.rmtree(folder)
         shutil.rmtree(tree)
 
