@@ -30,17 +30,19 @@ bool StartsWithDigit(sv s) {
 }
 
 // What Calc or Excel would take for a number, a date, a time or a truth value:
-// "000123456789", "1E5", "3/4", "1-2", ",5", "(12)", "€5", "VRAI". Texts that
-// already start with the joiner count too, so reading back is exact.
+// "000123456789", "1E5", "3/4", "1-2", "12:30", ",5", "(12)", "€5", "VRAI" — figures
+// and what joins them only, so that a model such as "20QDCTO1WW" stays as it is.
+// Texts that already start with the joiner count too, so reading back is exact.
 bool LooksLikeNumber(sv s) {
     if (s.substr(0, kKeepText.size()) == kKeepText) return true;
     s = TrimOf(s, " ");
-    if (StartsWithDigit(s)) return true;
-    for (sv lead : {sv("."), sv(","), sv("("), sv("$"), sv("\xE2\x82\xAC"), sv("\xC2\xA3")})
-        if (s.substr(0, lead.size()) == lead && StartsWithDigit(TrimOf(s.substr(lead.size()), " ")))
-            return true;
     const std::string word = AsciiLower(s);
-    return word == "vrai" || word == "faux" || word == "true" || word == "false";
+    if (word == "vrai" || word == "faux" || word == "true" || word == "false") return true;
+    for (sv sign : {sv("\xE2\x82\xAC"), sv("\xC2\xA3"), sv("$")})
+        if (s.substr(0, sign.size()) == sign) s = TrimOf(s.substr(sign.size()), " ");
+    if (s.find_first_not_of("0123456789.,:/-+eE%() ") != sv::npos) return false;
+    if (!StartsWithDigit(s) && (s.empty() || sv(".,(").find(s[0]) == sv::npos)) return false;
+    return s.find_first_of("0123456789") != sv::npos;
 }
 
 // Texts stay texts; figures and dates stay what the spreadsheet makes of them,

@@ -448,12 +448,13 @@ TEST_F(IndexFiles, OneRunAtATimeInAFolder) {
 
 TEST(IndexCsv, NumbersAndDatesStayTextAndReadBackExactly) {
     const std::string wj = "\xE2\x81\xA0";
-    for (const char* v : {"000123456789", "1-2", "3/4", "1E5", "0x1F", "12:30", ",5", " 42", "(12)",
+    for (const char* v : {"000123456789", "1-2", "3/4", "1E5", "1,5 %", "12:30", ",5", " 42", "(12)",
                           "\xE2\x82\xAC"
                           "5",
                           "VRAI", "false"})
         EXPECT_EQ(KeepAsText(v), wj + v) << v;
-    for (const char* v : {"", "Dell", "'123", "-5", "+33 1", "C:", "Intel(R) Core", "(vide)"})
+    for (const char* v : {"", "Dell", "'123", "-5", "+33 1", "C:", "Intel(R) Core", "(vide)",
+                          "20QDCTO1WW", "0x1F", "1 Go"})
         EXPECT_EQ(KeepAsText(v), v) << v;
     EXPECT_EQ(KeepAsText(wj + "x"), wj + wj + "x") << "a joiner of its own is kept";
 
