@@ -2,7 +2,9 @@
 // that replace the old file whole or are kept under a dated name.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "index/files.h"
 #include "index/files_os.h"
@@ -125,12 +127,22 @@ OutputFile::Result OutputFile::Commit() {
 
 FolderLock::FolderLock(const std::string& folder, const std::string& name, int waitSeconds) {
     std::string reason;
-    handle_ = os::Lock(JoinPath(folder, name), waitSeconds * 1000, reason);
+    handle_ = os::OpenLockFile(JoinPath(folder, name), reason);
     // A folder where no lock can be made takes no output either: the outputs say why.
-    if (handle_ == os::kNoHandle && reason.empty())
-        throw HarvixError("Un autre index de ce dossier est en cours depuis plus de " +
-                          std::to_string(waitSeconds) +
-                          " secondes : relancez l'index quand il sera terminé.");
+    if (handle_ == os::kNoHandle) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(waitSeconds);
+    bool busy = false;
+    while (!os::TryLock(handle_, busy, reason)) {
+        if (!busy || std::chrono::steady_clock::now() >= deadline) {
+            os::Close(handle_);
+            handle_ = os::kNoHandle;
+            if (!busy) return;
+            throw HarvixError("Un autre index de ce dossier est en cours depuis plus de " +
+                              std::to_string(waitSeconds) +
+                              " secondes : relancez l'index quand il sera terminé.");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
 }
 
 FolderLock::~FolderLock() {

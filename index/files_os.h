@@ -33,9 +33,11 @@ bool Replace(const std::string& from, const std::string& to, std::string& reason
 bool MoveTo(const std::string& from, const std::string& to);
 void Remove(const std::string& path);
 unsigned long ProcessId();
-// An exclusive lock on path (created if need be), waited for up to waitMs;
-// kNoHandle when another holds it that long (reason empty) or it cannot be had.
-// Closing the handle, or the process ending, releases it.
-Handle Lock(const std::string& path, int waitMs, std::string& reason);
+// The file a lock is taken on, created if need be; kNoHandle with reason set.
+Handle OpenLockFile(const std::string& path, std::string& reason);
+// The exclusive lock, without waiting: true when taken; else busy says another
+// holds it, or reason why it cannot be had. Closing the handle, or the process
+// ending, releases it.
+bool TryLock(Handle h, bool& busy, std::string& reason);
 
 }  // namespace harvix::index::os

@@ -149,25 +149,17 @@ unsigned long ProcessId() {
     return static_cast<unsigned long>(getpid());
 }
 
-Handle Lock(const std::string& path, int waitMs, std::string& reason) {
+Handle OpenLockFile(const std::string& path, std::string& reason) {
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-        reason = Reason(errno);
-        return kNoHandle;
-    }
-    for (int waited = 0;; waited += 100) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
-        if (errno != EWOULDBLOCK && errno != EINTR) break;
-        if (waited >= waitMs) {
-            errno = EWOULDBLOCK;
-            break;
-        }
-        const timespec tenth{0, 100 * 1000 * 1000};
-        nanosleep(&tenth, nullptr);
-    }
-    reason = errno == EWOULDBLOCK ? std::string() : Reason(errno);
-    close(fd);
-    return kNoHandle;
+    if (fd < 0) reason = Reason(errno);
+    return fd < 0 ? kNoHandle : fd;
+}
+
+bool TryLock(Handle h, bool& busy, std::string& reason) {
+    if (flock(static_cast<int>(h), LOCK_EX | LOCK_NB) == 0) return true;
+    busy = errno == EWOULDBLOCK || errno == EINTR;
+    if (!busy) reason = Reason(errno);
+    return false;
 }
 
 }  // namespace os

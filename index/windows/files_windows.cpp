@@ -48,7 +48,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> out;
     do {
         std::string name = Utf8(data.cFileName);
-        if (name != "." && name != "..") out.push_back({name});
+        if (name != "." && name != "..") out.push_back({name, {}});
     } while (FindNextFileW(find, &data));
     FindClose(find);
     std::sort(out.begin(), out.end(),
@@ -154,7 +154,7 @@ unsigned long ProcessId() {
     return GetCurrentProcessId();
 }
 
-Handle Lock(const std::string& path, int waitMs, std::string& reason) {
+Handle OpenLockFile(const std::string& path, std::string& reason) {
     HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -162,19 +162,17 @@ Handle Lock(const std::string& path, int waitMs, std::string& reason) {
         reason = Reason(GetLastError());
         return kNoHandle;
     }
-    for (int waited = 0;; waited += 100) {
-        OVERLAPPED at{};
-        if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-            return reinterpret_cast<Handle>(h);
-        const DWORD err = GetLastError();
-        if (err != ERROR_LOCK_VIOLATION || waited >= waitMs) {
-            reason = err == ERROR_LOCK_VIOLATION ? std::string() : Reason(err);
-            break;
-        }
-        Sleep(100);
-    }
-    CloseHandle(h);
-    return kNoHandle;
+    return reinterpret_cast<Handle>(h);
+}
+
+bool TryLock(Handle h, bool& busy, std::string& reason) {
+    OVERLAPPED at{};
+    if (LockFileEx(AsHandle(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return true;
+    const DWORD err = GetLastError();
+    busy = err == ERROR_LOCK_VIOLATION;
+    if (!busy) reason = Reason(err);
+    return false;
 }
 
 }  // namespace os
