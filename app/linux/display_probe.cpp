@@ -14,6 +14,9 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/text.h"
 
 namespace harvix::display {
 
@@ -82,11 +85,10 @@ bool Answers(int fd, const void* request, std::size_t size, Clock::time_point de
 }
 
 std::optional<int> DisplayNumber(const std::string& text) {
-    std::string digits = text.substr(0, text.find('.'));
-    if (digits.empty() || digits.size() > 5) return std::nullopt;
-    for (char c : digits)
-        if (c < '0' || c > '9') return std::nullopt;
-    return std::stoi(digits);
+    const std::string_view digits = std::string_view(text).substr(0, text.find('.'));
+    const auto n = ParseUnsigned(digits);
+    if (!n || digits.size() > 5) return std::nullopt;
+    return static_cast<int>(*n);
 }
 
 }  // namespace
