@@ -1,11 +1,11 @@
 // inventaire.csv read back as a spreadsheet may have saved it: only to start a
 // history from a first version's file, and for the technician's own columns.
 #include <algorithm>
-#include <cstdlib>
 
 #include "index/columns.h"
 #include "index/csv.h"
 #include "index/history.h"
+#include "index/rows.h"
 #include "platform/encoding.h"
 #include "platform/text.h"
 
@@ -32,12 +32,8 @@ char Separator(std::string_view text) {
 std::string Normalized(const IndexColumn& c, const std::string& value) {
     if (value.empty() || (c.Kind != ColumnKind::Bytes && c.Kind != ColumnKind::Percent))
         return value;
-    std::string dotted = Trim(value);
-    std::replace(dotted.begin(), dotted.end(), ',', '.');
-    char* end = nullptr;
-    const double x = std::strtod(dotted.c_str(), &end);
-    if (end == dotted.c_str() || *end != '\0') return value;
-    return FrenchDecimal(x, c.Decimals);
+    double x = 0;
+    return ReadDecimal(value, x) ? FrenchDecimal(x, c.Decimals) : value;
 }
 
 struct Heads {

@@ -18,15 +18,6 @@ sv Trim(sv s) {
     return TrimOf(s, " \t");
 }
 
-// A number as the writing user's locale printed it: "15,49", "15.49", "512".
-bool ReadDecimal(sv text, double& out) {
-    std::string s(Trim(text));
-    for (char& c : s)
-        if (c == ',') c = '.';
-    if (s.empty()) return false;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), out);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
-}
 
 // "15,49 Go", "512 Ko", "900 Octets" (powers of 1024) in bytes.
 bool ReadSize(sv text, double& bytes) {
@@ -112,6 +103,15 @@ void FindFullestVolume(const VolumeList& volumes, ComputerRow& row) {
 }
 
 }  // namespace
+
+bool ReadDecimal(sv text, double& out) {
+    std::string s(Trim(text));
+    for (char& c : s)
+        if (c == ',') c = '.';
+    if (s.empty()) return false;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), out);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(out);
+}
 
 long Date::DaysSinceEpoch() const {
     // Days from civil, proleptic Gregorian.

@@ -50,6 +50,9 @@ std::string SerialKey(const std::string& serial);
 
 // A byte count as the report gives it: digits alone.
 bool ReadByteCount(const std::string& digits, double& out);
+// A number as the writing user's locale printed it: "15,49", "15.49", "512"; any
+// locale of this process plays no part.
+bool ReadDecimal(std::string_view text, double& out);
 
 std::string GigabytesText(double bytes, int decimals = 2);  // "15,49 Go", powers of 1024
 std::string RamText(const ComputerRow& row);                // empty when unknown
