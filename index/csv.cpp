@@ -172,27 +172,4 @@ std::string VolumeLines(const std::string& computer, const ReportContents& repor
     return out;
 }
 
-bool ReadInventory(std::string_view text, std::map<std::string, PreviousRow>& rows) {
-    auto records = ParseCsv(text);
-    if (records.empty()) return false;
-    std::map<std::string, std::size_t, std::less<>> column;
-    for (std::size_t i = 0; i < records[0].size(); ++i) column[records[0][i]] = i;
-    if (!column.count(kFileColumn) || !column.count(kNameColumn)) return false;
-    const auto columns = IndexColumns();
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const auto& rec = records[r];
-        PreviousRow p;
-        for (const IndexColumn& c : columns) {
-            auto it = c.Csv ? column.find(c.Csv) : column.end();
-            p.Fields.push_back(it != column.end() && it->second < rec.size() ? rec[it->second]
-                                                                             : std::string());
-        }
-        p.File = p.Field(kFileColumn);
-        if (p.File.empty()) continue;
-        p.Incomplete = p.Field(kIncompleteColumn) == kYes;
-        rows[p.File] = std::move(p);
-    }
-    return true;
-}
-
 }  // namespace harvix::index

@@ -23,7 +23,5 @@ std::string InventoryHeader(const std::vector<std::string>& own = {});
 std::string InventoryLine(const ComputerRow& row, const std::vector<std::string>& own = {});
 std::string VolumesHeader();
 std::string VolumeLines(const std::string& computer, const ReportContents& report);
-// Rows of an inventaire.csv by file name; false when the text is not one.
-bool ReadInventory(std::string_view text, std::map<std::string, PreviousRow>& rows);
 
 }  // namespace harvix::index

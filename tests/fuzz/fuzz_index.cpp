@@ -10,6 +10,7 @@
 #include "fuzz_support.h"
 #include "index/csv.h"
 #include "index/flags.h"
+#include "index/history.h"
 #include "index/rows.h"
 
 using namespace harvix;
@@ -25,16 +26,16 @@ void CheckDate(const ComputerRow& row, int day, int month, int year, const std::
 
 // Written to inventaire.csv, read back and compared with itself.
 void CheckNoChange(const ComputerRow& row, const std::string& ram) {
-    std::map<std::string, PreviousRow> previous;
-    HARVIX_CHECK(ReadInventory(InventoryHeader() + InventoryLine(row), previous),
+    History previous;
+    HARVIX_CHECK(ImportInventory(InventoryHeader() + InventoryLine(row), previous),
                  "inventaire.csv reads back");
     std::vector<ComputerRow> again = {row};
-    SetFlags(again, &previous, Date{1, 1, 2000});
+    SetFlags(again, &previous.Computers, Date{1, 1, 2000});
     std::string changes;
     for (const std::string& c : again[0].Changes) changes += c + "; ";
     HARVIX_CHECK(!again[0].Changed, "RAM [" + ram + "] changed: " + changes);
     if (row.RamBytes >= 0)
-        HARVIX_CHECK(!previous.begin()->second.Field("RAM installée (Go)").empty(),
+        HARVIX_CHECK(!previous.Computers.begin()->second.Field("RAM installée (Go)").empty(),
                      "the RAM of [" + ram + "] is written");
 }
 

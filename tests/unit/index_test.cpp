@@ -24,6 +24,14 @@
 namespace harvix::index {
 namespace {
 
+// A previous inventaire.csv's rows by file name, as a first index takes them in.
+bool ReadInventory(std::string_view text, std::map<std::string, PreviousRow>& rows) {
+    History h;
+    if (!ImportInventory(text, h)) return false;
+    rows = std::move(h.Computers);
+    return true;
+}
+
 namespace fs = std::filesystem;
 
 std::string Slurp(const fs::path& p) {
