@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Median wall time and peak memory of `harvix /silent` against `lshw -html`
-on this machine, run alternately in one go. Prints figures; asserts nothing.
+"""Median wall time and peak memory of `harvix /silent` (report and inventory
+file) against `lshw -html` and `fusioninventory-agent --local` (software
+included), and against an earlier build of harvix given with --baseline, on this
+machine, run alternately in one go. Prints figures; asserts nothing.
 
-Usage: bench/compare_lshw.py [build folder] [runs]"""
+Usage: bench/compare_lshw.py [build folder] [runs] [--baseline earlier build folder]"""
 import os
 import shutil
 import statistics
@@ -11,17 +13,33 @@ import sys
 import tempfile
 import time
 
-build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "build")
-runs = int(sys.argv[2]) if len(sys.argv) > 2 else 15
-if not shutil.which("lshw") or not os.path.exists("/usr/bin/time"):
-    subprocess.run(["apt-get", "install", "-y", "-qq", "lshw", "time"], check=True, stdout=subprocess.DEVNULL)
+args = sys.argv[1:]
+baseline = None
+if "--baseline" in args:
+    i = args.index("--baseline")
+    baseline = args[i + 1]
+    del args[i:i + 2]
+build = args[0] if args else os.path.join(os.path.dirname(__file__), "..", "build")
+runs = int(args[1]) if len(args) > 1 else 15
+if (not shutil.which("lshw") or not os.path.exists("/usr/bin/time")
+        or not shutil.which("fusioninventory-agent")):
+    subprocess.run(["apt-get", "install", "-y", "-qq", "lshw", "time", "fusioninventory-agent"],
+                   check=True, stdout=subprocess.DEVNULL)
 
 folder = tempfile.mkdtemp(prefix="harvix-bench-")
-shutil.copy2(os.path.join(build, "harvix"), folder)
+os.makedirs(os.path.join(folder, "new"))
+shutil.copy2(os.path.join(build, "harvix"), os.path.join(folder, "new"))
+agent_out = os.path.join(folder, "agent")
+os.makedirs(agent_out)
 commands = {
-    "harvix /silent": [os.path.join(folder, "harvix"), "/silent"],
+    "harvix /silent": [os.path.join(folder, "new", "harvix"), "/silent"],
     "lshw -html": ["lshw", "-html"],
+    "fusioninventory": ["fusioninventory-agent", "--local", agent_out],
 }
+if baseline:
+    os.makedirs(os.path.join(folder, "old"))
+    shutil.copy2(os.path.join(baseline, "harvix"), os.path.join(folder, "old"))
+    commands["harvix baseline"] = [os.path.join(folder, "old", "harvix"), "/silent"]
 
 
 def wall(cmd):
@@ -51,7 +69,12 @@ for name in commands:
     print("%-16s median %8.1f ms   peak RSS %7d KiB   (%d runs)" % (
         name, statistics.median(times[name]) * 1000, peaks[name], runs))
 print("%-16s median %8.1f ms   (starting any process from here)" % ("/bin/true", floor * 1000))
-ratio = statistics.median(times["harvix /silent"]) / statistics.median(times["lshw -html"])
-print("time ratio harvix/lshw: %.3f (aim: 0.050 or less)" % ratio)
+med = {name: statistics.median(t) for name, t in times.items()}
+print("time ratio harvix/lshw: %.3f (aim: 0.050 or less)" % (med["harvix /silent"] / med["lshw -html"]))
+print("time ratio harvix/fusioninventory-agent: %.3f (aim: 0.050 or less)"
+      % (med["harvix /silent"] / med["fusioninventory"]))
+if baseline:
+    print("time ratio harvix/baseline build: %.2f (aim: 2.00 or less)"
+          % (med["harvix /silent"] / med["harvix baseline"]))
 print("harvix peak RSS: %.2f MiB (aim: 4 MiB or less)" % (peaks["harvix /silent"] / 1024))
 shutil.rmtree(folder)

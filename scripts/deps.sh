@@ -2,7 +2,7 @@
 # Installs the Debian packages a build (and, with "test", the test suite) needs,
 # only when something is missing.
 set -euo pipefail
-packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libgtk-3-dev nlohmann-json3-dev)
+packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libpci-dev libgtk-3-dev nlohmann-json3-dev)
 case "${1:-}" in
   test|windows) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest) ;;
 esac
@@ -14,6 +14,8 @@ if [ "${1:-}" = test ]; then
   packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer harnesses
   # The spreadsheets opened as Calc opens them; the page in Windows' Tahoma metrics.
   packages+=(libreoffice-calc-nogui fonts-wine)
+  # The inventory file: GLPI's schema checked, values compared with peers.
+  packages+=(python3-jsonschema fusioninventory-agent dmidecode)
 fi
 missing=()
 for p in "${packages[@]}"; do
