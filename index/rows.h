@@ -26,6 +26,32 @@ struct Date {
 // "DD/MM/YYYY" with any separator, the same twice (the writing user's locale's).
 Date ParseReportDate(std::string_view text);
 
+// What only the inventory file (<NAME>_inventory.json) tells; empty or unknown
+// for a computer indexed from its report alone.
+struct InventoryFacts {
+    bool Present = false;   // the row's values come from the inventory file
+    bool Importable = false;  // the file is one GLPI would take (deviceid, content)
+    std::string Uuid;
+    std::vector<std::string> Macs;  // physical adapters, lower-case
+    std::string OsName, OsVersion;  // "Windows 11 Professionnel", "23H2" / "12 (bookworm)"
+    std::string OsBuild;            // "10.0.22631.4460"
+    std::string Win11Verdict;       // "prêt", "non", "indéterminé"
+    std::vector<std::string> Win11Reasons;  // failed criteria, or what could not be read
+    std::string SecureBoot;  // "enabled", "disabled", "unsupported"
+    std::string Tpm;         // "2.0", "1.2", "absent"
+    std::string BiosVersion;
+    Date BiosDate;
+    double MemoryBytes = -1;  // exact, where the file holds it
+    // Filled by the flags: the end of support of the OS version, when past.
+    std::string OsEndOfSupport;
+    std::string CloneFlag;  // "même UUID que X", "même MAC que X", or empty
+};
+
+// One installed program of one computer, for logiciels.csv and the software view.
+struct ProgramEntry {
+    std::string Computer, Name, Version, Publisher, InstallDate;
+};
+
 struct ComputerRow {
     std::string File;     // the report's file name, the row's key from one index to the next
     std::string RawFile;  // the name's bytes on disk when they are not UTF-8, else empty
@@ -43,6 +69,7 @@ struct ComputerRow {
     bool Full = false, Old = false, Changed = false, New = false;
     std::string SerialFlag;            // why the serial number is suspect, or empty
     std::vector<std::string> Changes;  // "RAM : 16,00 Go → 8,00 Go", "Disques : − A ; + B"
+    InventoryFacts Inventory;
 };
 
 // The serial number as compared: blanks around it and letter case do not count.
@@ -59,5 +86,10 @@ std::string RamText(const ComputerRow& row);                // empty when unknow
 
 // The row of one report; file names the computer when the report does not.
 ComputerRow RowFromReport(const std::string& file, const ReportContents& report);
+// The row of a computer from its inventory file (reportFile: the report's file
+// name beside it, the row's key); false when the bytes are no inventory file.
+// Its programs are appended to programs.
+bool RowFromInventory(const std::string& reportFile, std::string_view json, ComputerRow& row,
+                      std::vector<ProgramEntry>& programs);
 
 }  // namespace harvix::index
