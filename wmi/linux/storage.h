@@ -27,7 +27,8 @@ struct Disk {
     std::optional<std::uint64_t> Bytes;
     bool Removable = false, Usb = false;
     bool Virtual = false;  // a loop device backed by a file: an attached virtual disk
-    std::optional<std::string> Model, Serial;
+    std::optional<std::string> Model, Serial, Firmware;
+    std::optional<bool> Rotational;  // queue/rotational: a spinning disk
     std::string Interface;
     std::string Table;  // "gpt", "dos" or empty
     std::vector<Partition> Partitions;
@@ -39,6 +40,7 @@ struct Volume {
     std::string FileSystem;
     int DriveType = 3;
     std::optional<std::string> Label;
+    std::optional<std::string> Serial;  // the filesystem's UUID
     std::optional<std::string> Size, Free;
     std::string Device;  // block name when the volume lies on a block device
 };
@@ -46,7 +48,7 @@ struct Volume {
 // Label, filesystem and partition-table facts of a block device.
 struct Probe {
     bool Probed = false;  // something answered; a missing label is then a real blank
-    std::optional<std::string> Label, FsType, TableType;
+    std::optional<std::string> Label, FsType, TableType, Uuid;
     std::map<int, std::string> PartitionTypes;  // partition number -> GUID or "0xNN"
     std::map<int, std::string> PartitionSchemes;
 };
@@ -105,6 +107,8 @@ std::vector<Instance> DiskPartitionInstances(const Root& root, StorageSnapshot& 
 std::vector<Instance> DiskDriveToDiskPartitionInstances(const Root& root, StorageSnapshot& storage);
 std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& storage);
 std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> PhysicalDiskInstances(const Root& root, StorageSnapshot& storage);
+std::vector<Instance> VolumeEncryptionInstances(const Root& root, StorageSnapshot& storage);
 
 // Read-only image filesystems (squashfs, iso9660, udf, erofs): what Windows
 // shows as a mounted disc image.

@@ -48,6 +48,13 @@ std::optional<std::string> DiskModel(const Root& root, const std::string& disk) 
     return full;
 }
 
+// NVMe controllers and ATA disks name it firmware_rev; SCSI's INQUIRY revision is rev.
+std::optional<std::string> DiskFirmware(const Root& root, const std::string& disk) {
+    for (const char* file : {"/device/firmware_rev", "/device/rev"})
+        if (auto s = root.Line("/sys/block/" + disk + file); s && !s->empty()) return s;
+    return std::nullopt;
+}
+
 // The file behind a loop device; nullopt for an unbound one.
 std::optional<std::string> BackingFile(const Root& root, const std::string& name) {
     if (!StartsWith(name, "loop")) return std::nullopt;
@@ -123,6 +130,7 @@ void DescribeVirtualDisk(const std::string& backingFile, Disk& d) {
     d.Virtual = true;
     d.Model = "Virtual Disk (" + platform::ToValidUtf8(Basename(backingFile)) + ")";
     d.Serial.reset();
+    d.Firmware.reset();
 }
 
 std::optional<Disk> ReadDisk(const Root& root, const BlockIndex& blocks, const std::string& name) {
@@ -138,6 +146,8 @@ std::optional<Disk> ReadDisk(const Root& root, const BlockIndex& blocks, const s
     d.Interface = InterfaceOf(devPath);
     d.Model = DiskModel(root, name);
     d.Serial = DiskSerial(root, name, devPath);
+    d.Firmware = DiskFirmware(root, name);
+    if (auto r = root.Number(sys + "/queue/rotational"); r == 0 || r == 1) d.Rotational = *r == 1;
     const PartitionList& entries = blocks.Partitions.at(name);
     Probe probe = ProbeDevice(root, blocks, name, &entries);
     if (auto file = BackingFile(root, name)) {

@@ -19,6 +19,17 @@ std::map<std::string, std::string> LeafPartitionIds(const std::vector<Disk>& dis
     return ids;
 }
 
+// A device-mapper device opened by cryptsetup from a LUKS header names it in its
+// uuid; LVM volumes and md arrays lie on it through their slaves.
+bool OnLuks(const Root& root, const std::string& block, int depth = 0) {
+    const std::string sys = "/sys/class/block/" + block;
+    if (StartsWith(root.Line(sys + "/dm/uuid").value_or(""), "CRYPT-LUKS")) return true;
+    if (depth > 16) return false;
+    for (const auto& s : root.List(sys + "/slaves"))
+        if (OnLuks(root, s, depth + 1)) return true;
+    return false;
+}
+
 }  // namespace
 
 const BlockIndex& StorageSnapshot::Blocks(const Root& root) {
@@ -51,6 +62,7 @@ std::vector<Instance> DiskDriveInstances(const Root& root, StorageSnapshot& stor
         inst.Set("Size", OrNull(d.Bytes));
         inst.Set("InterfaceType", d.Interface);
         inst.Set("SerialNumber", OrNull(d.Serial));
+        inst.Set("FirmwareRevision", OrNull(d.Firmware));
         inst.Set("MediaType", d.Removable ? "Removable Media"
                               : d.Usb     ? "External hard disk media"
                                           : "Fixed hard disk media");
@@ -112,6 +124,7 @@ std::vector<Instance> LogicalDiskInstances(const Root& root, StorageSnapshot& st
         inst.Set("FreeSpace", OrNull(v.Free));
         inst.Set("Size", OrNull(v.Size));
         inst.Set("VolumeName", OrNull(v.Label));
+        inst.Set("VolumeSerialNumber", OrNull(v.Serial));
         out.push_back(std::move(inst));
     }
     return out;
@@ -130,6 +143,31 @@ std::vector<Instance> LogicalDiskToPartitionInstances(const Root& root, StorageS
             inst.Set("Dependent", ObjectPath(host, "Win32_LogicalDisk", "DeviceID", v.Name));
             out.push_back(std::move(inst));
         }
+    }
+    return out;
+}
+
+std::vector<Instance> PhysicalDiskInstances(const Root& root, StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& d : storage.Disks(root)) {
+        Instance inst;
+        inst.Set("Index", d.Index);
+        inst.Set("Rotational", d.Rotational ? WmiValue(*d.Rotational ? -1 : 0) : WmiValue());
+        out.push_back(std::move(inst));
+    }
+    return out;
+}
+
+// Only what is known to be encrypted: a volume on a LUKS mapping.
+std::vector<Instance> VolumeEncryptionInstances(const Root& root, StorageSnapshot& storage) {
+    std::vector<Instance> out;
+    for (const auto& v : storage.Volumes(root)) {
+        if (v.Device.empty() || !OnLuks(root, v.Device)) continue;
+        Instance inst;
+        inst.Set("Name", v.Name);
+        inst.Set("Type", "LUKS");
+        inst.Set("Status", "Yes");
+        out.push_back(std::move(inst));
     }
     return out;
 }

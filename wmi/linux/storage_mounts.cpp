@@ -155,6 +155,7 @@ void Complete(const Root& root, const BlockIndex& blocks, Volume& v) {
     if (v.Device.empty()) return;
     Probe probe = ProbeDevice(root, blocks, v.Device);
     v.Label = probe.Probed ? probe.Label.value_or("") : probe.Label;
+    v.Serial = probe.Uuid;
     // ntfs-3g, exfat-fuse and other FUSE drivers of a device mount as "fuseblk" or "fuse.<name>".
     if (StartsWith(v.FileSystem, "fuse") && probe.FsType) v.FileSystem = *probe.FsType;
 }

@@ -28,12 +28,13 @@ void ProbeSuperblock(const std::string& dev, Probe& out) {
     ProbePtr pr{blkid_new_probe_from_filename(dev.c_str())};
     if (!pr) return;
     blkid_probe_enable_superblocks(pr.get(), 1);
-    blkid_probe_set_superblocks_flags(pr.get(), BLKID_SUBLKS_LABEL | BLKID_SUBLKS_TYPE);
+    blkid_probe_set_superblocks_flags(pr.get(), BLKID_SUBLKS_LABEL | BLKID_SUBLKS_TYPE | BLKID_SUBLKS_UUID);
     blkid_probe_enable_partitions(pr.get(), 0);
     if (blkid_do_safeprobe(pr.get()) >= 0) {
         out.Probed = true;
         out.Label = ProbeValue(pr.get(), "LABEL");
         out.FsType = ProbeValue(pr.get(), "TYPE");
+        out.Uuid = ProbeValue(pr.get(), "UUID");
     }
 }
 
@@ -92,6 +93,7 @@ void ProbeFromUdev(const Root& root, const BlockIndex& blocks, const std::string
     else if (props.count("ID_FS_LABEL"))
         out.Label = platform::ToValidUtf8(props["ID_FS_LABEL"]);
     if (props.count("ID_PART_TABLE_TYPE")) out.TableType = props["ID_PART_TABLE_TYPE"];
+    if (props.count("ID_FS_UUID")) out.Uuid = platform::ToValidUtf8(props["ID_FS_UUID"]);
 }
 
 void ProbePartitionsFromUdev(const Root& root, const BlockIndex& blocks,
@@ -104,9 +106,11 @@ void ProbePartitionsFromUdev(const Root& root, const BlockIndex& blocks,
     }
 }
 
-std::optional<std::string> LabelFromByLabel(const Root& root, const std::string& blockName) {
-    for (const auto& link : root.List("/dev/disk/by-label")) {
-        auto target = root.Resolve("/dev/disk/by-label/" + link);
+// The name of the /dev/disk/by-label (or by-uuid) link to the device.
+std::optional<std::string> NameFromLinks(const Root& root, const std::string& folder,
+                                         const std::string& blockName) {
+    for (const auto& link : root.List(folder)) {
+        auto target = root.Resolve(folder + "/" + link);
         if (target && Basename(*target) == blockName) return platform::ToValidUtf8(Unescape(link));
     }
     return std::nullopt;
@@ -124,7 +128,8 @@ Probe ProbeDevice(const Root& root, const BlockIndex& blocks, const std::string&
     // No access to the device.
     ProbeFromUdev(root, blocks, blockName, out);
     if (partitions) ProbePartitionsFromUdev(root, blocks, *partitions, out);
-    if (!out.Probed) out.Label = LabelFromByLabel(root, blockName);
+    if (!out.Probed) out.Label = NameFromLinks(root, "/dev/disk/by-label", blockName);
+    if (!out.Uuid) out.Uuid = NameFromLinks(root, "/dev/disk/by-uuid", blockName);
     return out;
 }
 
