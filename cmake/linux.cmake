@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
 pkg_check_modules(MOUNT REQUIRED IMPORTED_TARGET mount)
+pkg_check_modules(PCI REQUIRED IMPORTED_TARGET libpci)
 
 target_sources(harvix_platform PRIVATE platform/platform_linux.cpp)
 
@@ -20,8 +21,13 @@ add_library(harvix_provider STATIC
   wmi/linux/storage_classes.cpp
   wmi/linux/storage_space.cpp
   wmi/linux/storage_text.cpp
-  wmi/linux/smbios.cpp)
-target_link_libraries(harvix_provider PUBLIC harvix_wmi PkgConfig::BLKID PkgConfig::MOUNT)
+  wmi/linux/smbios.cpp
+  wmi/linux/network.cpp
+  wmi/linux/network_addresses.cpp
+  wmi/linux/network_routes.cpp
+  wmi/linux/video.cpp
+  wmi/linux/monitor.cpp)
+target_link_libraries(harvix_provider PUBLIC harvix_wmi PkgConfig::BLKID PkgConfig::MOUNT PkgConfig::PCI)
 
 # The window loader both programs share: the display check, then the GTK module.
 add_library(harvix_form1 STATIC app/linux/form1_loader.cpp app/linux/display_probe.cpp)
@@ -38,7 +44,7 @@ if(NOT HARVIX_SANITIZE AND NOT HARVIX_FUZZ)  # sanitizer runtimes need the defau
   # linker drops; naming the libraries saves loading it.
   target_link_options(harvix PRIVATE -nodefaultlibs)
   target_link_libraries(harvix PRIVATE harvix_app harvix_report harvix_inventory harvix_wmi harvix_platform
-                        PkgConfig::BLKID PkgConfig::MOUNT
+                        PkgConfig::BLKID PkgConfig::MOUNT PkgConfig::PCI
                         -Wl,-Bstatic stdc++ gcc gcc_eh -Wl,-Bdynamic c)
 endif()
 

@@ -25,6 +25,11 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
         {"Win32_OperatingSystem", OperatingSystemInstances},
         {"Win32_PhysicalMemoryArray", PhysicalMemoryArrayInstances},
         {"Win32_PhysicalMemory", PhysicalMemoryInstances},
+        // Devices
+        {"Harvix_NetworkAdapter", NetworkAdapterInstances},
+        {"Harvix_NetworkAddress", NetworkAddressInstances},
+        {"Win32_VideoController", VideoControllerInstances},
+        {"Harvix_Monitor", MonitorInstances},
     };
     using StorageReader = std::vector<Instance> (*)(const Root&, StorageSnapshot&);
     static const std::pair<const char*, StorageReader> kStorageClasses[] = {
@@ -33,6 +38,8 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
         {"Win32_DiskDriveToDiskPartition", DiskDriveToDiskPartitionInstances},
         {"Win32_LogicalDisk", LogicalDiskInstances},
         {"Win32_LogicalDiskToPartition", LogicalDiskToPartitionInstances},
+        {"Harvix_PhysicalDisk", PhysicalDiskInstances},
+        {"Harvix_VolumeEncryption", VolumeEncryptionInstances},
     };
     Root root(root_);
     for (const auto& [name, read] : kClasses)

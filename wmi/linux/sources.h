@@ -72,4 +72,13 @@ std::vector<Instance> OperatingSystemInstances(const Root& root);
 std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root);
 std::vector<Instance> PhysicalMemoryInstances(const Root& root);
 
+// Devices: network interfaces, display controllers and monitors.
+std::vector<Instance> NetworkAdapterInstances(const Root& root);
+std::vector<Instance> NetworkAddressInstances(const Root& root);
+std::vector<Instance> VideoControllerInstances(const Root& root);
+std::vector<Instance> MonitorInstances(const Root& root);
+// "<vendor> <device>" of a PCI device folder from the PCI ID database; nullopt
+// for no PCI device or one the database does not know.
+std::optional<std::string> PciDeviceName(const Root& root, const std::string& devicePath);
+
 }  // namespace harvix::linuxwmi
