@@ -28,7 +28,8 @@ void ProbeSuperblock(const std::string& dev, Probe& out) {
     ProbePtr pr{blkid_new_probe_from_filename(dev.c_str())};
     if (!pr) return;
     blkid_probe_enable_superblocks(pr.get(), 1);
-    blkid_probe_set_superblocks_flags(pr.get(), BLKID_SUBLKS_LABEL | BLKID_SUBLKS_TYPE | BLKID_SUBLKS_UUID);
+    blkid_probe_set_superblocks_flags(pr.get(),
+                                      BLKID_SUBLKS_LABEL | BLKID_SUBLKS_TYPE | BLKID_SUBLKS_UUID);
     blkid_probe_enable_partitions(pr.get(), 0);
     if (blkid_do_safeprobe(pr.get()) >= 0) {
         out.Probed = true;
