@@ -117,12 +117,22 @@ std::optional<std::string> NameFromLinks(const Root& root, const std::string& fo
     return std::nullopt;
 }
 
+// Without udev nobody makes /dev/dm-N; device-mapper makes /dev/mapper/<name> itself.
+std::string DeviceNode(const Root& root, const std::string& blockName) {
+    const std::string dev = "/dev/" + blockName;
+    if (StartsWith(blockName, "dm-") && !root.Exists(dev))
+        if (auto name = root.Line("/sys/class/block/" + blockName + "/dm/name");
+            name && !name->empty())
+            return root.Path("/dev/mapper/" + *name);
+    return root.Path(dev);
+}
+
 }  // namespace
 
 Probe ProbeDevice(const Root& root, const BlockIndex& blocks, const std::string& blockName,
                   const PartitionList* partitions) {
     Probe out;
-    const std::string dev = root.Path("/dev/" + blockName);
+    const std::string dev = DeviceNode(root, blockName);
     ProbeSuperblock(dev, out);
     if (out.Probed && partitions) ProbePartitionTable(dev, out);
     if (out.Probed) return out;
