@@ -60,6 +60,12 @@ std::optional<NetAddress> AddressOf(const nlmsghdr* h) {
                       (flags & IFA_F_PERMANENT) == 0};
 }
 
+// NLMSG_OK, with the length's sign made explicit.
+bool Whole(const nlmsghdr* h, int left) {
+    return left >= static_cast<int>(sizeof(nlmsghdr)) && h->nlmsg_len >= sizeof(nlmsghdr) &&
+           h->nlmsg_len <= static_cast<unsigned>(left);
+}
+
 std::vector<NetAddress> LiveAddresses() {
     std::vector<NetAddress> out;
     Socket s{::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)};
@@ -69,8 +75,7 @@ std::vector<NetAddress> LiveAddresses() {
         ssize_t n = ::recv(s.Fd, buf, sizeof buf, 0);
         if (n <= 0) return out;
         int left = static_cast<int>(n);
-        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left);
-             h = NLMSG_NEXT(h, left)) {
+        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); Whole(h, left); h = NLMSG_NEXT(h, left)) {
             if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR) return out;
             if (h->nlmsg_type != RTM_NEWADDR) continue;
             if (auto a = AddressOf(h)) out.push_back(std::move(*a));
