@@ -2,7 +2,8 @@
 # Installs the Debian packages a build (and, with "test", the test suite) needs,
 # only when something is missing.
 set -euo pipefail
-packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libpci-dev libgtk-3-dev nlohmann-json3-dev)
+packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libpci-dev pci.ids libgtk-3-dev
+          nlohmann-json3-dev)
 case "${1:-}" in
   test|windows) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest) ;;
 esac
@@ -11,6 +12,7 @@ if [ "${1:-}" = test ]; then
              fonts-dejavu-core python3 binutils wine wine64)
   # Disk images on loop devices, FUSE filesystems.
   packages+=(fdisk e2fsprogs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g squashfs-tools fuse3)
+  packages+=(cryptsetup-bin)  # a LUKS volume, where the kernel has dm-crypt
   packages+=(clang-14 libclang-rt-14-dev)  # libFuzzer harnesses
   # The spreadsheets opened as Calc opens them; the page in Windows' Tahoma metrics.
   packages+=(libreoffice-calc-nogui fonts-wine)
