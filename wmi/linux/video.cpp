@@ -17,7 +17,7 @@ namespace harvix::linuxwmi {
 namespace {
 
 void Quiet(char*, ...) {}
-[[noreturn]] void Fatal(char*, ...) {
+__attribute__((noreturn)) void Fatal(char*, ...) {
     std::abort();  // libpci calls it only for a lookup mode it does not know
 }
 
