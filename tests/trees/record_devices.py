@@ -50,7 +50,9 @@ def netdev(t, name, mac, kind, state, mtu, ifindex, speed=None, device=None, dri
     # A link that is down refuses to be read: an empty file does the same here.
     t.write(base + "/speed", "" if speed is None else f"{speed}\n")
     if kind == "wifi":
-        os.makedirs(t.path(base + "/wireless"), exist_ok=True)
+        phy = device + "/ieee80211/phy0"
+        t.write(phy + "/index", "0\n")
+        t.link(base + "/phy80211", t.rel(base + "/phy80211", phy))
     if kind == "bridge":
         t.write(base + "/bridge/stp_state", "0\n")
     if device is not None:
