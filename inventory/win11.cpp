@@ -1,0 +1,197 @@
+// Windows 11 readiness from the extended inventory. The processor rules are the
+// family/model rules of Microsoft's hardware readiness script; every other
+// criterion is one of Windows 11's minimum requirements. A criterion that could
+// not be read is reported as unknown, never as failed.
+#include <cmath>
+
+#include "inventory/extended.h"
+#include "platform/text.h"
+
+namespace harvix {
+
+namespace {
+
+bool Contains(const std::optional<std::string>& text, std::string_view part) {
+    return text && AsciiLower(*text).find(part) != std::string::npos;
+}
+
+std::optional<bool> IntelSupported(const ProcessorInfos& cpu) {
+    if (!cpu.Family || !cpu.Model) return std::nullopt;
+    const int family = *cpu.Family, model = *cpu.Model;
+    if (family < 6) return false;  // before the P6 line: no 64-bit processor
+    if (model <= 95 && !(family == 6 && model == 85)) return false;
+    if (family == 6 && (model == 142 || model == 158)) {
+        // Stepping 9 holds both 7th and 8th generation parts, told apart only by
+        // the platform id, which the inventory does not hold.
+        if (!cpu.Stepping || *cpu.Stepping == 9) return std::nullopt;
+    }
+    return true;
+}
+
+std::optional<bool> AmdSupported(const ProcessorInfos& cpu) {
+    if (!cpu.Family) return std::nullopt;
+    if (*cpu.Family < 23) return false;
+    if (*cpu.Family > 23) return true;
+    if (!cpu.Model) return std::nullopt;
+    return !(*cpu.Model == 1 || *cpu.Model == 17);
+}
+
+using Test = std::optional<bool> (*)(const ExtendedInfos&);
+
+struct Criterion {
+    const char* Label;    // its name among the unknowns
+    const char* Failure;  // the text of its failure
+    const char* Source;   // what Harvix_Unread names for its source (lower case)
+    Test Passes;
+    const char* Reason;  // why it is unknown when no Harvix_Unread says
+};
+
+const char* const kMissing = "information non lue";
+
+const ProcessorInfos* FirstCpu(const ExtendedInfos& in) {
+    return in.Processors.empty() ? nullptr : &in.Processors[0];
+}
+
+std::optional<std::uint64_t> MemoryBytes(const ExtendedInfos& infos) {
+    std::uint64_t sum = 0;
+    for (const MemoryModuleDetails& m : infos.Modules) {
+        if (!m.CapacityBytes) return infos.Identity.TotalMemoryBytes;
+        sum += *m.CapacityBytes;
+    }
+    return infos.Modules.empty() ? infos.Identity.TotalMemoryBytes : sum;
+}
+
+// The size of the disk holding the system volume.
+std::optional<std::uint64_t> SystemDiskBytes(const ExtendedInfos& infos) {
+    for (const VolumeDetails& vol : infos.Volumes) {
+        if (!vol.SystemDrive.value_or(false) || !vol.DiskId) continue;
+        for (const DiskDetails& disk : infos.Disks)
+            if (disk.DiskId == vol.DiskId) return disk.SizeBytes;
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> AtLeastGiB(std::optional<std::uint64_t> bytes, long long gib) {
+    if (!bytes) return std::nullopt;
+    return std::llround(static_cast<double>(*bytes) / kGiB) >= gib;
+}
+
+std::optional<bool> CpuPasses(const ExtendedInfos& in) {
+    const ProcessorInfos* cpu = FirstCpu(in);
+    return cpu ? ProcessorSupportsWindows11(*cpu) : std::nullopt;
+}
+
+std::optional<bool> TpmPasses(const ExtendedInfos& in) {
+    return in.Tpm.Present;
+}
+
+// Only a present TPM has a version to check.
+std::optional<bool> TpmVersionPasses(const ExtendedInfos& in) {
+    if (in.Tpm.Present != true) return true;
+    if (!in.Tpm.Version) return std::nullopt;
+    return in.Tpm.Version->rfind("2.", 0) == 0;
+}
+
+std::optional<bool> UefiPasses(const ExtendedInfos& in) {
+    if (!in.Firmware.FirmwareType) return std::nullopt;
+    return *in.Firmware.FirmwareType != "BIOS";
+}
+
+std::optional<bool> SecureBootPasses(const ExtendedInfos& in) {
+    if (!in.Firmware.SecureBoot) return std::nullopt;
+    return *in.Firmware.SecureBoot != "unsupported";
+}
+
+std::optional<bool> RamPasses(const ExtendedInfos& in) {
+    return AtLeastGiB(MemoryBytes(in), 4);
+}
+
+std::optional<bool> DiskPasses(const ExtendedInfos& in) {
+    return AtLeastGiB(SystemDiskBytes(in), 64);
+}
+
+// Cores of every processor; failing that, a single logical processor is one core.
+std::optional<bool> CoresPass(const ExtendedInfos& in) {
+    std::int32_t cores = 0, threads = 0;
+    bool allCores = !in.Processors.empty(), allThreads = allCores;
+    for (const ProcessorInfos& cpu : in.Processors) {
+        allCores = allCores && cpu.Cores;
+        allThreads = allThreads && cpu.Threads;
+        cores += cpu.Cores.value_or(0);
+        threads += cpu.Threads.value_or(0);
+    }
+    if (allCores) return cores >= 2;
+    if (allThreads && threads < 2) return false;
+    return std::nullopt;
+}
+
+std::optional<bool> ClockPasses(const ExtendedInfos& in) {
+    const ProcessorInfos* cpu = FirstCpu(in);
+    if (!cpu || !cpu->SpeedMHz) return std::nullopt;
+    return *cpu->SpeedMHz >= 1000;
+}
+
+std::optional<bool> SixtyFourBitsPasses(const ExtendedInfos& in) {
+    const ProcessorInfos* cpu = FirstCpu(in);
+    if (!cpu || !cpu->Architecture) return std::nullopt;
+    return *cpu->Architecture == "x86_64" || *cpu->Architecture == "aarch64";
+}
+
+const Criterion kCriteria[] = {
+    {"processeur", "processeur non pris en charge", "processeur", CpuPasses,
+     "modèle de processeur non reconnu"},
+    {"TPM", "TPM absent", "tpm", TpmPasses, kMissing},
+    {"version du TPM", "TPM 1.2 (2.0 requis)", "tpm", TpmVersionPasses, kMissing},
+    {"UEFI", "BIOS hérité (UEFI requis)", "firmware", UefiPasses, kMissing},
+    {"Secure Boot", "Secure Boot non pris en charge", "secure boot", SecureBootPasses, kMissing},
+    {"RAM", "RAM inférieure à 4 Go", "mémoire", RamPasses, kMissing},
+    {"disque système", "disque système inférieur à 64 Go", "disque", DiskPasses, kMissing},
+    {"cœurs", "moins de 2 cœurs", "processeur", CoresPass, kMissing},
+    {"fréquence", "fréquence inférieure à 1 GHz", "processeur", ClockPasses, kMissing},
+    {"64 bits", "processeur non 64 bits", "processeur", SixtyFourBitsPasses, kMissing},
+};
+
+// The reason Harvix_Unread gives for the source, else the check's own.
+std::string WhyUnknown(const ExtendedInfos& infos, const Criterion& c) {
+    for (const Unread& u : infos.Unreadable)
+        if (!u.Why.empty() && AsciiLower(u.What).find(c.Source) != std::string::npos) return u.Why;
+    return c.Reason;
+}
+
+}  // namespace
+
+std::optional<bool> ProcessorSupportsWindows11(const ProcessorInfos& cpu) {
+    const std::string arch = cpu.Architecture.value_or("");
+    const bool qualcomm = Contains(cpu.Manufacturer, "qualcomm") ||
+                          Contains(cpu.Name, "snapdragon") || Contains(cpu.Name, "microsoft sq");
+    if (arch == "arm") return false;
+    if (arch == "aarch64" || (arch.empty() && qualcomm)) {
+        if (!qualcomm) return std::nullopt;
+        // The Snapdragon 835 lacks the ARM v8.1 atomics Windows 11 needs.
+        return !Contains(cpu.Name, "835");
+    }
+    const std::string vendor = cpu.Manufacturer.value_or("");
+    if (vendor == "GenuineIntel") return IntelSupported(cpu);
+    if (vendor == "AuthenticAMD") return AmdSupported(cpu);
+    return std::nullopt;
+}
+
+Win11Readiness Windows11Readiness(const ExtendedInfos& infos) {
+    Win11Readiness result;
+    for (const Criterion& c : kCriteria) {
+        std::optional<bool> passes = c.Passes(infos);
+        if (!passes)
+            result.Unknown.push_back(std::string(c.Label) + " : " + WhyUnknown(infos, c));
+        else if (!*passes)
+            result.Failed.push_back(c.Failure);
+    }
+    if (!result.Failed.empty())
+        result.Verdict = "non";
+    else if (!result.Unknown.empty())
+        result.Verdict = "indéterminé";
+    else
+        result.Verdict = "prêt";
+    return result;
+}
+
+}  // namespace harvix
