@@ -16,9 +16,10 @@ bool Contains(const std::optional<std::string>& text, std::string_view part) {
 }
 
 std::optional<bool> IntelSupported(const ProcessorInfos& cpu) {
-    if (!cpu.Family || !cpu.Model) return std::nullopt;
+    if (!cpu.Family) return std::nullopt;
+    if (*cpu.Family < 6) return false;  // before the P6 line: no 64-bit processor
+    if (!cpu.Model) return std::nullopt;
     const int family = *cpu.Family, model = *cpu.Model;
-    if (family < 6) return false;  // before the P6 line: no 64-bit processor
     if (model <= 95 && !(family == 6 && model == 85)) return false;
     if (family == 6 && (model == 142 || model == 158)) {
         // Stepping 9 holds both 7th and 8th generation parts, told apart only by
