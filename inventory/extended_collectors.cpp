@@ -178,7 +178,8 @@ void ReadSystem(ExtendedInfos& infos) {
     // Windows gives a build number of digits; Linux the kernel release.
     const bool windows = buildNumber && ParseUnsigned(*buildNumber).has_value();
     if (buildNumber) {
-        os.Build = *buildNumber + (windows && ubr ? "." + std::to_string(*ubr) : std::string());
+        os.Build = *buildNumber;
+        if (windows && ubr) os.Build->append(".").append(std::to_string(*ubr));
         os.KernelName = windows ? "MSWin32" : "linux";
         os.KernelVersion = windows ? os.Version : buildNumber;
     }
