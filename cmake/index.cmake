@@ -14,18 +14,7 @@ add_library(harvix_index_core STATIC
   index/files_common.cpp)
 target_link_libraries(harvix_index_core PUBLIC harvix_report)
 
-# The history's JSON: Debian's header-only nlohmann-json. The Windows build sees
-# a folder holding only those headers, never the host's /usr/include.
-find_path(NLOHMANN_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
-if(NOT NLOHMANN_JSON_INCLUDE)
-  message(FATAL_ERROR "nlohmann/json.hpp not found: run scripts/deps.sh (nlohmann-json3-dev)")
-endif()
-if(WIN32)
-  set(HARVIX_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
-  file(MAKE_DIRECTORY ${HARVIX_JSON_INCLUDE})
-  file(CREATE_LINK ${NLOHMANN_JSON_INCLUDE}/nlohmann ${HARVIX_JSON_INCLUDE}/nlohmann SYMBOLIC)
-  target_include_directories(harvix_index_core SYSTEM PRIVATE ${HARVIX_JSON_INCLUDE})
-endif()
+# The history's JSON: nlohmann-json, found beside the report layer that also uses it.
 
 if(WIN32)
   target_sources(harvix_index_core PRIVATE index/windows/files_windows.cpp)
