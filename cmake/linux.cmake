@@ -4,7 +4,7 @@ pkg_check_modules(BLKID REQUIRED IMPORTED_TARGET blkid)
 pkg_check_modules(MOUNT REQUIRED IMPORTED_TARGET mount)
 pkg_check_modules(PCI REQUIRED IMPORTED_TARGET libpci)
 
-target_sources(harvix_platform PRIVATE platform/platform_linux.cpp)
+target_sources(harvix_platform PRIVATE platform/platform_linux.cpp platform/replace_file_linux.cpp)
 
 add_library(harvix_provider STATIC
   wmi/linux/provider.cpp

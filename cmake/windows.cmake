@@ -1,5 +1,5 @@
 # Harvix.exe: COM WMI, the Win32 window, resources; one file, statically linked.
-target_sources(harvix_platform PRIVATE platform/platform_windows.cpp)
+target_sources(harvix_platform PRIVATE platform/platform_windows.cpp platform/replace_file_windows.cpp)
 target_compile_definitions(harvix_platform PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                            _WIN32_WINNT=0x0601)
 

@@ -50,6 +50,18 @@ struct LocalDate {
 };
 LocalDate Today();
 
+// The local date and time now, to the second.
+struct LocalDateTime {
+    int year, month, day, hour, minute, second;
+};
+LocalDateTime Now();
+
+// Replaces the file at path with bytes, all or nothing: written to a new file
+// beside it, flushed to the disk, then renamed over it, so that a reader never
+// sees half of it. Throws a HarvixError naming the file on failure, the old
+// file (if any) left as it was.
+void ReplaceFileWith(const std::string& path, const std::string& bytes);
+
 // Starts the platform's file manager on the folder; throws on failure.
 void OpenFolder(const std::string& folderWithSeparator);
 
