@@ -16,10 +16,13 @@ bool IsSilentArgument(const std::string& args);
 // Folder, separator, COMPUTERNAME, "_report.html"; the separator is added even
 // when the folder already ends with one.
 std::string BuildReportPath(const std::string& folder, const std::string& separator);
+// The inventory file beside it: COMPUTERNAME, "_inventory.json".
+std::string BuildInventoryPath(const std::string& folder, const std::string& separator);
 
 // Collectors and writers in their fixed order, on WmiService; returns the
 // completion text for the status line. Writer failures pass out unchanged.
-// The report is claimed for the whole run (platform::ClaimReport).
+// The report is claimed for the whole run (platform::ClaimReport), the
+// inventory file written last, once the report is complete.
 std::string RunInventory(const std::string& folder, const std::string& separator);
 
 }  // namespace harvix

@@ -1,0 +1,86 @@
+"""The inventory file beside the report: on this machine and on every recorded
+tree, valid against GLPI's own schema, holding what the page shows; the page
+unchanged by it; a file that cannot be written is a failure that leaves the
+page complete."""
+import json
+import os
+import re
+import unittest
+
+from harvix_e2e import TREES, parse_report, program_copy, report_lines, run
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+SCHEMA = os.path.join(REPO, "..", "shared", "glpi-inventory-format", "inventory.schema.json")
+ENV = {"COMPUTERNAME": "PC", "USERNAME": "tech", "LC_ALL": "C"}
+
+
+def machines():
+    """None for this machine, then every recorded tree."""
+    trees = sorted(n for n in os.listdir(TREES) if os.path.isdir(os.path.join(TREES, n)))
+    return [None] + trees
+
+
+def inventory(tree):
+    folder = program_copy()
+    env = dict(ENV, **({"HARVIX_ROOT": os.path.join(TREES, tree)} if tree else {}))
+    result = run(folder, "/silent", env=env)
+    assert result.returncode == 0, result.stderr
+    with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
+        return folder, json.load(f)
+
+
+class InventoryFile(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.runs = {tree: inventory(tree) for tree in machines()}
+
+    def test_every_file_is_valid_glpi_inventory(self):
+        if not os.path.exists(SCHEMA):
+            self.skipTest("GLPI's schema is not at %s: validation not checked" % SCHEMA)
+        import jsonschema
+        with open(SCHEMA) as f:
+            schema = json.load(f)
+        checker = jsonschema.Draft7Validator(schema, format_checker=jsonschema.FormatChecker())
+        for tree, (_, doc) in self.runs.items():
+            errors = ["%s: %s" % (list(e.absolute_path), e.message) for e in checker.iter_errors(doc)]
+            self.assertEqual(errors, [], tree or "this machine")
+            self.assertRegex(doc["deviceid"], r"^PC-\d{4}(-\d\d){5}$")
+
+    def test_the_page_values_are_all_there(self):
+        for tree, (folder, doc) in self.runs.items():
+            rows, disks = parse_report(os.path.join(folder, "PC_report.html"))
+            mine = doc["content"]["harvix"]["report"]
+            self.assertEqual(mine.get("operating_system", ""), rows["OS"], tree)
+            self.assertEqual(mine.get("model", ""), rows["Modèle de l'ordinateur"], tree)
+            self.assertEqual(mine["cpu"].get("name", ""), rows["CPU"], tree)
+            self.assertEqual([(d.get("id", ""), d["partitions"], d.get("partition_style", ""))
+                              for d in mine["disks"]],
+                             [(d["id"], d["partitions"], d["style"]) for d in disks], tree)
+            shown = sorted((v["name"], int(v["size"])) for d in disks for v in d["volumes"])
+            kept = sorted((v["name"], v["size_bytes"]) for v in mine["volumes"]
+                          if any(v.get("disk") == d["id"] for d in disks))
+            self.assertEqual(kept, shown, tree)
+            self.assertEqual(len(doc["content"]["drives"]), len(mine["volumes"]), tree)
+
+    def test_recorded_pages_are_unchanged(self):
+        for tree in machines()[1:]:
+            with open(os.path.join(TREES, tree + ".expected"), encoding="utf-8") as f:
+                expected = f.read().split("\n")
+            expected = expected[:-1] if expected[-1] == "" else expected
+            lines = report_lines(os.path.join(self.runs[tree][0], "PC_report.html"))
+            self.assertEqual(lines[7:-15], expected, tree)
+
+
+class AFileThatCannotBeWritten(unittest.TestCase):
+    def test_fails_and_leaves_the_page_complete(self):
+        folder = program_copy()
+        os.mkdir(os.path.join(folder, "PC_inventory.json"))  # cannot be replaced, even by root
+        result = run(folder, "/silent", env=dict(ENV, HARVIX_ROOT=os.path.join(TREES, "vm")))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("PC_inventory.json", result.stderr.decode())
+        report_lines(os.path.join(folder, "PC_report.html"))  # ends with the footer
+        self.assertEqual(sorted(os.listdir(folder)), ["PC_inventory.json", "PC_report.html", "harvix"])
+
+
+if __name__ == "__main__":
+    unittest.main()
