@@ -83,7 +83,8 @@ std::string Ipv6Mask(std::int32_t prefix) {
         const int ones = std::min(prefix - done, 16);
         char group[16];
         std::snprintf(group, sizeof group, "%x", ((1u << ones) - 1u) << (16 - ones));
-        out += (done ? ":" : "") + std::string(group);
+        if (done) out += ':';
+        out += group;
     }
     return prefix > 112 ? out : out + "::";  // all eight groups written: nothing to shorten
 }
