@@ -74,7 +74,9 @@ std::optional<std::uint64_t> SystemDiskBytes(const ExtendedInfos& infos) {
 
 std::optional<bool> AtLeastGiB(std::optional<std::uint64_t> bytes, long long gib) {
     if (!bytes) return std::nullopt;
-    return std::llround(static_cast<double>(*bytes) / kGiB) >= gib;
+    // Rounded to the nearest GiB, as the readiness check does; no maths library.
+    const std::uint64_t unit = kGiB;
+    return *bytes / unit + (*bytes % unit >= unit / 2) >= static_cast<std::uint64_t>(gib);
 }
 
 std::optional<bool> CpuPasses(const ExtendedInfos& in) {

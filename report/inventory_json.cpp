@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <regex>
 
 #include "report/inventory_json_parts.h"
 
@@ -16,6 +15,17 @@ std::optional<std::int32_t> WholeNumber(const std::string& digits) {
     std::optional<std::uint64_t> n = ByteCount(digits);
     if (!n || *n > 0x7fffffff) return std::nullopt;
     return static_cast<std::int32_t>(*n);
+}
+
+// The format's architectures: i386 to i986, arm and its variants, and a fixed list.
+bool KnownArchitecture(const std::optional<std::string>& a) {
+    if (!a) return false;
+    if (a->size() == 4 && (*a)[0] == 'i' && (*a)[1] >= '0' && (*a)[1] <= '9' &&
+        a->compare(2, 2, "86") == 0)
+        return true;
+    if (a->rfind("arm", 0) == 0) return true;
+    return OneOf(a, {"mips", "mips64", "alpha", "sparc", "sparc64", "m68k", "x86_64", "powerpc",
+                     "powerpc64", "aarch64"});
 }
 
 json Hardware(const GeneralInfos& general, const ExtendedInfos& ext) {
@@ -45,8 +55,7 @@ json Bios(const GeneralInfos& general, const ExtendedInfos& ext) {
     Put(j, "mmodel", id.BoardModel);
     Put(j, "msn", id.BoardSerial);
     Put(j, "enclosureserial", id.EnclosureSerial);
-    static const std::regex states("enabled|disabled|unsupported");
-    if (fw.SecureBoot && std::regex_match(*fw.SecureBoot, states))
+    if (OneOf(fw.SecureBoot, {"enabled", "disabled", "unsupported"}))
         j["secure_boot"] = *fw.SecureBoot;
     return j;
 }
@@ -96,9 +105,7 @@ json Cpu(const ProcessorInfos& p) {
     Put(j, "core", p.Cores);
     Put(j, "thread", p.Threads);
     Put(j, "id", p.Id);
-    static const std::regex arches(
-        R"(mips|mips64|alpha|sparc|sparc64|m68k|i\d86|x86_64|powerpc|powerpc64|arm.*|aarch64)");
-    if (p.Architecture && std::regex_match(*p.Architecture, arches)) j["arch"] = *p.Architecture;
+    if (KnownArchitecture(p.Architecture)) j["arch"] = *p.Architecture;
     return j;
 }
 

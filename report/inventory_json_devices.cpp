@@ -1,7 +1,6 @@
 // The inventory file's device lists: disks, volumes, network, display, software.
 #include <algorithm>
 #include <cstdio>
-#include <regex>
 
 #include "report/inventory_json_parts.h"
 
@@ -110,11 +109,12 @@ json NetworkBase(const NetworkAdapter& a) {
     if (a.Name) Put(j, "model", a.Description);
     Put(j, "mac", a.Mac);
     // Only the words the format knows.
-    static const std::regex states("up|down|dormant|notpresent|lowerlayerdown|unknown|testing");
-    static const std::regex types(
-        "ethernet|wifi|infiniband|aggregate|alias|dialup|loopback|bridge|fibrechannel|bluetooth");
-    if (a.Status && std::regex_match(*a.Status, states)) j["status"] = *a.Status;
-    if (a.Type && std::regex_match(*a.Type, types)) j["type"] = *a.Type;
+    if (OneOf(a.Status, {"up", "down", "dormant", "notpresent", "lowerlayerdown", "unknown",
+                          "testing"}))
+        j["status"] = *a.Status;
+    if (OneOf(a.Type, {"ethernet", "wifi", "infiniband", "aggregate", "alias", "dialup",
+                       "loopback", "bridge", "fibrechannel", "bluetooth"}))
+        j["type"] = *a.Type;
     Put(j, "virtualdev", a.Virtual);
     Put(j, "mtu", a.Mtu);
     Put(j, "ipdhcp", a.DhcpServer);

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "report/inventory_json.h"
 
@@ -43,5 +45,14 @@ json Networks(const ExtendedInfos& ext);
 json Videos(const ExtendedInfos& ext);
 json Monitors(const ExtendedInfos& ext);
 json Softwares(const ExtendedInfos& ext);
+
+// Whether the text is one of the words the format allows there.
+inline bool OneOf(const std::optional<std::string>& text,
+                  std::initializer_list<std::string_view> words) {
+    if (!text) return false;
+    for (std::string_view w : words)
+        if (*text == w) return true;
+    return false;
+}
 
 }  // namespace harvix::inventory_json
