@@ -60,7 +60,8 @@ def netdev(t, name, mac, kind, state, mtu, ifindex, speed=None, device=None, dri
         if driver:
             bus = "virtio" if "/virtio" in device else "pci"
             drv = f"/sys/bus/{bus}/drivers/{driver}"
-            os.makedirs(t.path(drv), exist_ok=True)
+            # A file inside, as sysfs has: git keeps no empty folder.
+            t.write(drv + "/uevent", "DRIVER=%s\n" % driver)
             t.link(device + "/driver", t.rel(device + "/driver", drv))
     t.link("/sys/class/net/" + name, t.rel("/sys/class/net/" + name, base))
 
