@@ -15,6 +15,11 @@ add_library(harvix_provider STATIC
   wmi/linux/computer_system.cpp
   wmi/linux/operating_system.cpp
   wmi/linux/memory.cpp
+  wmi/linux/bios.cpp
+  wmi/linux/firmware.cpp
+  wmi/linux/tpm.cpp
+  wmi/linux/software.cpp
+  wmi/linux/local_time.cpp
   wmi/linux/storage_blocks.cpp
   wmi/linux/storage_probe.cpp
   wmi/linux/storage_mounts.cpp

@@ -52,6 +52,15 @@ std::optional<std::string> MemTotalBytes(const Root& root) {
     return std::nullopt;
 }
 
+// Upper-case as Windows prints it; the kernel already orders the bytes the same way.
+std::optional<std::string> Uuid(const Root& root) {
+    auto line = root.Line("/sys/class/dmi/id/product_uuid");
+    if (!line || line->empty()) return std::nullopt;
+    for (char& c : *line)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return line;
+}
+
 }  // namespace
 
 std::vector<Instance> ComputerSystemProductInstances(const Root& root) {
@@ -59,6 +68,7 @@ std::vector<Instance> ComputerSystemProductInstances(const Root& root) {
     inst.Set("IdentifyingNumber", OrNull(root.Line("/sys/class/dmi/id/product_serial")));
     inst.Set("Name", OrNull(root.Line("/sys/class/dmi/id/product_name")));
     inst.Set("Vendor", OrNull(root.Line("/sys/class/dmi/id/sys_vendor")));
+    inst.Set("UUID", OrNull(Uuid(root)));
     return {inst};
 }
 

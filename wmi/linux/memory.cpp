@@ -22,6 +22,13 @@ bool IsSystemArray(const smbios::MemoryArray& a) {
 
 }  // namespace
 
+std::optional<std::uint16_t> ExternalClock(const Root& root, std::size_t socket) {
+    auto bytes = SmbiosTable(root);
+    auto sockets = smbios::ParseMemory(bytes).Processors;
+    if (socket >= sockets.size()) return std::nullopt;
+    return sockets[socket].ExternalClock;
+}
+
 std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root) {
     auto bytes = SmbiosTable(root);
     std::vector<Instance> out;
@@ -58,6 +65,8 @@ std::vector<Instance> PhysicalMemoryInstances(const Root& root) {
         inst.Set("PartNumber", text(d.PartNumber));
         inst.Set("SerialNumber", text(d.SerialNumber));
         inst.Set("Speed", Count(d.Speed));
+        inst.Set("SMBIOSMemoryType", d.MemoryType ? WmiValue(static_cast<std::int32_t>(*d.MemoryType)) : WmiValue());
+        inst.Set("ConfiguredClockSpeed", Count(d.ConfiguredSpeed));
         out.push_back(std::move(inst));
     }
     return out;

@@ -1,5 +1,9 @@
 // Win32_OperatingSystem: os-release, the kernel release and its word size.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
+
+#include <ctime>
 
 #include <string_view>
 
@@ -15,12 +19,31 @@ std::optional<std::string> NonEmpty(std::optional<std::string> s) {
     return s;
 }
 
-std::string Architecture(const Root& root) {
-    std::string machine = root.Line("/proc/sys/kernel/arch").value_or("");
-    if (machine.empty() && root.Live()) {
-        utsname u{};
-        if (uname(&u) == 0) machine = u.machine;
+struct OsReleaseFields {
+    std::vector<std::pair<std::string, std::string>> Values;
+    std::optional<std::string> Get(const std::string& key) const {
+        for (const auto& [k, v] : Values)
+            if (k == key) return v;
+        return std::nullopt;
     }
+};
+
+// Its last assignment of each key counts, as when the shell reads it.
+OsReleaseFields OsRelease(const Root& root) {
+    auto release = root.Read("/etc/os-release");
+    if (!release) release = root.Read("/usr/lib/os-release");
+    OsReleaseFields fields;
+    for (const std::string& line : Split(release.value_or(""), '\n')) {
+        std::size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        fields.Values.insert(fields.Values.begin(),
+                             {line.substr(0, eq), platform::ToValidUtf8(OsReleaseValue(line.substr(eq + 1)))});
+    }
+    return fields;
+}
+
+std::string Architecture(const Root& root) {
+    std::string machine = Machine(root);
     if (machine.empty()) return std::string();
     for (const char* wide : {"x86_64", "aarch64", "arm64", "ppc64", "s390x", "riscv64", "mips64",
                              "loongarch64", "sparc64", "alpha", "ia64"})
@@ -28,7 +51,61 @@ std::string Architecture(const Root& root) {
     return "32-bit";
 }
 
+// The moment the system was installed: the installer's oldest log (Debian and
+// Ubuntu keep /var/log/installer), else the root filesystem's birth on the live machine.
+std::optional<long long> InstallTime(const Root& root) {
+    std::optional<long long> oldest;
+    for (const std::string& name : root.List("/var/log/installer")) {
+        auto t = ModifiedTime(root, "/var/log/installer/" + name);
+        if (t && (!oldest || *t < *oldest)) oldest = t;
+    }
+    if (oldest || !root.Live()) return oldest;
+    struct statx sx {};
+    if (statx(AT_FDCWD, "/", 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+        return static_cast<long long>(sx.stx_btime.tv_sec);
+    return std::nullopt;
+}
+
+// btime of /proc/stat: seconds since 1970 at boot.
+std::optional<long long> BootTime(const Root& root) {
+    for (const std::string& line : Split(root.Read("/proc/stat").value_or(""), '\n')) {
+        std::vector<std::string> words = Words(line);
+        if (words.size() == 2 && words[0] == "btime") return ParseWhole(words[1]);
+    }
+    return std::nullopt;
+}
+
+// The zone's name: /etc/timezone, else the zoneinfo file /etc/localtime links to.
+std::optional<std::string> ZoneName(const Root& root) {
+    if (auto line = NonEmpty(root.Line("/etc/timezone"))) return platform::ToValidUtf8(*line);
+    auto target = root.Resolve("/etc/localtime");
+    const std::string marker = "/zoneinfo/";
+    std::size_t at = target ? target->find(marker) : std::string::npos;
+    if (at == std::string::npos) return std::nullopt;
+    std::string name = target->substr(at + marker.size());
+    if (name.rfind("posix/", 0) == 0) name = name.substr(6);
+    return name.empty() ? std::nullopt : std::optional<std::string>(platform::ToValidUtf8(name));
+}
+
+// The volume at "/" is named after its mount point, as Win32_LogicalDisk names it.
+WmiValue SystemDrive(const Root& root) {
+    for (const std::string& line : Split(root.Read("/proc/self/mountinfo").value_or(""), '\n')) {
+        std::vector<std::string> words = Words(line);  // id parent maj:min root point ...
+        if (words.size() > 4 && words[4] == "/") return "/";
+    }
+    return WmiValue();
+}
+
 }  // namespace
+
+std::string Machine(const Root& root) {
+    std::string machine = root.Line("/proc/sys/kernel/arch").value_or("");
+    if (machine.empty() && root.Live()) {
+        utsname u{};
+        if (uname(&u) == 0) machine = u.machine;
+    }
+    return machine;
+}
 
 std::string OsReleaseValue(const std::string& line) {
     // Shell quoting as os-release(5) allows it: in double quotes a backslash
@@ -69,17 +146,9 @@ std::string OsReleaseValue(const std::string& line) {
 }
 
 std::vector<Instance> OperatingSystemInstances(const Root& root) {
-    auto release = root.Read("/etc/os-release");
-    if (!release) release = root.Read("/usr/lib/os-release");
-    std::optional<std::string> caption, name;
-    for (const std::string& line : Split(release.value_or(""), '\n')) {
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = line.substr(0, eq), value = OsReleaseValue(line.substr(eq + 1));
-        if (key == "PRETTY_NAME") caption = platform::ToValidUtf8(value);
-        if (key == "NAME") name = platform::ToValidUtf8(value);
-    }
-    if (!caption) caption = name;
+    auto release = OsRelease(root);
+    std::optional<std::string> caption = release.Get("PRETTY_NAME");
+    if (!caption) caption = release.Get("NAME");
     if (!caption) {
         if (auto kernel = NonEmpty(root.Line("/proc/sys/kernel/osrelease")))
             caption = "Linux " + *kernel;
@@ -88,7 +157,26 @@ std::vector<Instance> OperatingSystemInstances(const Root& root) {
     inst.Set("Caption", OrNull(caption));
     std::string arch = Architecture(root);
     inst.Set("OSArchitecture", arch.empty() ? WmiValue() : WmiValue(arch));
-    inst.Set("Version", OrNull(root.Line("/proc/sys/kernel/osrelease")));
+    inst.Set("Version", OrNull(release.Get("VERSION_ID")));
+    inst.Set("BuildNumber", OrNull(NonEmpty(root.Line("/proc/sys/kernel/osrelease"))));
+    auto install = InstallTime(root);
+    auto installed = install ? LocalTime(root, *install) : std::nullopt;
+    inst.Set("InstallDate", installed ? WmiValue(CimDateTime(*installed)) : WmiValue());
+    auto boot = BootTime(root);
+    auto booted = boot ? LocalTime(root, *boot) : std::nullopt;
+    inst.Set("LastBootUpTime", booted ? WmiValue(CimDateTime(*booted)) : WmiValue());
+    auto now = LocalTime(root, static_cast<long long>(std::time(nullptr)));
+    inst.Set("CurrentTimeZone", now ? WmiValue(now->OffsetMinutes) : WmiValue());
+    inst.Set("SystemDrive", SystemDrive(root));
+    return {inst};
+}
+
+std::vector<Instance> HarvixOperatingSystemInstances(const Root& root) {
+    auto release = OsRelease(root);
+    Instance inst;
+    inst.Set("Edition", OrNull(release.Get("NAME")));
+    inst.Set("DisplayVersion", OrNull(release.Get("VERSION")));
+    inst.Set("TimeZone", OrNull(ZoneName(root)));
     return {inst};
 }
 

@@ -1,5 +1,6 @@
 // Win32_Processor: one object per package, from sysfs topology and /proc/cpuinfo.
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <set>
@@ -109,6 +110,99 @@ std::map<long long, Package> CpuinfoPackages(const std::map<long long, const Cpu
     return packages;
 }
 
+std::optional<long long> Field(const CpuBlock& b, const char* key, int base = 10) {
+    auto it = b.find(key);
+    if (it == b.end()) return std::nullopt;
+    std::string_view v = it->second;
+    if (base == 16 && v.rfind("0x", 0) == 0) v.remove_prefix(2);
+    return ParseWhole(v, base);
+}
+
+std::optional<std::string> Vendor(const CpuBlock& b) {
+    if (auto it = b.find("vendor_id"); it != b.end() && !it->second.empty()) return it->second;
+    static const std::map<long long, const char*> kImplementers = {
+        {0x41, "ARM"}, {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"},
+        {0x4e, "NVIDIA"}, {0x51, "Qualcomm"}, {0x61, "Apple"}, {0xc0, "Ampere"}};
+    auto imp = Field(b, "CPU implementer", 16);
+    auto it = imp ? kImplementers.find(*imp) : kImplementers.end();
+    if (it == kImplementers.end()) return std::nullopt;
+    return std::string(it->second);
+}
+
+// "Intel64 Family 6 Model 158 Stepping 10", as Windows names x86 processors.
+std::optional<std::string> Description(const CpuBlock& b, const std::string& machine) {
+    auto family = Field(b, "cpu family"), model = Field(b, "model"), stepping = Field(b, "stepping");
+    if (!family || !model || !stepping) return std::nullopt;
+    std::string kind;
+    if (machine == "x86_64")
+        kind = b.count("vendor_id") && b.at("vendor_id") == "GenuineIntel" ? "Intel64" : "AMD64";
+    else if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86")
+        kind = "x86";
+    else
+        return std::nullopt;
+    return kind + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) +
+           " Stepping " + std::to_string(*stepping);
+}
+
+// CPUID leaf 1 as Windows prints it: EDX's feature bits, then EAX's signature, in hex.
+std::optional<std::string> ProcessorId(const CpuBlock& b) {
+    auto family = Field(b, "cpu family"), model = Field(b, "model"), stepping = Field(b, "stepping");
+    auto flags = b.find("flags");
+    if (!family || !model || !stepping || flags == b.end()) return std::nullopt;
+    if (*family < 0 || *family > 15 + 255 || *model < 0 || *model > 255 || *stepping < 0 ||
+        *stepping > 15)
+        return std::nullopt;
+    unsigned long long baseFamily = *family >= 15 ? 15 : *family;
+    unsigned long long eax = *stepping | ((*model & 0xF) << 4) | (baseFamily << 8) |
+                             ((*model >> 4) << 16) | ((*family - baseFamily) << 20);
+    static const char* const kEdx[32] = {
+        "fpu", "vme", "de",   "pse",  "tsc",  "msr",  "pae",  "mce",  "cx8",  "apic", "",
+        "sep", "mtrr", "pge", "mca",  "cmov", "pat",  "pse36", "pn",  "clflush", "", "dts",
+        "acpi", "mmx", "fxsr", "sse", "sse2", "ss",   "ht",   "tm",   "ia64", "pbe"};
+    unsigned long long edx = 0;
+    for (const std::string& flag : Words(flags->second))
+        for (int bit = 0; bit < 32; ++bit)
+            if (*kEdx[bit] && flag == kEdx[bit]) edx |= 1ULL << bit;
+    char buf[20];
+    std::snprintf(buf, sizeof buf, "%08llX%08llX", edx, eax);
+    return std::string(buf);
+}
+
+// Windows' PROCESSOR_ARCHITECTURE codes.
+WmiValue ArchitectureCode(const std::string& machine) {
+    if (machine == "x86_64") return 9;
+    if (machine == "aarch64" || machine == "arm64") return 12;
+    if (machine.rfind("arm", 0) == 0) return 5;
+    if (machine.size() == 4 && machine[0] == 'i' && machine.substr(2) == "86") return 0;
+    return WmiValue();
+}
+
+// kHz in a cpufreq file, in MHz.
+WmiValue Megahertz(const Root& root, long long cpu, const char* file) {
+    auto khz = root.Number("/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/cpufreq/" + file);
+    if (!khz || *khz <= 0 || *khz / 1000 > std::numeric_limits<std::int32_t>::max()) return WmiValue();
+    return static_cast<std::int32_t>((*khz + 500) / 1000);
+}
+
+void SetDetails(Instance& inst, const Root& root, const CpuBlock* b, long long cpu,
+                std::size_t socket) {
+    const CpuBlock none;
+    if (!b) b = &none;
+    const std::string machine = Machine(root);
+    inst.Set("Manufacturer", OrNull(Vendor(*b)));
+    inst.Set("Description", OrNull(Description(*b, machine)));
+    inst.Set("MaxClockSpeed", Megahertz(root, cpu, "cpuinfo_max_freq"));
+    WmiValue current = Megahertz(root, cpu, "scaling_cur_freq");
+    if (current.IsNull() && b->count("cpu MHz")) {
+        auto mhz = ParseWhole(b->at("cpu MHz").substr(0, b->at("cpu MHz").find('.')));
+        if (mhz && *mhz > 0 && *mhz < 1000000) current = static_cast<std::int32_t>(*mhz);
+    }
+    inst.Set("CurrentClockSpeed", current);
+    inst.Set("ExternalClock", Count(ExternalClock(root, socket)));
+    inst.Set("ProcessorId", OrNull(ProcessorId(*b)));
+    inst.Set("Architecture", ArchitectureCode(machine));
+}
+
 }  // namespace
 
 std::vector<Instance> ProcessorInstances(const Root& root) {
@@ -132,6 +226,9 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
         inst.Set("NumberOfCores", Count(std::optional<std::size_t>(p.cores.size())));
         inst.Set("NumberOfLogicalProcessors", p.logical);
         inst.Set("SocketDesignation", "CPU" + std::to_string(pkg));
+        auto first = byCpu.find(p.firstCpu);
+        SetDetails(inst, root, first != byCpu.end() ? first->second
+                                 : blocks.empty() ? nullptr : &blocks.front(), p.firstCpu, out.size());
         out.push_back(std::move(inst));
     }
     return out;

@@ -25,6 +25,15 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
         {"Win32_OperatingSystem", OperatingSystemInstances},
         {"Win32_PhysicalMemoryArray", PhysicalMemoryArrayInstances},
         {"Win32_PhysicalMemory", PhysicalMemoryInstances},
+        // Identity, firmware, OS details and software
+        {"Win32_BIOS", BiosInstances},
+        {"Win32_SystemEnclosure", SystemEnclosureInstances},
+        {"Win32_BaseBoard", BaseBoardInstances},
+        {"Harvix_Firmware", FirmwareInstances},
+        {"Harvix_Tpm", TpmInstances},
+        {"Harvix_OperatingSystem", HarvixOperatingSystemInstances},
+        {"Harvix_Software", SoftwareInstances},
+        {"Harvix_Unread", UnreadInstances},
         // Devices
         {"Harvix_NetworkAdapter", NetworkAdapterInstances},
         {"Harvix_NetworkAddress", NetworkAddressInstances},

@@ -93,10 +93,29 @@ void ReadDevice(const Structure& s, MemoryTable& out) {
             d.Speed = speed;
         }
     }
+    if (s.Has(0x12, 1)) d.MemoryType = s.Byte(0x12);
+    if (s.Has(0x20, 2)) {
+        std::uint16_t configured = s.Word(0x20);
+        if (configured == 0xFFFF) {
+            // Extended Configured Memory Speed (SMBIOS 3.3).
+            if (s.Has(0x58, 4)) {
+                std::uint32_t extended = s.Dword(0x58) & 0x7FFFFFFFu;
+                if (extended != 0) d.ConfiguredSpeed = extended;
+            }
+        } else if (configured != 0) {
+            d.ConfiguredSpeed = configured;
+        }
+    }
     d.Manufacturer = s.String(0x17);
     d.SerialNumber = s.String(0x18);
     d.PartNumber = s.String(0x1A);
     out.Devices.push_back(d);
+}
+
+void ReadProcessor(const Structure& s, MemoryTable& out) {
+    ProcessorSocket p;
+    if (s.Has(0x12, 2) && s.Word(0x12) != 0) p.ExternalClock = s.Word(0x12);
+    out.Processors.push_back(p);
 }
 
 }  // namespace
@@ -113,6 +132,7 @@ MemoryTable ParseMemory(std::span<const std::uint8_t> table) {
         while (end + 1 < table.size() && !(table[end] == 0 && table[end + 1] == 0)) ++end;
         if (end + 1 >= table.size()) break;
         Structure s{table.subspan(off, len), table.subspan(off + len, end - (off + len))};
+        if (type == 4) ReadProcessor(s, out);
         if (type == 16) ReadArray(s, out);
         if (type == 17) ReadDevice(s, out);
         if (type == 127) break;

@@ -25,12 +25,21 @@ struct MemoryDevice {
     std::optional<std::uint8_t> FormFactor;  // SMBIOS code
     std::optional<std::string> DeviceLocator, BankLocator, Manufacturer, SerialNumber, PartNumber;
     std::optional<std::uint32_t> Speed;  // MT/s, below 2^31
+    std::optional<std::uint8_t> MemoryType;                // SMBIOS code: 0x1A DDR4...
+    std::optional<std::uint32_t> ConfiguredSpeed;          // MT/s, below 2^31
     bool operator==(const MemoryDevice&) const = default;
+};
+
+// A processor socket (type 4): the bus clock the board feeds it.
+struct ProcessorSocket {
+    std::optional<std::uint16_t> ExternalClock;  // MHz
+    bool operator==(const ProcessorSocket&) const = default;
 };
 
 struct MemoryTable {
     std::vector<MemoryArray> Arrays;
     std::vector<MemoryDevice> Devices;
+    std::vector<ProcessorSocket> Processors;  // read in the same walk
 };
 
 // Never reads outside the span: fields beyond a structure's length are absent,

@@ -64,6 +64,8 @@ std::string ObjectPath(const std::string& host, const std::string& cls, const st
 
 // A value of os-release as the shell reads it: quotes removed, escapes undone.
 std::string OsReleaseValue(const std::string& raw);
+// The kernel's machine name ("x86_64", "aarch64"...); empty when unknown.
+std::string Machine(const Root& root);
 
 std::vector<Instance> ProcessorInstances(const Root& root);
 std::vector<Instance> ComputerSystemProductInstances(const Root& root);
@@ -71,6 +73,47 @@ std::vector<Instance> ComputerSystemInstances(const Root& root);
 std::vector<Instance> OperatingSystemInstances(const Root& root);
 std::vector<Instance> PhysicalMemoryArrayInstances(const Root& root);
 std::vector<Instance> PhysicalMemoryInstances(const Root& root);
+// The bus clock of the n-th processor socket of the SMBIOS table, in MHz.
+std::optional<std::uint16_t> ExternalClock(const Root& root, std::size_t socket);
+
+// ---- firmware, identity, OS details and software ----
+
+// A file or folder that exists but that the system refuses to open (a right the user lacks).
+bool Denied(const Root& root, const std::string& machinePath);
+// A Harvix_Unread object: what could not be read and why, in French.
+Instance UnreadObject(const std::string& what, const std::string& why);
+// "lecture réservée à l'administrateur (<path>)"
+std::string AdminOnly(const std::string& machinePath);
+
+// A moment as the machine's clock shows it: local fields and minutes east of UTC.
+struct LocalMoment {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+    int OffsetMinutes = 0;
+};
+// In the time zone of the root's /etc/localtime (the process's own on the live machine);
+// unknown where the zone's rules cannot be read.
+std::optional<LocalMoment> LocalTime(const Root& root, long long epochSeconds);
+// "yyyymmddHHMMSS.000000+UUU"
+std::string CimDateTime(const LocalMoment& m);
+// "YYYY-MM-DD"
+std::string IsoDate(const LocalMoment& m);
+// Modification time of a file in seconds since 1970; a recorded tree lists its
+// files' times in /.harvix/mtime ("<seconds> <machine path>" lines), git keeping none.
+std::optional<long long> ModifiedTime(const Root& root, const std::string& machinePath);
+
+std::vector<Instance> BiosInstances(const Root& root);
+std::vector<Instance> SystemEnclosureInstances(const Root& root);
+std::vector<Instance> BaseBoardInstances(const Root& root);
+std::vector<Instance> FirmwareInstances(const Root& root);
+std::vector<Instance> TpmInstances(const Root& root);
+std::vector<Instance> HarvixOperatingSystemInstances(const Root& root);
+std::vector<Instance> SoftwareInstances(const Root& root);
+// Every Harvix_Unread object of the sources above.
+std::vector<Instance> UnreadInstances(const Root& root);
+// The Harvix_Unread objects of each source.
+std::vector<Instance> DmiUnread(const Root& root);
+std::vector<Instance> FirmwareUnread(const Root& root);
+std::vector<Instance> TpmUnread(const Root& root);
 
 // Devices: network interfaces, display controllers and monitors.
 std::vector<Instance> NetworkAdapterInstances(const Root& root);
