@@ -10,6 +10,11 @@ import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+EFIVARS = "/sys/firmware/efi/efivars"
+INTEL_FLAGS = ("fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov pat pse36 clflush "
+               "dts acpi mmx fxsr sse sse2 ss ht tm pbe syscall nx lm constant_tsc pni")
+AMD_FLAGS = ("fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov pat pse36 clflush "
+             "mmx fxsr sse sse2 ht syscall nx mmxext lm pni")
 
 
 class Tree:
@@ -38,14 +43,24 @@ class Tree:
         """A relative link from link_path to target_path, as sysfs writes them."""
         return os.path.relpath(target_path, os.path.dirname(link_path))
 
-    def cpus(self, name, topology, extra="", first_field="model name"):
+    def cpus(self, name, topology, extra="", first_field="model name", ident=None, khz=None):
+        """ident: (vendor, family, model, stepping, flags); khz: (max, current) per CPU."""
+        vendor, ident_lines = "x", ""
+        if ident:
+            vendor, family, model, stepping, flags = ident
+            ident_lines = (f"cpu family\t: {family}\nmodel\t\t: {model}\nstepping\t: {stepping}\n"
+                           f"cpu MHz\t\t: {khz[1] / 1000 if khz else 2000:.3f}\nflags\t\t: {flags}\n")
         blocks = []
         for cpu, (pkg, core) in enumerate(topology):
             base = f"/sys/devices/system/cpu/cpu{cpu}/topology/"
             self.write(base + "physical_package_id", f"{pkg}\n")
             self.write(base + "core_id", f"{core}\n")
             self.write(base + "die_id", "0\n")
-            blocks.append(f"processor\t: {cpu}\nvendor_id\t: x\n{first_field}\t: {name}\n"
+            if khz:
+                freq = f"/sys/devices/system/cpu/cpu{cpu}/cpufreq/"
+                self.write(freq + "cpuinfo_max_freq", f"{khz[0]}\n")
+                self.write(freq + "scaling_cur_freq", f"{khz[1]}\n")
+            blocks.append(f"processor\t: {cpu}\nvendor_id\t: {vendor}\n{ident_lines}{first_field}\t: {name}\n"
                           f"physical id\t: {pkg}\ncore id\t\t: {core}\n{extra}")
         self.write("/sys/devices/system/cpu/online", f"0-{len(topology) - 1}\n")
         self.write("/proc/cpuinfo", "\n".join(blocks) + "\n")
@@ -99,6 +114,71 @@ class Tree:
     def statvfs(self, rows):
         self.write("/.harvix/statvfs", "".join(f"{m} {s} {f}\n" for m, s, f in rows))
 
+    def mtime(self, p, seconds):
+        """Git keeps no file times: the provider reads a tree's from /.harvix/mtime."""
+        os.makedirs(self.path("/.harvix"), exist_ok=True)
+        with open(self.path("/.harvix/mtime"), "a") as f:
+            f.write(f"{seconds} {p}\n")
+
+    def dmi(self, **fields):
+        for f, v in fields.items():
+            self.write("/sys/class/dmi/id/" + f, v + "\n")
+
+    def efi(self, secure_boot=None, db_2023=None):
+        """UEFI firmware. secure_boot: 1, 0 or None (variable absent, or efivars
+        not mounted when db_2023 is "unmounted")."""
+        self.write("/sys/firmware/efi/fw_platform_size", "64\n")
+        if db_2023 == "unmounted":
+            return
+        attrs = struct.pack("<I", 6)  # boot service + runtime access
+        self.write(EFIVARS + "/BootCurrent-8be4df61-93ca-11d2-aa0d-00e098032b8c",
+                   attrs + b"\x01\x00", binary=True)
+        if secure_boot is not None:
+            self.write(EFIVARS + "/SecureBoot-8be4df61-93ca-11d2-aa0d-00e098032b8c",
+                       attrs + bytes([secure_boot]), binary=True)
+        if db_2023 is not None:
+            certs = [b"Microsoft Corporation UEFI CA 2011", b"Microsoft Windows Production PCA 2011"]
+            if db_2023:
+                certs.append(b"Windows UEFI CA 2023")
+            self.write(EFIVARS + "/db-d719b2cb-3d3a-4596-a3bc-dad00e67656f",
+                       struct.pack("<I", 7) + b"".join(b"\x30\x82\x05\x00" + c for c in certs),
+                       binary=True)
+
+    def tpm(self, major=None, caps=None):
+        base = "/sys/devices/pnp0/00:05/tpm/tpm0"
+        if major is not None:
+            self.write(base + "/tpm_version_major", f"{major}\n")
+        if caps:
+            self.write("/sys/devices/pnp0/00:05/caps", caps)
+        self.link(base + "/device", "../..")
+        self.link("/sys/class/tpm/tpm0", self.rel("/sys/class/tpm/tpm0", base))
+
+    def acpi(self, *devices):
+        for d in devices:
+            self.write("/sys/bus/acpi/devices/" + d + "/hid", d.split(":")[0] + "\n")
+
+    def os_details(self, zone, btime, installed=None, timezone_file=False):
+        """The zone's rules are copied from this machine's tzdata."""
+        self.write("/proc/stat", f"cpu  1 2 3 4\nbtime {btime}\nprocesses 4242\n")
+        zone_file = "/usr/share/zoneinfo/" + zone
+        with open(zone_file, "rb") as f:
+            self.write(zone_file, f.read(), binary=True)
+        self.link("/etc/localtime", self.rel("/etc/localtime", zone_file))
+        if timezone_file:
+            self.write("/etc/timezone", zone + "\n")
+        if installed is not None:
+            for name, offset in (("syslog", 0), ("status", 120), ("hardware-summary", 60)):
+                self.write("/var/log/installer/" + name, "")
+                self.mtime("/var/log/installer/" + name, installed + offset)
+
+    def dpkg(self, stanzas, times, newline="\n"):
+        """stanzas: dpkg status paragraphs; times: {list file name: seconds}."""
+        self.write("/var/lib/dpkg/status", newline.join(
+            line for st in stanzas for line in st.strip("\n").split("\n") + [""]), binary=False)
+        for name, seconds in times.items():
+            self.write("/var/lib/dpkg/info/" + name, "/.\n/usr\n")
+            self.mtime("/var/lib/dpkg/info/" + name, seconds)
+
 
 def smbios(structures):
     """A raw SMBIOS table from (type, handle, formatted bytes after the header, strings)."""
@@ -116,17 +196,37 @@ def memory_array(handle, max_kb, devices, use=3, extended_bytes=None):
     return (16, handle, body, [])
 
 
-def memory_device(handle, array, size_mb, form, speed, bank, locator, maker, serial, part):
+def memory_device(handle, array, size_mb, form, speed, bank, locator, maker, serial, part,
+                  mem_type=0x1A):
     # Offsets 4..0x1B of a type 17 structure (SMBIOS 2.7 layout, 0x28 long).
     strings = [locator, bank, maker, serial, "Asset", part]
     # 32 GB and more only fit the extended size field.
     short = 0x7FFF if size_mb >= 0x7FFF else size_mb
     body = struct.pack("<HHHHHB", array, 0xFFFE, 64, 64, short, form)
-    body += struct.pack("<BBBB", 0, 1, 2, 0x1A)           # set, device locator, bank locator, type
+    body += struct.pack("<BBBB", 0, 1, 2, mem_type)       # set, device locator, bank locator, type
     body += struct.pack("<HH", 0x80, speed)               # type detail, speed
     body += struct.pack("<BBBB", 3, 4, 5, 6)              # manufacturer, serial, asset, part number
     body += struct.pack("<BIHHHH", 2, size_mb if short == 0x7FFF else 0, speed, 1200, 1200, 1200)
     return (17, handle, body, strings)
+
+
+def package(name, version, arch="amd64", status="install ok installed", multi_arch=None,
+            maintainer="Debian Maintainers <debian-devel@lists.debian.org>"):
+    lines = [f"Package: {name}", f"Status: {status}", "Priority: optional", "Section: misc",
+             "Installed-Size: 1024", f"Maintainer: {maintainer}", f"Architecture: {arch}"]
+    if multi_arch:
+        lines.append(f"Multi-Arch: {multi_arch}")
+    lines += [f"Version: {version}", "Depends: libc6 (>= 2.34)",
+              f"Description: the {name} package", " A longer description, on a",
+              " continuation line.", " .", " Version: 0.0 (not a field)"]
+    return "\n".join(lines) + "\n"
+
+
+def processor_socket(external_mhz, max_mhz, cpuid):
+    """A type 4 structure up to its upgrade field (SMBIOS 2.0 layout)."""
+    body = struct.pack("<BBBBQBBHHHBB", 1, 3, 0xC6, 2, cpuid, 3, 0, external_mhz, max_mhz,
+                       max_mhz, 0x41, 1)
+    return (4, 0x0400, body, ["CPU0", "Intel(R) Corporation", "Intel(R) Core(TM)"])
 
 
 def laptop():
@@ -138,12 +238,29 @@ def laptop():
             'PRETTY_NAME="Ubuntu 22.04.4 LTS"\nID=ubuntu\n')
     t.write("/etc/hosts", "127.0.0.1 localhost\n127.0.1.1 portable-jd.tarvell.lan portable-jd\n")
     t.write("/etc/resolv.conf", "nameserver 127.0.0.53\nsearch home\n")
-    t.cpus("Intel(R) Core(TM) i7-8565U CPU @ 1.80GHz", [(0, i % 4) for i in range(8)])
+    t.cpus("Intel(R) Core(TM) i7-8565U CPU @ 1.80GHz", [(0, i % 4) for i in range(8)],
+           ident=("GenuineIntel", 6, 142, 12, INTEL_FLAGS), khz=(4600000, 1800000))
     t.write("/proc/meminfo", "MemTotal:       16247460 kB\nMemFree:         8000000 kB\n")
     for f, v in {"sys_vendor": "LENOVO", "product_name": "20QDCTO1WW",
                  "product_serial": "PF1XYZ12"}.items():
         t.write("/sys/class/dmi/id/" + f, v + "\n")
+    t.dmi(bios_vendor="LENOVO", bios_version="N2IET98W (1.76 )", bios_date="11/02/2023",
+          chassis_type="10", chassis_vendor="LENOVO", chassis_serial="PF1XYZ12",
+          board_vendor="LENOVO", board_name="20QDCTO1WW", board_serial="L1HF94Y00AB",
+          product_uuid="4c4c4544-0042-3510-8052-b4c04f4e3232")
+    t.efi(secure_boot=1, db_2023=False)
+    t.tpm(major=2)
+    t.os_details("Europe/Paris", btime=1733729400, installed=1713254400)
+    t.dpkg([package("base-files", "12ubuntu4.6", maintainer="Ubuntu Developers <ubuntu-devel-discuss@lists.ubuntu.com>"),
+            package("libc6", "2.35-0ubuntu3.8", multi_arch="same"),
+            package("libc6", "2.35-0ubuntu3.8", arch="i386", multi_arch="same"),
+            package("firefox", "1:1snap1-0ubuntu2", status="hold ok installed"),
+            package("oldpkg", "0.9-1", status="deinstall ok config-files"),
+            package("tzdata", "2024a-0ubuntu0.22.04", arch="all", multi_arch="foreign")],
+           {"base-files.list": 1713254460, "libc6:amd64.list": 1730000000,
+            "libc6:i386.list": 1730003600, "firefox.list": 1720000000, "tzdata.list": 1713254500})
     table = smbios([
+        processor_socket(100, 4600, 0xBFEBFBFF000806EC),
         memory_array(0x1000, 0x80000000, 3, extended_bytes=64 << 30),
         memory_device(0x1100, 0x1000, 8192, 0x0D, 2667, "BANK 0", "ChannelA-DIMM0", "Samsung",
                       " 12345678 ", "M471A1K43CB1-CTD    "),
@@ -197,6 +314,7 @@ def laptop():
     t.statvfs([("/", 494384795648, 310000000000), ("/boot/efi", 535805952, 529969152),
                (r"/media/jd/CLE\040USB", 30735196160, 12884901888),
                ("/run", 1663717376, 1660000000), ("/snap/core22/1380", 77725696, 0)])
+    return t
 
 
 def server():
@@ -206,12 +324,24 @@ def server():
     t.write("/proc/sys/kernel/osrelease", "6.1.0-21-amd64\n")
     t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\nNAME="Debian GNU/Linux"\n')
     t.cpus("Intel(R) Xeon(R) Silver 4210 CPU @ 2.20GHz",
-           [((i // 10) % 2, i % 10) for i in range(40)])
+           [((i // 10) % 2, i % 10) for i in range(40)],
+           ident=("GenuineIntel", 6, 85, 7, INTEL_FLAGS), khz=(3200000, 2200000))
     t.write("/proc/meminfo", "MemTotal:       131731456 kB\n")
     for f, v in {"sys_vendor": "Dell Inc.", "product_name": "PowerEdge R440",
                  "product_serial": "7XK2B93"}.items():
         t.write("/sys/class/dmi/id/" + f, v + "\n")
-    structs = [memory_array(0x1000, 512 * 1048576, 8), memory_array(0x1001, 512 * 1048576, 8),
+    t.dmi(bios_vendor="Dell Inc.", bios_version="2.19.1", bios_date="06/05/2023",
+          chassis_type="23", chassis_vendor="Dell Inc.", chassis_serial="7XK2B93",
+          board_vendor="Dell Inc.", board_name="0CR5D1", board_serial="/7XK2B93/CNCMK0012K0042/",
+          product_uuid="4C4C4544-0058-4B10-8032-B7C04F423933")
+    t.efi(secure_boot=0, db_2023=True)
+    t.tpm(major=2)
+    t.os_details("Etc/UTC", btime=1730419200, installed=1686000000, timezone_file=True)
+    t.dpkg([package("base-files", "12.4+deb12u7"), package("postgresql-15", "15.8-0+deb12u1",
+            maintainer="Debian PostgreSQL Maintainers <team+postgresql@tracker.debian.org>")],
+           {"base-files.list": 1686000100, "postgresql-15.list": 1725000000})
+    structs = [processor_socket(100, 4000, 0xBFEBFBFF00050657),
+               memory_array(0x1000, 512 * 1048576, 8), memory_array(0x1001, 512 * 1048576, 8),
                memory_array(0x1002, 8192, 1, use=0x04)]  # video memory: not the board's RAM
     for i, (array, bank) in enumerate([(0x1000, "A1"), (0x1000, "A2"), (0x1001, "B1"), (0x1001, "B2")]):
         structs.append(memory_device(0x1100 + i, array, 32768, 0x09, 2933, bank, bank,
@@ -262,6 +392,7 @@ def server():
     t.statvfs([("/", 3936551763968, 3000000000000), ("/boot/efi", 535805952, 529969152),
                ("/srv/data", 2000054476800, 500013619200), ("/export/data", 1, 1),
                ("/dev/shm", 67446505472, 67446505472)])
+    return t
 
 
 def vm():
@@ -271,7 +402,12 @@ def vm():
     t.write("/proc/sys/kernel/osrelease", "6.1.0-28-cloud-amd64\n")
     t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\n')
     t.write("/etc/resolv.conf", "nameserver 10.0.0.2\n")
-    t.cpus("AMD EPYC", [(0, 0), (0, 1)])
+    t.cpus("AMD EPYC", [(0, 0), (0, 1)], ident=("AuthenticAMD", 23, 49, 0, AMD_FLAGS))
+    t.dmi(bios_vendor="SeaBIOS", bios_version="1.16.2-debian-1.16.2-1", bios_date="04/01/2014",
+          chassis_type="1", chassis_vendor="QEMU", board_vendor="")
+    t.acpi("LNXSYSTM:00", "PNP0A03:00", "PNP0303:00", "QEMU0002:00")
+    t.os_details("Etc/UTC", btime=1733700000)
+    t.dpkg([package("base-files", "12.4+deb12u8")], {})
     t.write("/proc/meminfo", "MemTotal:       24683716 kB\n")
     virtio = "/sys/devices/pci0000:00/0000:00:05.0/virtio2"
     t.write(virtio + "/vendor", "0x1af4\n")
@@ -287,6 +423,7 @@ def vm():
     ])
     t.statvfs([("/", 270553174016, 84865699840), ("/dev/shm", 12639342592, 12639342592),
                ("/sys/fs/cgroup", 12639342592, 12639342592)])
+    return t
 
 
 def container():
@@ -297,7 +434,10 @@ def container():
     t.write("/proc/sys/kernel/arch", "x86_64\n")
     t.write("/proc/sys/kernel/osrelease", "6.8.0-45-generic\n")
     t.write("/etc/os-release", 'PRETTY_NAME="Ubuntu 24.04.1 LTS"\n')
-    t.cpus("AMD Ryzen 7 5800U with Radeon Graphics", [(0, i // 2) for i in range(16)])
+    t.cpus("AMD Ryzen 7 5800U with Radeon Graphics", [(0, i // 2) for i in range(16)],
+           ident=("AuthenticAMD", 25, 80, 0, AMD_FLAGS), khz=(4505000, 1900000))
+    t.efi(db_2023="unmounted")
+    t.os_details("Europe/Paris", btime=1733740000)
     t.write("/proc/meminfo", "MemTotal:       32594412 kB\n")
     ctrl = "/sys/devices/pci0000:00/0000:00:02.4/0000:02:00.0/nvme/nvme0"
     t.write(ctrl + "/model", "WD PC SN530 SDBPNPZ-512G-1006\n")
@@ -328,6 +468,7 @@ def container():
                ("/p", 511570870272, 211570870272), ("/srv/cache", 21003583488, 20003583488),
                ("/s", 21003583488, 20003583488), ("/snap/core22/1380", 77725696, 0),
                ("/var/tmp/zram", 8000000000, 7000000000)])
+    return t
 
 
 def escaped():
@@ -337,7 +478,14 @@ def escaped():
     t.write("/proc/sys/kernel/arch", "x86_64\n")
     t.write("/proc/sys/kernel/osrelease", "6.1.0-21-amd64\n")
     t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\n')
-    t.cpus("Intel(R) Core(TM) i5-4590 CPU @ 3.30GHz", [(0, i) for i in range(4)])
+    t.cpus("Intel(R) Core(TM) i5-4590 CPU @ 3.30GHz", [(0, i) for i in range(4)],
+           ident=("GenuineIntel", 6, 60, 3, INTEL_FLAGS), khz=(3700000, 3300000))
+    t.dmi(bios_vendor="American Megatrends Inc.", bios_version="2.10", bios_date="12/15/2014",
+          chassis_type="3", board_vendor="ASUSTeK COMPUTER INC.", board_name="H97M-E")
+    t.tpm(major=1, caps="Manufacturer: 0x53544D20\nTCG version: 1.2\nFirmware version: 13.12\n")
+    t.os_details("America/Sao_Paulo", btime=1733750000, installed=1420070400, timezone_file=True)
+    t.dpkg([package("base-files", "12.4+deb12u5"), package("vim", "2:9.0.1378-2")],
+           {"vim.list": 1700000000}, newline="\r\n")
     t.write("/proc/meminfo", "MemTotal:       8046132 kB\n")
     dev = "/sys/devices/pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0"
     t.write(dev + "/vendor", "ATA     \n")
@@ -364,11 +512,101 @@ def escaped():
     ])
     t.statvfs([('/media/a"b', 105089261568, 5089261568), (r"/mnt/a\134b", 105089261568, 100000000000),
                (r"/mnt/with\040blank", 771516203008, 271516203008)])
+    return t
 
 
-MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped}
+def small_machine(name, host, cpu_name, ident, khz, cores, modules, disk):
+    """The common part of the machines below: one package, memory, one disk, "/" on it."""
+    t = Tree(name)
+    t.write("/proc/sys/kernel/hostname", host + "\n")
+    t.write("/proc/sys/kernel/arch", "x86_64\n")
+    t.write("/proc/sys/kernel/osrelease", "6.1.0-27-amd64\n")
+    t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\nNAME="Debian GNU/Linux"\n'
+            'VERSION_ID="12"\nVERSION="12 (bookworm)"\nID=debian\n')
+    t.cpus(cpu_name, [(0, i // 2) for i in range(cores * 2)], ident=ident, khz=khz)
+    total_mb = sum(m[0] for m in modules)
+    t.write("/proc/meminfo", f"MemTotal:       {total_mb * 1024 - 262144} kB\n")
+    structs = [memory_array(0x1000, 64 * 1048576, len(modules))]
+    for i, (size_mb, speed, mem_type) in enumerate(modules):
+        structs.append(memory_device(0x1100 + i, 0x1000, size_mb, 0x0D, speed, f"BANK {i}",
+                                     f"Controller0-ChannelA-DIMM{i}", "Micron", f"2B7C{i}A11",
+                                     "MTC8C1084S1SC48BA1", mem_type=mem_type))
+    t.write("/sys/firmware/dmi/tables/DMI", smbios(structs), binary=True)
+    model, sectors = disk
+    ctrl = "/sys/devices/pci0000:00/0000:00:06.0/0000:02:00.0/nvme/nvme0"
+    t.write(ctrl + "/model", model + "\n")
+    t.write(ctrl + "/serial", "2231E5F2A1B3\n")
+    t.block("nvme0n1", ctrl, "259:0", sectors, device=ctrl, parts=[
+        ("nvme0n1p1", 1, 2048, 1048576, "259:1"), ("nvme0n1p2", 2, 1050624, sectors - 1052672, "259:2")])
+    t.udev("259:0", ID_PART_TABLE_TYPE="gpt")
+    t.udev("259:1", ID_FS_TYPE="vfat", ID_PART_ENTRY_SCHEME="gpt",
+           ID_PART_ENTRY_TYPE="c12a7328-f81f-11d2-ba4b-00a0c93ec93b")
+    t.udev("259:2", ID_FS_TYPE="ext4", ID_PART_ENTRY_SCHEME="gpt",
+           ID_PART_ENTRY_TYPE="0fc63daf-8483-4772-8e79-3d69d8477de4")
+    t.mounts([("0:23", "/", "/proc", "proc", "proc"), ("259:2", "/", "/", "ext4", "/dev/nvme0n1p2"),
+              ("259:1", "/", "/boot/efi", "vfat", "/dev/nvme0n1p1")])
+    t.statvfs([("/", (sectors - 1052672) * 512, 300000000000), ("/boot/efi", 535805952, 529969152)])
+    t.dpkg([package("base-files", "12.4+deb12u8")], {"base-files.list": 1700000000})
+    return t
+
+
+def win11laptop():
+    """A recent laptop Windows 11 would take: UEFI, Secure Boot on, TPM 2.0, 12th gen Intel."""
+    t = small_machine("win11laptop", "pc-w11", "12th Gen Intel(R) Core(TM) i7-1260P",
+                      ("GenuineIntel", 6, 154, 3, INTEL_FLAGS), (4700000, 2100000), 12,
+                      [(8192, 4800, 0x22), (8192, 4800, 0x22)],
+                      ("Micron 2450 NVMe 512GB", 1000215216))
+    t.dmi(sys_vendor="Dell Inc.", product_name="Latitude 5430", product_serial="9QH2KQ3",
+          product_uuid="4c4c4544-0051-4810-8032-b9c04f4b5133", bios_vendor="Dell Inc.",
+          bios_version="1.21.0", bios_date="03/12/2024", chassis_type="10",
+          chassis_vendor="Dell Inc.", chassis_serial="9QH2KQ3", board_vendor="Dell Inc.",
+          board_name="0M3JX4", board_serial="/9QH2KQ3/CNWSC0024B00QK/")
+    t.efi(secure_boot=1, db_2023=True)
+    t.tpm(major=2)
+    t.os_details("Asia/Tokyo", btime=1733702400, installed=1709251200, timezone_file=True)
+    return t
+
+
+def legacytpm12():
+    """A 2014 desktop: legacy BIOS boot, a TPM 1.2, 4th gen Intel, DDR3."""
+    t = small_machine("legacytpm12", "pc-2014", "Intel(R) Core(TM) i5-4590 CPU @ 3.30GHz",
+                      ("GenuineIntel", 6, 60, 3, INTEL_FLAGS), (3700000, 3300000), 4,
+                      [(4096, 1600, 0x18), (4096, 1600, 0x18)],
+                      ("SAMSUNG MZVLB256HAHQ-00000", 500118192))
+    t.dmi(sys_vendor="Hewlett-Packard", product_name="HP EliteDesk 800 G1 SFF",
+          bios_vendor="Hewlett-Packard", bios_version="L01 v02.75", bios_date="05/04/2018",
+          chassis_type="4", chassis_vendor="Hewlett-Packard", board_vendor="Hewlett-Packard",
+          board_name="18E7")
+    t.tpm(caps="Manufacturer: 0x49465800\nTCG version: 1.2\nFirmware version: 3.19\n")
+    t.os_details("Etc/UTC", btime=1733702400, installed=1500000000)
+    return t
+
+
+def notroot():
+    """A machine whose TPM, EFI variables and UUID only root may read: the test
+    copies it and takes the rights away (git keeps no modes)."""
+    t = small_machine("notroot", "pc-user", "Intel(R) Core(TM) i5-10310U CPU @ 1.70GHz",
+                      ("GenuineIntel", 6, 142, 12, INTEL_FLAGS), (4400000, 1700000), 4,
+                      [(8192, 2667, 0x1A)], ("KXG60ZNV256G TOSHIBA", 500118192))
+    t.dmi(sys_vendor="LENOVO", product_name="20R1S0BK00", product_uuid="5f3b2c10-2a4b-11b2-a85c-d2a4c1e8b7f0",
+          product_serial="PC1ABCDE", bios_vendor="LENOVO", bios_version="N2VET39W (1.24 )",
+          bios_date="09/27/2022", chassis_type="10")
+    t.efi(secure_boot=1, db_2023=False)
+    t.tpm(major=2)
+    t.os_details("Etc/UTC", btime=1733702400)
+    return t
+
+
+MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped,
+            "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot}
 
 if __name__ == "__main__":
+    try:
+        import record_devices  # network, monitors, graphics and disks, recorded apart
+    except ImportError:
+        record_devices = None
     for name in sys.argv[1:] or MACHINES:
-        MACHINES[name]()
+        tree = MACHINES[name]()
+        if record_devices:
+            record_devices.add(tree, name)
     sys.exit(0)
