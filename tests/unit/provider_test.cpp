@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "test_support.h"
 #include "wmi/linux/smbios.h"
 #include "wmi/linux/sources.h"
+#include "wmi/dpkg_status.h"
 
 namespace harvix {
 namespace {
@@ -418,6 +420,169 @@ TEST(Smbios, BrokenTablesNeverReadPastTheirEnd) {
     EXPECT_EQ(a.Arrays[0].MaxCapacityKb, (1ull << 40) / 1024);
     EXPECT_EQ(a.Arrays[0].Devices, 4);
     EXPECT_TRUE(smbios::ParseMemory({}).Arrays.empty());
+}
+
+// ---- identity, firmware, OS details, software ----
+
+// Each object's values of the properties, "|"-joined, one text per object.
+using Props = std::vector<std::string>;
+
+std::vector<std::string> Rows(const std::string& tree, const std::string& cls, const Props& props) {
+    linuxwmi::Provider p(tree);
+    std::vector<std::string> rows;
+    auto results = p.ExecQuery("Select * from " + cls, 48);
+    while (const WmiObject* obj = results->Next()) {
+        std::string row;
+        for (const std::string& prop : props) {
+            WmiValue v = obj->Get(prop);
+            row += (row.empty() ? "" : "|") + (v.IsNull() ? std::string("<null>") : ToText(v));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(Provider, IdentityAndFirmwareReadBack) {
+    auto rows = [](const char* tree, const std::string& cls, const Props& p) {
+        return Rows(kTrees + "/" + tree, cls, p);
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(rows("laptop", "Win32_BIOS", {"Manufacturer", "SMBIOSBIOSVersion", "ReleaseDate"}),
+              V{"LENOVO|N2IET98W (1.76 )|20231102000000.000000+000"});
+    EXPECT_EQ(rows("laptop", "Win32_ComputerSystemProduct", {"UUID", "Vendor", "Name"}),
+              V{"4C4C4544-0042-3510-8052-B4C04F4E3232|LENOVO|20QDCTO1WW"});
+    EXPECT_EQ(rows("server", "Win32_SystemEnclosure", {"ChassisTypes", "SerialNumber"}),
+              V{"23|7XK2B93"});
+    EXPECT_EQ(rows("escaped", "Win32_BaseBoard", {"Manufacturer", "Product", "SerialNumber"}),
+              V{"ASUSTeK COMPUTER INC.|H97M-E|<null>"});
+    const Props fw = {"FirmwareType", "SecureBoot", "Ca2023Status"};
+    EXPECT_EQ(rows("laptop", "Harvix_Firmware", fw), V{"UEFI|enabled|NotStarted"});
+    EXPECT_EQ(rows("server", "Harvix_Firmware", fw), V{"UEFI|disabled|Updated"});
+    EXPECT_EQ(rows("legacytpm12", "Harvix_Firmware", fw), V{"BIOS|unsupported|<null>"});
+    // efivars not mounted: unknown, and said why.
+    EXPECT_EQ(rows("container", "Harvix_Firmware", fw), V{"UEFI|<null>|<null>"});
+    EXPECT_EQ(rows("container", "Harvix_Unread", {"What", "Why"}),
+              V{"Secure Boot|variables EFI non montées (/sys/firmware/efi/efivars)"});
+    const Props tpm = {"Present", "SpecVersion", "Manufacturer"};
+    EXPECT_EQ(rows("win11laptop", "Harvix_Tpm", tpm), V{"-1|2.0|<null>"});
+    EXPECT_EQ(rows("legacytpm12", "Harvix_Tpm", tpm), V{"-1|1.2|IFX"});
+    EXPECT_EQ(rows("escaped", "Harvix_Tpm", tpm), V{"-1|1.2|STM"});
+    EXPECT_EQ(rows("vm", "Harvix_Tpm", tpm), V{"0|<null>|<null>"});  // ACPI lists no TPM
+    EXPECT_EQ(rows("container", "Harvix_Tpm", tpm), V{"<null>|<null>|<null>"});
+    EXPECT_TRUE(rows("laptop", "Harvix_Unread", {"What"}).empty());
+}
+
+TEST(Provider, OperatingSystemProcessorAndMemoryDetailsReadBack) {
+    auto rows = [](const char* tree, const std::string& cls, const Props& p) {
+        return Rows(kTrees + "/" + tree, cls, p);
+    };
+    using V = std::vector<std::string>;
+    // Dates in the zone's offset of their own moment: summer and winter in Paris,
+    // a negative offset in São Paulo.
+    const Props os = {"Version", "BuildNumber", "InstallDate",
+                                                   "LastBootUpTime", "SystemDrive"};
+    EXPECT_EQ(rows("laptop", "Win32_OperatingSystem", os),
+              V{"<null>|6.5.0-35-generic|20240416100000.000000+120|20241209083000.000000+060|/"});
+    EXPECT_EQ(rows("escaped", "Win32_OperatingSystem", {"InstallDate", "CurrentTimeZone"}),
+              V{"20141231220000.000000-120|-180"});
+    EXPECT_EQ(rows("win11laptop", "Win32_OperatingSystem", {"Version", "CurrentTimeZone"}),
+              V{"12|540"});
+    EXPECT_EQ(rows("notroot", "Win32_OperatingSystem", {"InstallDate"}), V{"<null>"});
+    EXPECT_EQ(rows("win11laptop", "Harvix_OperatingSystem", {"Edition", "DisplayVersion", "TimeZone"}),
+              V{"Debian GNU/Linux|12 (bookworm)|Asia/Tokyo"});
+    EXPECT_EQ(rows("laptop", "Harvix_OperatingSystem", {"TimeZone"}), V{"Europe/Paris"});
+
+    const Props cpu = {
+        "Manufacturer", "Description", "MaxClockSpeed", "CurrentClockSpeed",
+        "ExternalClock", "ProcessorId", "Architecture"};
+    EXPECT_EQ(rows("laptop", "Win32_Processor", cpu),
+              V{"GenuineIntel|Intel64 Family 6 Model 142 Stepping 12|4600|1800|100|"
+                "BFEBFBFF000806EC|9"});
+    EXPECT_EQ(rows("vm", "Win32_Processor", cpu),
+              V{"AuthenticAMD|AMD64 Family 23 Model 49 Stepping 0|<null>|2000|<null>|"
+                "178BFBFF00830F10|9"});
+    const Props mem = {"SMBIOSMemoryType", "ConfiguredClockSpeed",
+                                                    "DeviceLocator"};
+    EXPECT_EQ(rows("win11laptop", "Win32_PhysicalMemory", mem),
+              (V{"34|4800|Controller0-ChannelA-DIMM0", "34|4800|Controller0-ChannelA-DIMM1"}));
+    EXPECT_EQ(rows("legacytpm12", "Win32_PhysicalMemory", mem)[0], "24|1600|Controller0-ChannelA-DIMM0");
+}
+
+TEST(Provider, InstalledDpkgPackagesReadBack) {
+    const Props sw = {"Name", "Version", "Publisher", "InstallDate",
+                                                   "Architecture", "Source", "Guid"};
+    // Held packages count, removed ones keeping their configuration do not; a
+    // Multi-Arch: same package is named with its architecture, its list file too.
+    EXPECT_EQ(Rows(kTrees + "/laptop", "Harvix_Software", sw),
+              (std::vector<std::string>{
+                  "base-files|12ubuntu4.6|Ubuntu Developers|2024-04-16|amd64|dpkg|base-files",
+                  "libc6:amd64|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|amd64|dpkg|libc6:amd64",
+                  "libc6:i386|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|i386|dpkg|libc6:i386",
+                  "firefox|1:1snap1-0ubuntu2|Debian Maintainers|2024-07-03|amd64|dpkg|firefox",
+                  "tzdata|2024a-0ubuntu0.22.04|Debian Maintainers|2024-04-16|all|dpkg|tzdata"}));
+    // CR LF line ends; a package without a list file has no date.
+    EXPECT_EQ(Rows(kTrees + "/escaped", "Harvix_Software", {"Name", "Version", "InstallDate"}),
+              (std::vector<std::string>{"base-files|12.4+deb12u5|<null>",
+                                        "vim|2:9.0.1378-2|2023-11-14"}));
+    auto odd = ParseDpkgStatus(
+        "Description: no package\nStatus: install ok installed\n\n"
+        "package: a\nSTATUS: install ok installed\nMaintainer: Solo\nVersion: 1\n"
+        "Multi-Arch: same\nArchitecture: all\n\n\n"
+        "Package: b\nStatus: install ok half-configured\n\nPackage: c\nStatus: hold ok installed");
+    ASSERT_EQ(odd.size(), 2u);
+    EXPECT_EQ(odd[0].Name, "a");  // "all" packages take no qualifier
+    EXPECT_EQ(odd[0].Publisher, "Solo");
+    EXPECT_EQ(odd[1].Name, "c");
+    EXPECT_FALSE(odd[1].Version);
+}
+
+// Copies a tree and runs the reader as "nobody" in a child, after taking the
+// rights on the TPM, the EFI variables and the UUID away as the kernel does.
+TEST(Provider, WhatOnlyRootMayReadIsNullAndSaidSo) {
+    if (geteuid() != 0) GTEST_SKIP() << "changing owners needs root";
+    const fs::path tree = testing::MakeTempDir("harvix-notroot-");
+    fs::permissions(tree, fs::perms(0755));
+    fs::copy(kTrees + "/notroot", tree, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    fs::permissions(tree / "sys/class/dmi/id/product_uuid", fs::perms::owner_read);
+    fs::permissions(tree / "sys/firmware/efi/efivars", fs::perms::owner_all);
+    fs::permissions(tree / "sys/devices/pnp0/00:05/tpm/tpm0", fs::perms::owner_all);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(fds[0]);
+        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(2);
+        std::string out;
+        const std::vector<std::pair<std::string, Props>> queries = {
+            {"Win32_ComputerSystemProduct", {"UUID", "Name"}},
+            {"Harvix_Firmware", {"FirmwareType", "SecureBoot", "Ca2023Status"}},
+            {"Harvix_Tpm", {"Present", "SpecVersion"}},
+            {"Harvix_Unread", {"What", "Why"}}};
+        try {
+            for (const auto& [cls, props] : queries)
+                for (const std::string& row : Rows(tree.string(), cls, props)) out += row + "\n";
+        } catch (const std::exception&) {
+            _exit(4);
+        }
+        _exit(write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size()) ? 0 : 3);
+    }
+    close(fds[1]);
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) got.append(buf, n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    fs::remove_all(tree);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(got,
+              "<null>|20R1S0BK00\n"
+              "UEFI|<null>|<null>\n"
+              "<null>|<null>\n"
+              "UUID|lecture réservée à l'administrateur (/sys/class/dmi/id/product_uuid)\n"
+              "Secure Boot|lecture réservée à l'administrateur (/sys/firmware/efi/efivars)\n"
+              "TPM|lecture réservée à l'administrateur (/sys/class/tpm/tpm0)\n");
 }
 
 // ---- whole machines ----
