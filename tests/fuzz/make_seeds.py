@@ -50,6 +50,10 @@ def main(trees, out):
                      "/sys/dev/block/8:1", "/sys/block/vda/../../devices"):
             write(os.path.join(out, "resolve"), n + path.replace("/", "_"),
                   path.encode() + b"\0" + pack_tree(root, only_structure=True))
+        status = os.path.join(root, "var/lib/dpkg/status")
+        if os.path.exists(status):
+            with open(status, "rb") as f:
+                write(os.path.join(out, "dpkg"), n, f.read())
         dmi = os.path.join(root, "sys/firmware/dmi/tables/DMI")
         if os.path.exists(dmi):
             with open(dmi, "rb") as f:
