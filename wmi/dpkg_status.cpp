@@ -66,10 +66,12 @@ std::vector<DpkgPackage> ParseDpkgStatus(std::string_view text) {
             stanza.clear();
             continue;
         }
-        if (line[0] == ' ' || line[0] == '\t') continue;  // continues a field: none we keep spans lines
+        if (line[0] == ' ' || line[0] == '\t')
+            continue;  // continues a field: none we keep spans lines
         std::size_t colon = line.find(':');
         if (colon == std::string_view::npos) continue;
-        stanza.emplace(Lower(TrimOf(line.substr(0, colon), kWhiteSpace)), std::string(TrimOf(line.substr(colon + 1), kWhiteSpace)));
+        stanza.emplace(Lower(TrimOf(line.substr(0, colon), kWhiteSpace)),
+                       std::string(TrimOf(line.substr(colon + 1), kWhiteSpace)));
     }
     Keep(stanza, out);
     return out;

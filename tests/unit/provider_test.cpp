@@ -15,9 +15,9 @@
 #include "app/run.h"
 #include "platform/encoding.h"
 #include "test_support.h"
+#include "wmi/dpkg_status.h"
 #include "wmi/linux/smbios.h"
 #include "wmi/linux/sources.h"
-#include "wmi/dpkg_status.h"
 
 namespace harvix {
 namespace {
@@ -479,8 +479,7 @@ TEST(Provider, OperatingSystemProcessorAndMemoryDetailsReadBack) {
     using V = std::vector<std::string>;
     // Dates in the zone's offset of their own moment: summer and winter in Paris,
     // a negative offset in São Paulo.
-    const Props os = {"Version", "BuildNumber", "InstallDate",
-                                                   "LastBootUpTime", "SystemDrive"};
+    const Props os = {"Version", "BuildNumber", "InstallDate", "LastBootUpTime", "SystemDrive"};
     EXPECT_EQ(rows("laptop", "Win32_OperatingSystem", os),
               V{"<null>|6.5.0-35-generic|20240416100000.000000+120|20241209083000.000000+060|/"});
     EXPECT_EQ(rows("escaped", "Win32_OperatingSystem", {"InstallDate", "CurrentTimeZone"}),
@@ -488,38 +487,39 @@ TEST(Provider, OperatingSystemProcessorAndMemoryDetailsReadBack) {
     EXPECT_EQ(rows("win11laptop", "Win32_OperatingSystem", {"Version", "CurrentTimeZone"}),
               V{"12|540"});
     EXPECT_EQ(rows("notroot", "Win32_OperatingSystem", {"InstallDate"}), V{"<null>"});
-    EXPECT_EQ(rows("win11laptop", "Harvix_OperatingSystem", {"Edition", "DisplayVersion", "TimeZone"}),
-              V{"Debian GNU/Linux|12 (bookworm)|Asia/Tokyo"});
+    EXPECT_EQ(
+        rows("win11laptop", "Harvix_OperatingSystem", {"Edition", "DisplayVersion", "TimeZone"}),
+        V{"Debian GNU/Linux|12 (bookworm)|Asia/Tokyo"});
     EXPECT_EQ(rows("laptop", "Harvix_OperatingSystem", {"TimeZone"}), V{"Europe/Paris"});
 
-    const Props cpu = {
-        "Manufacturer", "Description", "MaxClockSpeed", "CurrentClockSpeed",
-        "ExternalClock", "ProcessorId", "Architecture"};
+    const Props cpu = {"Manufacturer",  "Description", "MaxClockSpeed", "CurrentClockSpeed",
+                       "ExternalClock", "ProcessorId", "Architecture"};
     EXPECT_EQ(rows("laptop", "Win32_Processor", cpu),
               V{"GenuineIntel|Intel64 Family 6 Model 142 Stepping 12|4600|1800|100|"
                 "BFEBFBFF000806EC|9"});
     EXPECT_EQ(rows("vm", "Win32_Processor", cpu),
               V{"AuthenticAMD|AMD64 Family 23 Model 49 Stepping 0|<null>|2000|<null>|"
                 "178BFBFF00830F10|9"});
-    const Props mem = {"SMBIOSMemoryType", "ConfiguredClockSpeed",
-                                                    "DeviceLocator"};
+    const Props mem = {"SMBIOSMemoryType", "ConfiguredClockSpeed", "DeviceLocator"};
     EXPECT_EQ(rows("win11laptop", "Win32_PhysicalMemory", mem),
               (V{"34|4800|Controller0-ChannelA-DIMM0", "34|4800|Controller0-ChannelA-DIMM1"}));
-    EXPECT_EQ(rows("legacytpm12", "Win32_PhysicalMemory", mem)[0], "24|1600|Controller0-ChannelA-DIMM0");
+    EXPECT_EQ(rows("legacytpm12", "Win32_PhysicalMemory", mem)[0],
+              "24|1600|Controller0-ChannelA-DIMM0");
 }
 
 TEST(Provider, InstalledDpkgPackagesReadBack) {
-    const Props sw = {"Name", "Version", "Publisher", "InstallDate",
-                                                   "Architecture", "Source", "Guid"};
+    const Props sw = {"Name",         "Version", "Publisher", "InstallDate",
+                      "Architecture", "Source",  "Guid"};
     // Held packages count, removed ones keeping their configuration do not; a
     // Multi-Arch: same package is named with its architecture, its list file too.
-    EXPECT_EQ(Rows(kTrees + "/laptop", "Harvix_Software", sw),
-              (std::vector<std::string>{
-                  "base-files|12ubuntu4.6|Ubuntu Developers|2024-04-16|amd64|dpkg|base-files",
-                  "libc6:amd64|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|amd64|dpkg|libc6:amd64",
-                  "libc6:i386|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|i386|dpkg|libc6:i386",
-                  "firefox|1:1snap1-0ubuntu2|Debian Maintainers|2024-07-03|amd64|dpkg|firefox",
-                  "tzdata|2024a-0ubuntu0.22.04|Debian Maintainers|2024-04-16|all|dpkg|tzdata"}));
+    EXPECT_EQ(
+        Rows(kTrees + "/laptop", "Harvix_Software", sw),
+        (std::vector<std::string>{
+            "base-files|12ubuntu4.6|Ubuntu Developers|2024-04-16|amd64|dpkg|base-files",
+            "libc6:amd64|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|amd64|dpkg|libc6:amd64",
+            "libc6:i386|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|i386|dpkg|libc6:i386",
+            "firefox|1:1snap1-0ubuntu2|Debian Maintainers|2024-07-03|amd64|dpkg|firefox",
+            "tzdata|2024a-0ubuntu0.22.04|Debian Maintainers|2024-04-16|all|dpkg|tzdata"}));
     // CR LF line ends; a package without a list file has no date.
     EXPECT_EQ(Rows(kTrees + "/escaped", "Harvix_Software", {"Name", "Version", "InstallDate"}),
               (std::vector<std::string>{"base-files|12.4+deb12u5|<null>",
@@ -542,7 +542,8 @@ TEST(Provider, WhatOnlyRootMayReadIsNullAndSaidSo) {
     if (geteuid() != 0) GTEST_SKIP() << "changing owners needs root";
     const fs::path tree = testing::MakeTempDir("harvix-notroot-");
     fs::permissions(tree, fs::perms(0755));
-    fs::copy(kTrees + "/notroot", tree, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    fs::copy(kTrees + "/notroot", tree,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     fs::permissions(tree / "sys/class/dmi/id/product_uuid", fs::perms::owner_read);
     fs::permissions(tree / "sys/firmware/efi/efivars", fs::perms::owner_all);
     fs::permissions(tree / "sys/devices/pnp0/00:05/tpm/tpm0", fs::perms::owner_all);

@@ -12,10 +12,10 @@ namespace harvix::linuxwmi {
 namespace {
 
 struct Zone {
-    std::vector<long long> times;    // transitions, ascending
-    std::vector<std::uint8_t> kinds; // type index after each transition
-    std::vector<int> offsets;        // seconds east of UTC per type
-    bool rulesAfterLast = false;     // the footer's rule goes on past the last transition
+    std::vector<long long> times;     // transitions, ascending
+    std::vector<std::uint8_t> kinds;  // type index after each transition
+    std::vector<int> offsets;         // seconds east of UTC per type
+    bool rulesAfterLast = false;      // the footer's rule goes on past the last transition
 };
 
 long long BigEndian(const std::string& b, std::size_t at, int size) {
@@ -67,7 +67,7 @@ std::optional<int> OffsetAt(const Zone& z, long long t) {
 }
 
 LocalMoment FromTm(const std::tm& tm, int offsetMinutes) {
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,   tm.tm_hour,
             tm.tm_min,         tm.tm_sec,     offsetMinutes};
 }
 
@@ -93,8 +93,8 @@ std::optional<LocalMoment> LocalTime(const Root& root, long long epochSeconds) {
 std::string CimDateTime(const LocalMoment& m) {
     char buf[40];
     int off = m.OffsetMinutes < 0 ? -m.OffsetMinutes : m.OffsetMinutes;
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.000000%c%03d", m.Year, m.Month,
-                  m.Day, m.Hour, m.Minute, m.Second, m.OffsetMinutes < 0 ? '-' : '+', off);
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.000000%c%03d", m.Year, m.Month, m.Day,
+                  m.Hour, m.Minute, m.Second, m.OffsetMinutes < 0 ? '-' : '+', off);
     return buf;
 }
 

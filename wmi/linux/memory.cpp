@@ -65,7 +65,8 @@ std::vector<Instance> PhysicalMemoryInstances(const Root& root) {
         inst.Set("PartNumber", text(d.PartNumber));
         inst.Set("SerialNumber", text(d.SerialNumber));
         inst.Set("Speed", Count(d.Speed));
-        inst.Set("SMBIOSMemoryType", d.MemoryType ? WmiValue(static_cast<std::int32_t>(*d.MemoryType)) : WmiValue());
+        inst.Set("SMBIOSMemoryType",
+                 d.MemoryType ? WmiValue(static_cast<std::int32_t>(*d.MemoryType)) : WmiValue());
         inst.Set("ConfiguredClockSpeed", Count(d.ConfiguredSpeed));
         out.push_back(std::move(inst));
     }

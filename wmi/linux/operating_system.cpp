@@ -4,7 +4,6 @@
 #include <sys/utsname.h>
 
 #include <ctime>
-
 #include <string_view>
 
 #include "platform/encoding.h"
@@ -36,8 +35,9 @@ OsReleaseFields OsRelease(const Root& root) {
     for (const std::string& line : Split(release.value_or(""), '\n')) {
         std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        fields.Values.insert(fields.Values.begin(),
-                             {line.substr(0, eq), platform::ToValidUtf8(OsReleaseValue(line.substr(eq + 1)))});
+        fields.Values.insert(
+            fields.Values.begin(),
+            {line.substr(0, eq), platform::ToValidUtf8(OsReleaseValue(line.substr(eq + 1)))});
     }
     return fields;
 }
@@ -61,7 +61,9 @@ std::optional<long long> InstallTime(const Root& root) {
     }
     if (oldest || !root.Live()) return oldest;
     struct statx sx {};
-    if (statx(AT_FDCWD, "/", 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+    // Overlay and virtual filesystems give a birth of 0: no date.
+    if (statx(AT_FDCWD, "/", 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME) &&
+        sx.stx_btime.tv_sec > 0)
         return static_cast<long long>(sx.stx_btime.tv_sec);
     return std::nullopt;
 }

@@ -121,8 +121,8 @@ std::optional<long long> Field(const CpuBlock& b, const char* key, int base = 10
 std::optional<std::string> Vendor(const CpuBlock& b) {
     if (auto it = b.find("vendor_id"); it != b.end() && !it->second.empty()) return it->second;
     static const std::map<long long, const char*> kImplementers = {
-        {0x41, "ARM"}, {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"},
-        {0x4e, "NVIDIA"}, {0x51, "Qualcomm"}, {0x61, "Apple"}, {0xc0, "Ampere"}};
+        {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"},
+        {0x4e, "NVIDIA"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
     auto imp = Field(b, "CPU implementer", 16);
     auto it = imp ? kImplementers.find(*imp) : kImplementers.end();
     if (it == kImplementers.end()) return std::nullopt;
@@ -131,7 +131,8 @@ std::optional<std::string> Vendor(const CpuBlock& b) {
 
 // "Intel64 Family 6 Model 158 Stepping 10", as Windows names x86 processors.
 std::optional<std::string> Description(const CpuBlock& b, const std::string& machine) {
-    auto family = Field(b, "cpu family"), model = Field(b, "model"), stepping = Field(b, "stepping");
+    auto family = Field(b, "cpu family"), model = Field(b, "model"),
+         stepping = Field(b, "stepping");
     if (!family || !model || !stepping) return std::nullopt;
     std::string kind;
     if (machine == "x86_64")
@@ -146,7 +147,8 @@ std::optional<std::string> Description(const CpuBlock& b, const std::string& mac
 
 // CPUID leaf 1 as Windows prints it: EDX's feature bits, then EAX's signature, in hex.
 std::optional<std::string> ProcessorId(const CpuBlock& b) {
-    auto family = Field(b, "cpu family"), model = Field(b, "model"), stepping = Field(b, "stepping");
+    auto family = Field(b, "cpu family"), model = Field(b, "model"),
+         stepping = Field(b, "stepping");
     auto flags = b.find("flags");
     if (!family || !model || !stepping || flags == b.end()) return std::nullopt;
     if (*family < 0 || *family > 15 + 255 || *model < 0 || *model > 255 || *stepping < 0 ||
@@ -156,9 +158,9 @@ std::optional<std::string> ProcessorId(const CpuBlock& b) {
     unsigned long long eax = *stepping | ((*model & 0xF) << 4) | (baseFamily << 8) |
                              ((*model >> 4) << 16) | ((*family - baseFamily) << 20);
     static const char* const kEdx[32] = {
-        "fpu", "vme", "de",   "pse",  "tsc",  "msr",  "pae",  "mce",  "cx8",  "apic", "",
-        "sep", "mtrr", "pge", "mca",  "cmov", "pat",  "pse36", "pn",  "clflush", "", "dts",
-        "acpi", "mmx", "fxsr", "sse", "sse2", "ss",   "ht",   "tm",   "ia64", "pbe"};
+        "fpu",  "vme",  "de",   "pse", "tsc",  "msr", "pae",   "mce", "cx8",     "apic", "",
+        "sep",  "mtrr", "pge",  "mca", "cmov", "pat", "pse36", "pn",  "clflush", "",     "dts",
+        "acpi", "mmx",  "fxsr", "sse", "sse2", "ss",  "ht",    "tm",  "ia64",    "pbe"};
     unsigned long long edx = 0;
     for (const std::string& flag : Words(flags->second))
         for (int bit = 0; bit < 32; ++bit)
@@ -179,8 +181,10 @@ WmiValue ArchitectureCode(const std::string& machine) {
 
 // kHz in a cpufreq file, in MHz.
 WmiValue Megahertz(const Root& root, long long cpu, const char* file) {
-    auto khz = root.Number("/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/cpufreq/" + file);
-    if (!khz || *khz <= 0 || *khz / 1000 > std::numeric_limits<std::int32_t>::max()) return WmiValue();
+    auto khz =
+        root.Number("/sys/devices/system/cpu/cpu" + std::to_string(cpu) + "/cpufreq/" + file);
+    if (!khz || *khz <= 0 || *khz / 1000 > std::numeric_limits<std::int32_t>::max())
+        return WmiValue();
     return static_cast<std::int32_t>((*khz + 500) / 1000);
 }
 
@@ -227,8 +231,11 @@ std::vector<Instance> ProcessorInstances(const Root& root) {
         inst.Set("NumberOfLogicalProcessors", p.logical);
         inst.Set("SocketDesignation", "CPU" + std::to_string(pkg));
         auto first = byCpu.find(p.firstCpu);
-        SetDetails(inst, root, first != byCpu.end() ? first->second
-                                 : blocks.empty() ? nullptr : &blocks.front(), p.firstCpu, out.size());
+        SetDetails(inst, root,
+                   first != byCpu.end() ? first->second
+                   : blocks.empty()     ? nullptr
+                                        : &blocks.front(),
+                   p.firstCpu, out.size());
         out.push_back(std::move(inst));
     }
     return out;

@@ -24,9 +24,9 @@ struct MemoryDevice {
     std::optional<std::uint64_t> SizeBytes;  // bytes; unknown when absent
     std::optional<std::uint8_t> FormFactor;  // SMBIOS code
     std::optional<std::string> DeviceLocator, BankLocator, Manufacturer, SerialNumber, PartNumber;
-    std::optional<std::uint32_t> Speed;  // MT/s, below 2^31
-    std::optional<std::uint8_t> MemoryType;                // SMBIOS code: 0x1A DDR4...
-    std::optional<std::uint32_t> ConfiguredSpeed;          // MT/s, below 2^31
+    std::optional<std::uint32_t> Speed;            // MT/s, below 2^31
+    std::optional<std::uint8_t> MemoryType;        // SMBIOS code: 0x1A DDR4...
+    std::optional<std::uint32_t> ConfiguredSpeed;  // MT/s, below 2^31
     bool operator==(const MemoryDevice&) const = default;
 };
 

@@ -12,7 +12,8 @@ namespace {
 WmiValue InstallDate(const Root& root, const DpkgPackage& p) {
     const std::string info = "/var/lib/dpkg/info/";
     auto t = ModifiedTime(root, info + p.Package + ".list");
-    if (!t && p.Architecture) t = ModifiedTime(root, info + p.Package + ":" + *p.Architecture + ".list");
+    if (!t && p.Architecture)
+        t = ModifiedTime(root, info + p.Package + ":" + *p.Architecture + ".list");
     auto local = t ? LocalTime(root, *t) : std::nullopt;
     return local ? WmiValue(IsoDate(*local)) : WmiValue();
 }
