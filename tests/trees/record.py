@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the machine trees the provider tests replay: the files a laptop, a
-two-socket server and a small VM show under /proc, /sys, /etc and /run/udev.
+two-socket server and a small VM show under /proc, /sys, /etc and /run/udev,
+with their firmware, TPM, time zone and dpkg database.
 
 Run it again after changing a machine below; the trees are committed as files.
 """
@@ -516,6 +517,7 @@ def escaped():
 
 
 def small_machine(name, host, cpu_name, ident, khz, cores, modules, disk):
+    """cores: the core of each logical CPU, in order."""
     """The common part of the machines below: one package, memory, one disk, "/" on it."""
     t = Tree(name)
     t.write("/proc/sys/kernel/hostname", host + "\n")
@@ -523,7 +525,7 @@ def small_machine(name, host, cpu_name, ident, khz, cores, modules, disk):
     t.write("/proc/sys/kernel/osrelease", "6.1.0-27-amd64\n")
     t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 12 (bookworm)"\nNAME="Debian GNU/Linux"\n'
             'VERSION_ID="12"\nVERSION="12 (bookworm)"\nID=debian\n')
-    t.cpus(cpu_name, [(0, i // 2) for i in range(cores * 2)], ident=ident, khz=khz)
+    t.cpus(cpu_name, [(0, core) for core in cores], ident=ident, khz=khz)
     total_mb = sum(m[0] for m in modules)
     t.write("/proc/meminfo", f"MemTotal:       {total_mb * 1024 - 262144} kB\n")
     structs = [memory_array(0x1000, 64 * 1048576, len(modules))]
@@ -553,7 +555,8 @@ def small_machine(name, host, cpu_name, ident, khz, cores, modules, disk):
 def win11laptop():
     """A recent laptop Windows 11 would take: UEFI, Secure Boot on, TPM 2.0, 12th gen Intel."""
     t = small_machine("win11laptop", "pc-w11", "12th Gen Intel(R) Core(TM) i7-1260P",
-                      ("GenuineIntel", 6, 154, 3, INTEL_FLAGS), (4700000, 2100000), 12,
+                      ("GenuineIntel", 6, 154, 3, INTEL_FLAGS), (4700000, 2100000),
+                      [c // 2 for c in range(8)] + list(range(4, 12)),
                       [(8192, 4800, 0x22), (8192, 4800, 0x22)],
                       ("Micron 2450 NVMe 512GB", 1000215216))
     t.dmi(sys_vendor="Dell Inc.", product_name="Latitude 5430", product_serial="9QH2KQ3",
@@ -570,7 +573,7 @@ def win11laptop():
 def legacytpm12():
     """A 2014 desktop: legacy BIOS boot, a TPM 1.2, 4th gen Intel, DDR3."""
     t = small_machine("legacytpm12", "pc-2014", "Intel(R) Core(TM) i5-4590 CPU @ 3.30GHz",
-                      ("GenuineIntel", 6, 60, 3, INTEL_FLAGS), (3700000, 3300000), 4,
+                      ("GenuineIntel", 6, 60, 3, INTEL_FLAGS), (3700000, 3300000), range(4),
                       [(4096, 1600, 0x18), (4096, 1600, 0x18)],
                       ("SAMSUNG MZVLB256HAHQ-00000", 500118192))
     t.dmi(sys_vendor="Hewlett-Packard", product_name="HP EliteDesk 800 G1 SFF",
@@ -586,7 +589,8 @@ def notroot():
     """A machine whose TPM, EFI variables and UUID only root may read: the test
     copies it and takes the rights away (git keeps no modes)."""
     t = small_machine("notroot", "pc-user", "Intel(R) Core(TM) i5-10310U CPU @ 1.70GHz",
-                      ("GenuineIntel", 6, 142, 12, INTEL_FLAGS), (4400000, 1700000), 4,
+                      ("GenuineIntel", 6, 142, 12, INTEL_FLAGS), (4400000, 1700000),
+                      [c // 2 for c in range(8)],
                       [(8192, 2667, 0x1A)], ("KXG60ZNV256G TOSHIBA", 500118192))
     t.dmi(sys_vendor="LENOVO", product_name="20R1S0BK00", product_uuid="5f3b2c10-2a4b-11b2-a85c-d2a4c1e8b7f0",
           product_serial="PC1ABCDE", bios_vendor="LENOVO", bios_version="N2VET39W (1.24 )",

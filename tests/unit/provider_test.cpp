@@ -634,7 +634,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine,
-                         ::testing::Values("laptop", "server", "vm", "container", "escaped"));
+                         ::testing::Values("laptop", "server", "vm", "container", "escaped",
+                                           "win11laptop", "legacytpm12", "notroot"));
 
 }  // namespace
 }  // namespace harvix
