@@ -17,10 +17,23 @@ const char* const kClasses[] = {"Win32_DiskDrive", "Win32_DiskPartition",
                                 "Win32_DiskDriveToDiskPartition", "Win32_LogicalDisk",
                                 "Win32_LogicalDiskToPartition"};
 #else
-const char* const kClasses[] = {"Win32_Processor",           "Win32_ComputerSystemProduct",
-                                "Win32_ComputerSystem",      "Win32_OperatingSystem",
-                                "Win32_PhysicalMemoryArray", "Win32_PhysicalMemory"};
+const char* const kClasses[] = {"Win32_Processor",
+                                "Win32_ComputerSystemProduct",
+                                "Win32_ComputerSystem",
+                                "Win32_OperatingSystem",
+                                "Win32_PhysicalMemoryArray",
+                                "Win32_PhysicalMemory",
+                                "Win32_BIOS",
+                                "Win32_SystemEnclosure",
+                                "Win32_BaseBoard",
+                                "Harvix_Firmware",
+                                "Harvix_Tpm",
+                                "Harvix_OperatingSystem",
+                                "Harvix_Software",
+                                "Harvix_Unread"};
 #endif
+// Whole numbers that are no counts: an offset from UTC, a boolean (-1 true).
+const std::set<std::string> kSigned = {"CurrentTimeZone", "Present"};
 
 const std::set<std::string> kByteCounts = {"TotalPhysicalMemory", "Capacity",       "Size",
                                            "FreeSpace",           "StartingOffset", "MaxCapacity"};
@@ -81,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         HARVIX_CHECK(Digits(v.Text()), at + " is decimal digits: " + v.Text());
                     if (prop == "DeviceID") ids[cls].insert(v.Text());
                 } else if (v.IsNumber()) {
-                    HARVIX_CHECK(v.Number() >= 0, at + " is no negative count");
+                    HARVIX_CHECK(v.Number() >= 0 || kSigned.count(prop),
+                                 at + " is no negative count");
                     if (prop == "DriveType") HARVIX_CHECK(v.Number() <= 6, at);
                 }
             }
