@@ -25,17 +25,18 @@ long long BigEndian(const std::string& b, std::size_t at, int size) {
     return static_cast<long long>(v);
 }
 
-// The data block after the header at `at`, with times of `size` bytes; false when cut.
-bool ReadBlock(const std::string& b, std::size_t at, int size, Zone& z, std::size_t& end) {
+// The data block after the header at `at`, with times of `size` bytes; false,
+// leaving `out` and `end` as they were, when cut or inconsistent.
+bool ReadBlock(const std::string& b, std::size_t at, int size, Zone& out, std::size_t& end) {
     if (b.size() < at + 44 || b.compare(at, 4, "TZif") != 0) return false;
     long long n[6];  // isutcnt, isstdcnt, leapcnt, timecnt, typecnt, charcnt
     for (int i = 0; i < 6; ++i) n[i] = BigEndian(b, at + 20 + 4 * i, 4);
     for (long long c : n)
         if (c < 0 || c > 100000) return false;
     std::size_t p = at + 44;
-    end = p + n[3] * (size + 1) + n[4] * 6 + n[5] + n[2] * (size + 4) + n[1] + n[0];
-    if (end > b.size() || n[4] == 0) return false;
-    z = Zone();
+    std::size_t stop = p + n[3] * (size + 1) + n[4] * 6 + n[5] + n[2] * (size + 4) + n[1] + n[0];
+    if (stop > b.size() || n[4] == 0) return false;
+    Zone z;
     for (long long i = 0; i < n[3]; ++i) z.times.push_back(BigEndian(b, p + i * size, size));
     p += n[3] * size;
     for (long long i = 0; i < n[3]; ++i) z.kinds.push_back(static_cast<std::uint8_t>(b[p + i]));
@@ -43,6 +44,8 @@ bool ReadBlock(const std::string& b, std::size_t at, int size, Zone& z, std::siz
     for (long long i = 0; i < n[4]; ++i) z.offsets.push_back(BigEndian(b, p + i * 6, 4));
     for (std::uint8_t k : z.kinds)
         if (k >= z.offsets.size()) return false;
+    out = std::move(z);
+    end = stop;
     return true;
 }
 
