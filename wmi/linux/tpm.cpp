@@ -53,15 +53,12 @@ bool SurelyAbsent(const Root& root) {
     return true;
 }
 
-bool Unreadable(const Root& root) {
-    return Denied(root, kClass) || Denied(root, kTpm) || Denied(root, kTpm + "/tpm_version_major");
-}
-
 }  // namespace
 
 std::vector<Instance> TpmInstances(const Root& root) {
     Instance inst;
-    if (Unreadable(root)) {
+    // A folder that cannot be searched hides whether a TPM is there.
+    if (Denied(root, kClass) || Denied(root, kTpm)) {
         inst.Set("Present", WmiValue());
         inst.Set("SpecVersion", WmiValue());
         inst.Set("Manufacturer", WmiValue());
@@ -72,7 +69,8 @@ std::vector<Instance> TpmInstances(const Root& root) {
         inst.Set("Present", -1);
     else
         inst.Set("Present", SurelyAbsent(root) ? WmiValue(0) : WmiValue());
-    inst.Set("SpecVersion", present ? OrNull(SpecVersion(root)) : WmiValue());
+    const bool versionDenied = Denied(root, kTpm + "/tpm_version_major");
+    inst.Set("SpecVersion", present && !versionDenied ? OrNull(SpecVersion(root)) : WmiValue());
     inst.Set("Manufacturer", present ? OrNull(VendorText(Cap(root, "Manufacturer"))) : WmiValue());
     return {inst};
 }
