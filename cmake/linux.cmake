@@ -10,7 +10,6 @@ add_library(harvix_provider STATIC
   wmi/linux/provider.cpp
   wmi/linux/root.cpp
   wmi/linux/object_path.cpp
-  wmi/linux/wql.cpp
   wmi/linux/processor.cpp
   wmi/linux/computer_system.cpp
   wmi/linux/operating_system.cpp

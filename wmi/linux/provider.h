@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "wmi/instance.h"
 #include "wmi/modWMI.h"
 
 namespace harvix::linuxwmi {
@@ -14,10 +15,7 @@ namespace harvix::linuxwmi {
 // Names the root folder of a recorded machine tree; "/" when unset.
 inline const char* const kRootVariable = "HARVIX_ROOT";
 
-struct Instance {
-    std::vector<std::pair<std::string, WmiValue>> Properties;
-    void Set(const std::string& name, WmiValue v) { Properties.emplace_back(name, std::move(v)); }
-};
+using harvix::Instance;
 
 class StorageSnapshot;
 

@@ -1,28 +1,13 @@
-// The WQL reader of the provider: "Select * from C" or "Select P, Q from C", and
-// the result sets that walk the instances of a class.
+// The provider reads WQL with the portable reader.
 #pragma once
 
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "wmi/linux/provider.h"
+#include "wmi/wql.h"
 
 namespace harvix::linuxwmi {
 
-struct Query {
-    std::vector<std::string> Selected;  // lower-case property names; empty for "*"
-    std::string ClassName;
-};
-
-// nullopt when the text is not of either form.
-std::optional<Query> ParseQuery(const std::string& wql);
-
-// Like WMI with "return immediately": produce runs, and its errors surface, when the
-// walk starts. Objects answer only the selected properties (all when none), in any case.
-std::unique_ptr<WmiResultSet> LazyResults(std::function<std::vector<Instance>()> produce,
-                                          std::vector<std::string> selected);
+using harvix::LazyResults;
+using harvix::ParseQuery;
+using harvix::Query;
 
 }  // namespace harvix::linuxwmi

@@ -1,11 +1,11 @@
 // The WQL the collectors send, and the objects and result sets that answer it.
-#include "wmi/linux/wql.h"
+#include "wmi/wql.h"
 
 #include <algorithm>
 
 #include "platform/text.h"
 
-namespace harvix::linuxwmi {
+namespace harvix {
 
 namespace {
 
@@ -118,4 +118,4 @@ std::unique_ptr<WmiResultSet> LazyResults(std::function<std::vector<Instance>()>
     return std::make_unique<InstanceResults>(std::move(produce), std::move(selected));
 }
 
-}  // namespace harvix::linuxwmi
+}  // namespace harvix
