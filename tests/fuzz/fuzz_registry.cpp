@@ -1,0 +1,101 @@
+// The uninstall records' rules against a reference written from the registry's
+// documented forms. The input is up to seven values (DisplayName, DisplayVersion,
+// Publisher, InstallDate, SystemComponent, ParentKeyName, ReleaseType), each as one
+// byte of presence and type, one byte of length, then its raw bytes.
+#include <cstring>
+
+#include "fuzz_support.h"
+#include "wmi/uninstall.h"
+
+using namespace harvix;
+
+namespace {
+
+// UTF-16LE code units up to the first NUL; a last odd byte is not a unit.
+std::u16string UnitsOf(const std::string& bytes) {
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char16_t u = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (u == 0) break;
+        units += u;
+    }
+    return units;
+}
+
+std::optional<std::string> TextReference(const RegistryValue& v) {
+    if (v.Type != 1 && v.Type != 2) return std::nullopt;
+    std::u32string cps;
+    const std::u16string u = UnitsOf(v.Bytes);
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        const bool high = u[i] >= 0xD800 && u[i] < 0xDC00;
+        if (high && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] < 0xE000) {
+            cps += char32_t(0x10000 + ((u[i] - 0xD800) << 10) + (u[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            cps += (u[i] >= 0xD800 && u[i] < 0xE000) ? char32_t(0xFFFD) : char32_t(u[i]);
+        }
+    }
+    return fuzz::Utf8Of(cps);
+}
+
+bool Blank(const std::optional<RegistryValue>& v) {
+    auto text = v ? TextReference(*v) : std::nullopt;
+    return !text || text->find_first_not_of(" \t\r\n\f\v") == std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    UninstallValues values;
+    std::optional<RegistryValue>* slots[] = {&values.DisplayName,   &values.DisplayVersion,
+                                             &values.Publisher,     &values.InstallDate,
+                                             &values.SystemComponent, &values.ParentKeyName,
+                                             &values.ReleaseType};
+    std::size_t at = 0;
+    for (auto* slot : slots) {
+        if (at + 2 > size) break;
+        const std::uint8_t kind = data[at], length = data[at + 1];
+        at += 2;
+        const std::size_t n = std::min<std::size_t>(length, size - at);
+        if (kind & 0x80) *slot = RegistryValue{kind & 0x7Fu, std::string(reinterpret_cast<const char*>(data + at), n)};
+        at += n;
+    }
+    for (auto* slot : slots) {
+        if (!*slot) continue;
+        const RegistryValue& v = **slot;
+        HARVIX_CHECK(RegistryText(v) == TextReference(v), "text of a value");
+        if (auto text = RegistryText(v)) HARVIX_CHECK(fuzz::IsValidUtf8(*text), "valid UTF-8");
+        std::optional<std::uint32_t> dword;
+        if (v.Type == 4 && v.Bytes.size() == 4) {
+            std::uint32_t n = 0;
+            std::memcpy(&n, v.Bytes.data(), 4);  // the fuzzing hosts are little-endian, as Windows
+            dword = n;
+        }
+        HARVIX_CHECK(RegistryDword(v) == dword, "REG_DWORD of 4 bytes only");
+    }
+    auto record = ReadUninstallRecord(values);
+    const auto release = values.ReleaseType ? TextReference(*values.ReleaseType) : std::nullopt;
+    bool update = false;
+    if (release) {
+        std::string kind = *release;
+        kind.erase(0, kind.find_first_not_of(" \t\r\n\f\v"));
+        kind.erase(kind.find_last_not_of(" \t\r\n\f\v") + 1);
+        for (char& c : kind) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+        update = kind == "update" || kind == "hotfix" || kind == "security update" || kind == "update rollup";
+    }
+    const bool shown = !Blank(values.DisplayName) &&
+                       !(values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u) &&
+                       Blank(values.ParentKeyName) && !update;
+    HARVIX_CHECK(record.has_value() == shown, "kept or left out");
+    if (record) HARVIX_CHECK(record->Name == *TextReference(*values.DisplayName), "name");
+    if (record && record->InstallDate.IsText()) {
+        const std::string& d = record->InstallDate.Text();
+        const std::string raw = *TextReference(*values.InstallDate);
+        HARVIX_CHECK(d.size() == 10 && raw == d.substr(0, 4) + d.substr(5, 2) + d.substr(8, 2) &&
+                         d.substr(5, 2) >= "01" && d.substr(5, 2) <= "12" && d.substr(8, 2) >= "01" &&
+                         d.substr(8, 2) <= "31",
+                     "date " + raw);
+    }
+    if (record && !values.InstallDate) HARVIX_CHECK(record->InstallDate.IsNull(), "no date");
+    return 0;
+}
