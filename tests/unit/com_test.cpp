@@ -87,6 +87,46 @@ TEST(Variant, UnsignedThirtyTwoBitCountsStayPositive) {
     EXPECT_EQ(FromVariant(v), WmiValue("4294967295"));
 }
 
+TEST(Variant, ArraysBecomeTheirElementsJoinedByCommas) {
+    // ChassisTypes: uint16[] carried as VT_ARRAY | VT_I4.
+    VARIANT v;
+    VariantInit(&v);
+    SAFEARRAY* numbers = SafeArrayCreateVector(VT_I4, 0, 2);
+    for (LONG i = 0; i < 2; ++i) {
+        // Wine copies each uint16 with the two bytes after it: only the low half counts.
+        LONG value = i == 0 ? 0x010A0003 : 10;
+        SafeArrayPutElement(numbers, &i, &value);
+    }
+    V_VT(&v) = VT_ARRAY | VT_I4;
+    V_ARRAY(&v) = numbers;
+    EXPECT_EQ(FromVariant(v, CIM_UINT16 | CIM_FLAG_ARRAY), WmiValue("3,10"));
+    VariantClear(&v);
+
+    // A uint32 array keeps each element unsigned; strings keep their text.
+    SAFEARRAY* big = SafeArrayCreateVector(VT_I4, 1, 1);
+    LONG first = 1, minusOne = -1;
+    SafeArrayPutElement(big, &first, &minusOne);
+    V_VT(&v) = VT_ARRAY | VT_I4;
+    V_ARRAY(&v) = big;
+    EXPECT_EQ(FromVariant(v, CIM_UINT32 | CIM_FLAG_ARRAY), WmiValue("4294967295"));
+    VariantClear(&v);
+    SAFEARRAY* texts = SafeArrayCreateVector(VT_BSTR, 0, 3);
+    const wchar_t* words[] = {L"fr-FR", L"", L"\u00e9t\u00e9"};
+    for (LONG i = 0; i < 3; ++i) {
+        BSTR word = SysAllocString(words[i]);
+        SafeArrayPutElement(texts, &i, word);  // copies it
+        SysFreeString(word);
+    }
+    V_VT(&v) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&v) = texts;
+    EXPECT_EQ(FromVariant(v, CIM_STRING | CIM_FLAG_ARRAY), WmiValue("fr-FR,,été"));
+    VariantClear(&v);
+    V_VT(&v) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&v) = SafeArrayCreateVector(VT_BSTR, 0, 0);
+    EXPECT_EQ(FromVariant(v), WmiValue(""));
+    VariantClear(&v);
+}
+
 // An enumerator as a stuck provider leaves it: the objects it has, then every
 // Next runs out its time limit. It records the limits it is given.
 class StuckEnumerator : public IEnumWbemClassObject {
