@@ -66,7 +66,8 @@ std::optional<std::uint32_t> RegistryDword(const RegistryValue& v) {
 
 WmiValue UninstallDate(const std::string& text) {
     if (text.size() != 8 || !IsDigits(text)) return WmiValue();
-    const int month = std::stoi(text.substr(4, 2)), day = std::stoi(text.substr(6, 2));
+    const int month = (text[4] - '0') * 10 + (text[5] - '0');
+    const int day = (text[6] - '0') * 10 + (text[7] - '0');
     if (month < 1 || month > 12 || day < 1 || day > 31) return WmiValue();
     return WmiValue(text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2));
 }
@@ -74,8 +75,7 @@ WmiValue UninstallDate(const std::string& text) {
 std::optional<UninstallRecord> ReadUninstallRecord(const UninstallValues& values) {
     WmiValue name = TextOrNull(values.DisplayName);
     if (name.IsNull()) return std::nullopt;
-    if (values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u)
-        return std::nullopt;
+    if (values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u) return std::nullopt;
     if (!TextOrNull(values.ParentKeyName).IsNull()) return std::nullopt;
     WmiValue releaseType = TextOrNull(values.ReleaseType);
     if (releaseType.IsText() && IsUpdateKind(releaseType.Text())) return std::nullopt;

@@ -15,7 +15,9 @@ namespace {
 std::u16string UnitsOf(const std::string& bytes) {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char16_t u = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        const unsigned low = static_cast<unsigned char>(bytes[i]);
+        const unsigned high = static_cast<unsigned char>(bytes[i + 1]);
+        const char16_t u = static_cast<char16_t>(high * 256 + low);
         if (u == 0) break;
         units += u;
     }
@@ -47,17 +49,18 @@ bool Blank(const std::optional<RegistryValue>& v) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     UninstallValues values;
-    std::optional<RegistryValue>* slots[] = {&values.DisplayName,   &values.DisplayVersion,
-                                             &values.Publisher,     &values.InstallDate,
-                                             &values.SystemComponent, &values.ParentKeyName,
-                                             &values.ReleaseType};
+    std::optional<RegistryValue>* slots[] = {
+        &values.DisplayName,     &values.DisplayVersion, &values.Publisher,  &values.InstallDate,
+        &values.SystemComponent, &values.ParentKeyName,  &values.ReleaseType};
     std::size_t at = 0;
     for (auto* slot : slots) {
         if (at + 2 > size) break;
         const std::uint8_t kind = data[at], length = data[at + 1];
         at += 2;
         const std::size_t n = std::min<std::size_t>(length, size - at);
-        if (kind & 0x80) *slot = RegistryValue{kind & 0x7Fu, std::string(reinterpret_cast<const char*>(data + at), n)};
+        if (kind & 0x80)
+            *slot = RegistryValue{kind & 0x7Fu,
+                                  std::string(reinterpret_cast<const char*>(data + at), n)};
         at += n;
     }
     for (auto* slot : slots) {
@@ -81,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kind.erase(0, kind.find_first_not_of(" \t\r\n\f\v"));
         kind.erase(kind.find_last_not_of(" \t\r\n\f\v") + 1);
         for (char& c : kind) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
-        update = kind == "update" || kind == "hotfix" || kind == "security update" || kind == "update rollup";
+        update = kind == "update" || kind == "hotfix" || kind == "security update" ||
+                 kind == "update rollup";
     }
     const bool shown = !Blank(values.DisplayName) &&
                        !(values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u) &&
@@ -92,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string& d = record->InstallDate.Text();
         const std::string raw = *TextReference(*values.InstallDate);
         HARVIX_CHECK(d.size() == 10 && raw == d.substr(0, 4) + d.substr(5, 2) + d.substr(8, 2) &&
-                         d.substr(5, 2) >= "01" && d.substr(5, 2) <= "12" && d.substr(8, 2) >= "01" &&
-                         d.substr(8, 2) <= "31",
+                         d.substr(5, 2) >= "01" && d.substr(5, 2) <= "12" &&
+                         d.substr(8, 2) >= "01" && d.substr(8, 2) <= "31",
                      "date " + raw);
     }
     if (record && !values.InstallDate) HARVIX_CHECK(record->InstallDate.IsNull(), "no date");
