@@ -3,8 +3,12 @@ target_sources(harvix_platform PRIVATE platform/platform_windows.cpp platform/re
 target_compile_definitions(harvix_platform PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                            _WIN32_WINNT=0x0601)
 
-add_library(harvix_com STATIC wmi/windows/com_wmi.cpp wmi/windows/variant.cpp)
-target_link_libraries(harvix_com PUBLIC harvix_wmi wbemuuid ole32 oleaut32 uuid)
+add_library(harvix_com STATIC wmi/windows/com_wmi.cpp wmi/windows/variant.cpp
+  wmi/windows/native_service.cpp wmi/windows/native_registry.cpp wmi/windows/native_firmware.cpp
+  wmi/windows/native_software.cpp wmi/windows/native_tpm.cpp wmi/windows/native_network.cpp
+  wmi/windows/native_monitor.cpp wmi/windows/native_disk.cpp)
+target_link_libraries(harvix_com PUBLIC harvix_wmi wbemuuid ole32 oleaut32 uuid advapi32 iphlpapi
+                      setupapi)
 
 configure_file(app/windows/harvix.rc.in ${CMAKE_BINARY_DIR}/harvix.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/harvix.rc PROPERTIES

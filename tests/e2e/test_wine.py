@@ -26,16 +26,20 @@ MAX_SIZE = 1 << 20  # copied to every machine and every USB stick
 # run time instead). A new import goes here only once Windows 7 SP1 is known to
 # export it.
 WINDOWS7_SP1 = {
-    "advapi32.dll": "DeregisterEventSource RegisterEventSourceW ReportEventW",
+    "advapi32.dll": """DeregisterEventSource RegCloseKey RegEnumKeyExW RegOpenKeyExW RegQueryValueExW
+        RegisterEventSourceW ReportEventW""",
     "comctl32.dll": "InitCommonControlsEx",
+    "iphlpapi.dll": "GetAdaptersAddresses",
     "gdi32.dll": "CreateFontW DeleteObject GetDeviceCaps GetStockObject SetBkColor SetTextColor",
     "kernel32.dll": """AddVectoredExceptionHandler CloseHandle CreateEventA CreateFileW CreateMutexW
-        CreateProcessW CreateSemaphoreA DeleteCriticalSection DuplicateHandle EnterCriticalSection
+        CreateProcessW CreateSemaphoreA DeleteCriticalSection DeviceIoControl DuplicateHandle
+        EnterCriticalSection
         ExitProcess FormatMessageW GetACP GetCommandLineW GetComputerNameW GetCurrentProcess
-        GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetEnvironmentVariableW
+        GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetDynamicTimeZoneInformation
+        GetEnvironmentVariableW GetFirmwareEnvironmentVariableW
         GetFileAttributesW GetFileType GetFullPathNameW GetHandleInformation GetLastError GetLocalTime
         GetLocaleInfoW GetModuleFileNameW GetModuleHandleW GetProcAddress GetProcessAffinityMask
-        GetStartupInfoW GetStdHandle GetSystemTimeAsFileTime GetSystemWindowsDirectoryW
+        GetStartupInfoW GetStdHandle GetSystemDirectoryW GetSystemTimeAsFileTime GetSystemWindowsDirectoryW
         GetThreadContext GetThreadPriority GetTickCount64 InitializeCriticalSection IsDBCSLeadByteEx
         IsDebuggerPresent LCMapStringW LeaveCriticalSection LoadLibraryW LocalFree MulDiv
         MultiByteToWideChar OpenProcess OutputDebugStringA ProcessIdToSessionId RaiseException
@@ -52,7 +56,10 @@ WINDOWS7_SP1 = {
         isspace isupper localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc
         signal strcmp strerror strlen strncmp vfprintf wcslen""",
     "ole32.dll": "CoCreateInstance CoInitializeEx CoInitializeSecurity CoSetProxyBlanket",
-    "oleaut32.dll": "SysAllocStringLen SysFreeString SysStringLen VariantChangeType VariantClear VariantInit",
+    "oleaut32.dll": """SafeArrayGetDim SafeArrayGetElement SafeArrayGetLBound SafeArrayGetUBound
+        SysAllocStringLen SysFreeString SysStringLen VariantChangeType VariantClear VariantInit""",
+    "setupapi.dll": """SetupDiDestroyDeviceInfoList SetupDiEnumDeviceInfo SetupDiGetClassDevsW
+        SetupDiGetDeviceInstanceIdW SetupDiOpenDevRegKey""",
     "user32.dll": """AdjustWindowRectEx CreateWindowExW DefWindowProcW DestroyWindow DispatchMessageW
         EnableWindow GetDC GetMessageW GetMonitorInfoW GetProcessWindowStation
         GetUserObjectInformationW IsDialogMessageW KillTimer LoadCursorW LoadImageW MessageBoxW
@@ -60,7 +67,8 @@ WINDOWS7_SP1 = {
         SetWindowPos SetWindowTextW ShowWindow TranslateMessage UpdateWindow""",
 }
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "shell32.dll",
-               "comctl32.dll", "msvcrt.dll", "advapi32.dll", "comdlg32.dll", "uuid.dll", "ws2_32.dll"}
+               "comctl32.dll", "msvcrt.dll", "advapi32.dll", "comdlg32.dll", "uuid.dll", "ws2_32.dll",
+               "iphlpapi.dll", "setupapi.dll"}
 
 
 class Wine:

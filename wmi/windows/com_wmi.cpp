@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/wide.h"
+#include "wmi/windows/native.h"
 #include "wmi/windows/variant.h"
 
 namespace harvix {
@@ -95,7 +96,7 @@ std::unique_ptr<WmiResultSet> comwmi::WalkOf(ComPtr<IEnumWbemClassObject> result
     return std::make_unique<ComResults>(std::move(results), timeoutMs);
 }
 
-WmiServicePtr ConnectWMI(const std::string& computerName) {
+WmiServicePtr comwmi::ConnectCom(const std::string& computerName) {
     // COM lives for the whole process, like the service.
     static const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE) throw HarvixError(Describe(init, "COM"));

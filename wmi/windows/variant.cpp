@@ -51,7 +51,8 @@ WmiValue FromVariant(const VARIANT& v, long cimType) {
         case VT_I4:
             // A uint8/uint16 carried in a VT_I4 is only its low bits: Wine's arrays of
             // them fill the rest from the next element.
-            if (cimType == CIM_UINT16) return WmiValue(static_cast<std::int32_t>(V_I4(&v) & 0xFFFF));
+            if (cimType == CIM_UINT16)
+                return WmiValue(static_cast<std::int32_t>(V_I4(&v) & 0xFFFF));
             if (cimType == CIM_UINT8) return WmiValue(static_cast<std::int32_t>(V_I4(&v) & 0xFF));
             if (cimType == CIM_UINT32 && V_I4(&v) < 0) {
                 // Beyond a signed 32-bit number: the digits, as 64-bit counts arrive.

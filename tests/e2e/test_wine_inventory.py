@@ -1,0 +1,158 @@
+"""Harvix's own classes under Wine, as ConnectWMI answers them (harvix_classes_probe):
+uninstall records added with `reg` in both registry views and HKCU (a system component
+and an update of another program left out), the Secure Boot keys, a TPM 2.0 stand-in
+for tbs.dll, and the values Wine itself gives (registry, WMI, network)."""
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+
+BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build-win"))
+TESTS = os.path.join(BUILD, "tests")
+UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+SECURE_BOOT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecureBoot"
+
+
+def probe_objects(text):
+    """{class: [{property: value}]} from the probe's "Class[i].Property=value" lines."""
+    objects, errors = {}, {}
+    for line in text.splitlines():
+        m = re.match(r"(\w+)\[(\d+)\]\.(\w+)=(.*)$", line)
+        if m:
+            rows = objects.setdefault(m.group(1), [])
+            while len(rows) <= int(m.group(2)):
+                rows.append({})
+            rows[int(m.group(2))][m.group(3)] = None if m.group(4) == "(null)" else m.group(4)
+        elif ": " in line:
+            cls, _, why = line.partition(": ")
+            errors[cls] = why
+    return objects, errors
+
+
+class HarvixClassesUnderWine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = tempfile.mkdtemp(prefix="harvix-inventory-wineprefix-")
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        cls.env = dict(env, WINEPREFIX=cls.prefix, WINEDEBUG="-all", LANG="C.UTF-8", LC_ALL="C.UTF-8",
+                       WINEDLLOVERRIDES="mscoree,mshtml=;tbs=n")
+        cls.wine("wineboot", "-i", program="wineboot")
+        added = [
+            ("HKLM", "Outil64", "/reg:64", [("DisplayName", "REG_SZ", "Outil 64 \u00e9t\u00e9"),
+                                             ("DisplayVersion", "REG_SZ", "1.2.3"), ("Publisher", "REG_SZ", "ACME"),
+                                             ("InstallDate", "REG_SZ", "20240131")]),
+            ("HKLM", "{0F1E2D3C-0000-4000-8000-000000000032}", "/reg:32",
+             [("DisplayName", "REG_SZ", "Outil 32"), ("InstallDate", "REG_SZ", "31/01/2024")]),
+            ("HKLM", "Composant", "/reg:64", [("DisplayName", "REG_SZ", "Composant syst\u00e8me"),
+                                               ("SystemComponent", "REG_DWORD", "1")]),
+            ("HKLM", "KB000001", "/reg:64", [("DisplayName", "REG_SZ", "Mise \u00e0 jour de Outil64"),
+                                              ("ParentKeyName", "REG_SZ", "Outil64")]),
+            ("HKCU", "OutilUtilisateur", "/reg:64", [("DisplayName", "REG_SZ", "Outil utilisateur")]),
+        ]
+        for hive, key, view, values in added:
+            for name, kind, data in values:
+                cls.reg("add", f"{hive}\\{UNINSTALL}\\{key}", "/v", name, "/t", kind, "/d", data, "/f", view)
+        cls.reg("add", SECURE_BOOT + "\\State", "/v", "UEFISecureBootEnabled", "/t", "REG_DWORD", "/d", "1", "/f")
+        cls.reg("add", SECURE_BOOT + "\\Servicing", "/v", "UEFICA2023Status", "/t", "REG_SZ", "/d", "InProgress", "/f")
+        system32 = os.path.join(cls.prefix, "drive_c", "windows", "system32")
+        shutil.copy2(os.path.join(TESTS, "tbs.dll"), os.path.join(system32, "tbs.dll"))
+        run = cls.wine(os.path.join(TESTS, "harvix_classes_probe.exe"))
+        cls.output = run.stdout.decode("utf-8", "replace")
+        assert run.returncode == 0, run.stderr[-2000:]
+        cls.objects, cls.errors = probe_objects(cls.output)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine("-k", program="wineserver")
+        shutil.rmtree(cls.prefix, ignore_errors=True)
+
+    @classmethod
+    def wine(cls, *args, program="wine"):
+        command = [program, *args] if program != "wine" else ["wine", *args]
+        return subprocess.run(command, env=cls.env, capture_output=True, timeout=600)
+
+    @classmethod
+    def reg(cls, *args):
+        result = cls.wine("reg", *args)
+        assert result.returncode == 0, (args, result.stderr)
+        return result.stdout.decode("utf-8", "replace")
+
+    def reg_value(self, key, name):
+        """The data `reg query` shows, or None when the value is absent."""
+        result = self.wine("reg", "query", key, "/v", name)
+        m = re.search(r"^\s*" + re.escape(name) + r"\s+REG_\w+\s+(.*?)\s*$",
+                      result.stdout.decode("utf-8", "replace"), re.M)
+        return m.group(1) if result.returncode == 0 and m else None
+
+    def test_every_class_answers(self):
+        self.assertEqual(self.errors, {}, self.output)
+
+    def test_programs_as_programs_and_features_shows_them(self):
+        programs = {p["Name"]: p for p in self.objects["Harvix_Software"]}
+        self.assertEqual(programs["Outil 64 \u00e9t\u00e9"],
+                         {"Name": "Outil 64 \u00e9t\u00e9", "Version": "1.2.3", "Publisher": "ACME",
+                          "InstallDate": "2024-01-31", "Architecture": "x86_64", "Source": "HKLM",
+                          "Guid": "Outil64"})
+        self.assertEqual((programs["Outil 32"]["Source"], programs["Outil 32"]["Architecture"],
+                          programs["Outil 32"]["InstallDate"], programs["Outil 32"]["Version"]),
+                         ("HKLM32", "i386", None, None))
+        self.assertEqual(programs["Outil 32"]["Guid"], "{0F1E2D3C-0000-4000-8000-000000000032}")
+        self.assertEqual((programs["Outil utilisateur"]["Source"], programs["Outil utilisateur"]["Architecture"]),
+                         ("HKCU", None))
+        self.assertNotIn("Composant syst\u00e8me", programs)
+        self.assertNotIn("Mise \u00e0 jour de Outil64", programs)
+
+    def test_firmware_tpm_and_system_agree_with_the_registry(self):
+        firmware = self.objects["Harvix_Firmware"]
+        self.assertEqual(len(firmware), 1)
+        self.assertIn(firmware[0]["FirmwareType"], ("UEFI", "BIOS"))
+        expected = "enabled" if firmware[0]["FirmwareType"] == "UEFI" else "unsupported"
+        self.assertEqual((firmware[0]["SecureBoot"], firmware[0]["Ca2023Status"]), (expected, "InProgress"))
+        self.assertEqual(self.objects["Harvix_Tpm"], [{"Present": "-1", "SpecVersion": "2.0", "Manufacturer": "IFX"}])
+        os_ = self.objects["Harvix_OperatingSystem"]
+        version = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
+        self.assertEqual(os_[0]["Edition"], self.reg_value(version, "EditionID"))
+        self.assertEqual(os_[0]["DisplayVersion"],
+                         self.reg_value(version, "DisplayVersion") or self.reg_value(version, "ReleaseId"))
+        zone = self.reg_value("HKLM\\System\\CurrentControlSet\\Control\\TimeZoneInformation", "TimeZoneKeyName")
+        self.assertTrue(zone)
+        self.assertEqual(os_[0]["TimeZone"], zone)
+
+    def test_chassis_types_are_whole_smbios_codes(self):
+        # Wine's wmic prints no arrays; its WMI takes the host's SMBIOS chassis type.
+        chassis = self.objects["Win32_SystemEnclosure"][0]["ChassisTypes"]
+        self.assertRegex(chassis, r"^\d+(,\d+)*$")
+        self.assertTrue(all(1 <= int(code) <= 36 for code in chassis.split(",")), chassis)
+        host = "/sys/class/dmi/id/chassis_type"
+        if os.access(host, os.R_OK):
+            with open(host) as f:
+                self.assertEqual(chassis, f.read().strip())
+
+    def test_network_disks_and_reasons(self):
+        adapters = self.objects["Harvix_NetworkAdapter"]
+        self.assertTrue(adapters)
+        names = {a["Name"] for a in adapters}
+        for a in adapters:
+            self.assertIn(a["Status"], ("up", "down", "dormant", "notpresent", "lowerlayerdown", "unknown", "testing"))
+            if a["MACAddress"] is not None:
+                self.assertRegex(a["MACAddress"], r"^[0-9a-f]{2}(:[0-9a-f]{2})+$")
+            if a["Type"] == "loopback" or a["MACAddress"] is None:
+                self.assertEqual(a["Virtual"], "-1", a)
+        for address in self.objects.get("Harvix_NetworkAddress", []):
+            self.assertIn(address["Adapter"], names)
+            limit = 32 if address["Family"] == "4" else 128
+            self.assertTrue(0 <= int(address["PrefixLength"]) <= limit, address)
+        self.assertIn("127.0.0.1", [a["Address"] for a in self.objects.get("Harvix_NetworkAddress", [])])
+        unread = [(u["What"], u["Why"]) for u in self.objects["Harvix_Unread"]]
+        self.assertIn(("BitLocker", "lecture r\u00e9serv\u00e9e \u00e0 l'administrateur"), unread)
+        for disk in self.objects.get("Harvix_PhysicalDisk", []):
+            self.assertIn(disk["Rotational"], ("-1", "0", None))
+            if disk["Rotational"] is None:
+                self.assertIn("Type du disque " + disk["Index"], [what for what, _ in unread])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
