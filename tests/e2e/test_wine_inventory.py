@@ -141,6 +141,14 @@ class HarvixClassesUnderWine(unittest.TestCase):
                 self.assertRegex(a["MACAddress"], r"^[0-9a-f]{2}(:[0-9a-f]{2})+$")
             if a["Type"] == "loopback" or a["MACAddress"] is None:
                 self.assertEqual(a["Virtual"], "-1", a)
+        # Wine takes its interfaces from the host's.
+        for a in adapters:
+            sysfs = os.path.join("/sys/class/net", a["Name"])
+            if os.path.isfile(os.path.join(sysfs, "address")) and a["MACAddress"] is not None:
+                with open(os.path.join(sysfs, "address")) as f:
+                    self.assertEqual(a["MACAddress"], f.read().strip())
+                with open(os.path.join(sysfs, "mtu")) as f:
+                    self.assertEqual(a["MTU"], f.read().strip())
         for address in self.objects.get("Harvix_NetworkAddress", []):
             self.assertIn(address["Adapter"], names)
             limit = 32 if address["Family"] == "4" else 128

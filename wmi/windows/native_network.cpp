@@ -119,9 +119,10 @@ Instance AdapterOf(const IP_ADAPTER_ADDRESSES& a) {
     adapter.Set("MACAddress", MacOf(a));
     adapter.Set("Status", StatusOf(a.OperStatus));
     adapter.Set("Type", TypeOf(a.IfType));
-    adapter.Set("Speed", a.TransmitLinkSpeed == ~0ULL
-                             ? WmiValue()
-                             : WmiValue(std::to_string(a.TransmitLinkSpeed)));
+    // 0 and all ones both mean the link's speed is not known.
+    const ULONG64 speed = a.TransmitLinkSpeed;
+    adapter.Set("Speed",
+                speed == 0 || speed == ~0ULL ? WmiValue() : WmiValue(std::to_string(speed)));
     adapter.Set("Virtual", WmiValue(IsVirtual(a, description) ? -1 : 0));
     const bool dhcp = (a.Flags & IP_ADAPTER_DHCP_ENABLED) != 0;
     adapter.Set("DHCPEnabled", WmiValue(dhcp ? -1 : 0));

@@ -15,6 +15,7 @@ using TbsResult = UINT32;
 using TbsContext = void*;
 constexpr TbsResult kTbsSuccess = 0;
 constexpr TbsResult kTpmNotFound = 0x8028400F;  // TBS_E_TPM_NOT_FOUND
+constexpr TbsResult kNoTbs = 0xFFFFFFFF;        // not a TBS code: tbs.dll lacks the function
 struct TpmDeviceInfo {
     UINT32 structVersion, tpmVersion, tpmInterfaceType, tpmImpRevision;
 };
@@ -83,6 +84,24 @@ WmiValue Manufacturer(Answer& answer) {
     return WmiValue();
 }
 
+// Windows 7 has no Tbsi_GetDeviceInfo; its TBS speaks to a TPM 1.2 only, so a context
+// of the first version opens exactly when one is there.
+TbsResult Windows7Device(TpmDeviceInfo& device) {
+    auto create =
+        reinterpret_cast<ContextCreateFn>(SystemFunction(L"tbs.dll", "Tbsi_Context_Create"));
+    auto close =
+        reinterpret_cast<ContextCloseFn>(SystemFunction(L"tbs.dll", "Tbsip_Context_Close"));
+    if (!create || !close) return kNoTbs;
+    const UINT32 params = 1;  // TBS_CONTEXT_PARAMS, TBS_CONTEXT_VERSION_ONE
+    TbsContext context = nullptr;
+    const TbsResult rc = create(&params, &context);
+    if (rc == kTbsSuccess) {
+        close(context);
+        device.tpmVersion = 1;
+    }
+    return rc;
+}
+
 }  // namespace
 
 Answer TpmObjects() {
@@ -90,26 +109,25 @@ Answer TpmObjects() {
     Instance tpm;
     auto info = reinterpret_cast<GetDeviceInfoFn>(SystemFunction(L"tbs.dll", "Tbsi_GetDeviceInfo"));
     TpmDeviceInfo device{};
-    const TbsResult rc = info ? info(sizeof device, &device) : kTbsSuccess;
-    if (!info || (rc != kTbsSuccess && rc != kTpmNotFound)) {
-        answer.Unread.push_back(
-            UnreadNote("TPM", info ? "Tbsi_GetDeviceInfo : " + Hex(rc)
-                                   : "Tbsi_GetDeviceInfo absent de tbs.dll (avant Windows 8)"));
-        tpm.Set("Present", WmiValue());
-        tpm.Set("SpecVersion", WmiValue());
-        tpm.Set("Manufacturer", WmiValue());
+    const TbsResult rc = info ? info(sizeof device, &device) : Windows7Device(device);
+    const char* call = info ? "Tbsi_GetDeviceInfo : " : "Tbsi_Context_Create : ";
+    WmiValue present, version, maker;
+    if (rc == kNoTbs) {
+        answer.Unread.push_back(UnreadNote("TPM", "TPM Base Services absents (tbs.dll)"));
     } else if (rc == kTpmNotFound) {
-        tpm.Set("Present", WmiValue(0));
-        tpm.Set("SpecVersion", WmiValue());
-        tpm.Set("Manufacturer", WmiValue());
+        present = WmiValue(0);
+    } else if (rc != kTbsSuccess) {
+        answer.Unread.push_back(UnreadNote("TPM", call + Hex(rc)));
     } else {
-        tpm.Set("Present", WmiValue(-1));
-        tpm.Set("SpecVersion", device.tpmVersion == 2   ? WmiValue("2.0")
-                               : device.tpmVersion == 1 ? WmiValue("1.2")
-                                                        : WmiValue());
+        present = WmiValue(-1);
+        if (device.tpmVersion == 2) version = WmiValue("2.0");
+        if (device.tpmVersion == 1) version = WmiValue("1.2");
         // A 1.2 TPM answers another command set; its maker stays unknown.
-        tpm.Set("Manufacturer", device.tpmVersion == 2 ? Manufacturer(answer) : WmiValue());
+        if (device.tpmVersion == 2) maker = Manufacturer(answer);
     }
+    tpm.Set("Present", present);
+    tpm.Set("SpecVersion", version);
+    tpm.Set("Manufacturer", maker);
     answer.Objects.push_back(std::move(tpm));
     return answer;
 }
