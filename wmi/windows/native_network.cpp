@@ -106,7 +106,8 @@ WmiValue MacOf(const IP_ADAPTER_ADDRESSES& a) {
     for (ULONG i = 0; i < a.PhysicalAddressLength && i < MAX_ADAPTER_ADDRESS_LENGTH; ++i) {
         char part[4];
         std::snprintf(part, sizeof part, "%02x", a.PhysicalAddress[i]);
-        mac += (i ? ":" : "") + std::string(part);
+        if (i) mac += ':';
+        mac += part;
     }
     return WmiValue(mac);
 }

@@ -35,7 +35,8 @@ WmiValue JoinedArray(const VARIANT& v, long cimType) {
             throw HarvixError("Élément de tableau WMI illisible");
         if (type != VT_VARIANT) V_VT(&item.v) = type;
         WmiValue element = FromVariant(item.v, cimType & ~CIM_FLAG_ARRAY);
-        joined += (i == low ? "" : ",") + ConcatText(element);
+        if (i != low) joined += ',';
+        joined += ConcatText(element);
     }
     return WmiValue(std::move(joined));
 }
