@@ -176,8 +176,11 @@ json Drives(const VolumeList& volumes, const ExtendedInfos& ext) {
         auto same = [&](const VolumeDetails& x) { return x.Name == vol.Name; };
         list.push_back(Drive(&vol, Find(ext.Volumes, same, used), ext));
     }
+    // The page's volumes, then the others but RAM drives (tmpfs and the like), as
+    // other agents leave those out too.
     for (std::size_t i = 0; i < used.size(); ++i)
-        if (!used[i]) list.push_back(Drive(nullptr, &ext.Volumes[i], ext));
+        if (!used[i] && ext.Volumes[i].DriveType != 6)
+            list.push_back(Drive(nullptr, &ext.Volumes[i], ext));
     return list;
 }
 

@@ -547,7 +547,7 @@ def small_machine(name, host, cpu_name, ident, khz, cores, modules, disk):
            ID_PART_ENTRY_TYPE="0fc63daf-8483-4772-8e79-3d69d8477de4")
     t.mounts([("0:23", "/", "/proc", "proc", "proc"), ("259:2", "/", "/", "ext4", "/dev/nvme0n1p2"),
               ("259:1", "/", "/boot/efi", "vfat", "/dev/nvme0n1p1")])
-    t.statvfs([("/", (sectors - 1052672) * 512, 300000000000), ("/boot/efi", 535805952, 529969152)])
+    t.statvfs([("/", (sectors - 1052672) * 512, 120000000000), ("/boot/efi", 535805952, 529969152)])
     t.dpkg([package("base-files", "12.4+deb12u8")], {"base-files.list": 1700000000})
     return t
 
