@@ -50,7 +50,8 @@ json Bios(const GeneralInfos& general, const ExtendedInfos& ext) {
     Put(j, "biosserial", fw.BiosSerial);
     Put(j, "smanufacturer", id.Manufacturer);
     Put(j, "smodel", id.Model);
-    Put(j, "ssn", general.SerialNumber);
+    // "N/A" is the page's word for none: GLPI would take it for a serial number.
+    if (general.SerialNumber != "N/A") Put(j, "ssn", general.SerialNumber);
     Put(j, "mmanufacturer", id.BoardMaker);
     Put(j, "mmodel", id.BoardModel);
     Put(j, "msn", id.BoardSerial);

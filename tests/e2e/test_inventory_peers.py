@@ -1,0 +1,149 @@
+"""The inventory file of this machine against its peers: fusioninventory-agent
+--local (the agent GLPI's own descends from), dpkg-query, ip, lscpu, lsblk and
+df; and each recorded tree's inventory against the one kept beside it."""
+import glob
+import ipaddress
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+from harvix_e2e import TREES, program_copy
+
+ENV = {"COMPUTERNAME": "PC", "USERNAME": "tech", "LC_ALL": "C"}
+
+
+# What only root may read on the "notroot" machine: the kernel's own modes.
+ROOT_ONLY = {"sys/class/dmi/id/product_uuid": 0o400, "sys/firmware/efi/efivars": 0o700,
+             "sys/devices/pnp0/00:05/tpm/tpm0": 0o700}
+
+
+def inventory(tree=None):
+    folder = program_copy()
+    copy = None
+    try:
+        env = dict(ENV, **({"HARVIX_ROOT": os.path.join(TREES, tree)} if tree else {}))
+        cmd = [os.path.join(folder, "harvix"), "/silent"]
+        if tree == "notroot":
+            # A copy with root's modes, read by "nobody" as a logon script's user would.
+            copy = tempfile.mkdtemp(prefix="harvix-notroot-")
+            shutil.copytree(os.path.join(TREES, tree), copy, symlinks=True, dirs_exist_ok=True)
+            os.chmod(copy, 0o755)
+            for path, mode in ROOT_ONLY.items():
+                os.chmod(os.path.join(copy, path), mode)
+            os.chmod(folder, 0o777)
+            env["HARVIX_ROOT"] = copy
+            cmd = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + cmd
+        env = dict({k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}, **env)
+        result = subprocess.run(cmd, env=env, capture_output=True, timeout=60)
+        assert result.returncode == 0, result.stderr
+        with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
+            return json.load(f)
+    finally:
+        shutil.rmtree(folder)
+        if copy:
+            shutil.rmtree(copy)
+
+
+def output(*cmd):
+    return subprocess.run(cmd, check=True, capture_output=True, text=True).stdout
+
+
+class ThisMachine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.doc = inventory()["content"]
+
+    def test_every_installed_package_with_its_exact_version(self):
+        listed = output("dpkg-query", "-W", "-f", "${binary:Package}\t${Version}\t${db:Status-Abbrev}\n")
+        installed = {}
+        for line in listed.splitlines():
+            name, version, status = line.split("\t")
+            if status.startswith(("ii", "hi")):
+                installed[name] = version
+        mine = {s["name"]: s.get("version") for s in self.doc["softwares"]}
+        self.assertEqual(mine, installed)
+
+    def test_every_interface_with_its_mac_and_addresses(self):
+        mine = {}
+        for n in self.doc["networks"]:
+            entry = mine.setdefault(n["description"], {"mac": n.get("mac"), "addresses": set()})
+            if "ipaddress" in n:
+                net = ipaddress.ip_network("0.0.0.0/" + n["ipmask"])
+                entry["addresses"].add("%s/%d" % (n["ipaddress"], net.prefixlen))
+            if "ipaddress6" in n:
+                prefix = bin(int(ipaddress.IPv6Address(n["ipmask6"]))).count("1")
+                entry["addresses"].add("%s/%d" % (n["ipaddress6"], prefix))
+        theirs = {}
+        for i in json.loads(output("ip", "-j", "addr")):
+            theirs[i["ifname"]] = {"mac": i.get("address"), "addresses": {
+                "%s/%d" % (a["local"], a["prefixlen"]) for a in i.get("addr_info", [])}}
+        self.assertEqual(mine, theirs)
+
+    def test_agrees_with_fusioninventory_agent(self):
+        out = tempfile.mkdtemp(prefix="harvix-agent-")
+        try:
+            subprocess.run(["fusioninventory-agent", "--local", out, "--no-category",
+                            "software,process,environment,user,local_user,local_group"],
+                           check=True, capture_output=True, timeout=600)
+            content = ET.parse(glob.glob(os.path.join(out, "*.ocs"))[0]).getroot().find("CONTENT")
+        finally:
+            shutil.rmtree(out)
+        hw, os_ = content.find("HARDWARE"), content.find("OPERATINGSYSTEM")
+        self.assertEqual(self.doc["hardware"]["memory"], int(hw.findtext("MEMORY")))
+        for key in ("boot_time", "kernel_version", "arch", "full_name"):
+            self.assertEqual(self.doc["operatingsystem"].get(key), os_.findtext(key.upper()), key)
+        cpu = content.find("CPUS")
+        for key in ("familynumber", "model", "stepping", "core", "thread"):
+            self.assertEqual(str(self.doc["cpus"][0].get(key)), cpu.findtext(key.upper()), key)
+        sizes = sorted(int(s.findtext("DISKSIZE")) for s in content.findall("STORAGES")
+                       if s.findtext("TYPE") == "disk")
+        self.assertEqual(sorted(s["disksize"] for s in self.doc["storages"]), sizes)
+        # BIOS: where SMBIOS exists the agent and dmidecode fill these; both agree then.
+        bios = content.find("BIOS")
+        for key in ("bmanufacturer", "bversion", "smanufacturer", "smodel"):
+            self.assertEqual(self.doc["bios"].get(key), bios.findtext(key.upper()) or None, key)
+
+    def test_processor_and_volumes_as_lscpu_and_df_say(self):
+        cpu = {f["field"].rstrip(":"): f["data"] for f in json.loads(output("lscpu", "-J"))["lscpu"]}
+        self.assertEqual(self.doc["cpus"][0]["name"], cpu["Model name"])
+        self.assertEqual(self.doc["cpus"][0]["stepping"], int(cpu["Stepping"]))
+        df = {}
+        for line in output("df", "-B1", "--output=target,size,avail,used").splitlines()[1:]:
+            target, size, _, used = line.split()
+            df[target] = (int(size), int(used))
+        for v in self.doc["harvix"]["report"]["volumes"]:
+            size, used = df[v["name"]]
+            self.assertEqual(v["size_bytes"], size, v["name"])
+            self.assertLess(abs(v["used_bytes"] - used), 2**26, v["name"])  # others write
+
+    def test_disks_as_lsblk_says(self):
+        disks = {d["name"]: d for d in json.loads(output("lsblk", "-J", "-b", "-d", "-o",
+                                                        "NAME,SIZE,ROTA,TYPE"))["blockdevices"]
+                 if d["type"] == "disk" and not d["name"].startswith(("zram", "ram"))}  # RAM
+        mine = self.doc["harvix"]["report"]["disks"]
+        self.assertEqual(sorted(d["size_bytes"] for d in mine), sorted(d["size"] for d in disks.values()))
+        rota = sorted(d["type"] for d in self.doc["storages"] if "type" in d)
+        self.assertEqual(rota, sorted("HDD" if d["rota"] else "SSD" for d in disks.values()))
+
+
+class RecordedTrees(unittest.TestCase):
+    def test_each_tree_gives_the_inventory_kept_beside_it(self):
+        record = os.environ.get("HARVIX_RECORD") == "1"  # writes them afresh, to review
+        for tree in sorted(n for n in os.listdir(TREES) if os.path.isdir(os.path.join(TREES, n))):
+            doc = inventory(tree)
+            del doc["deviceid"]  # the run's time
+            path = os.path.join(TREES, tree + ".inventory.json")
+            if record:
+                with open(path, "w", encoding="utf-8") as f:
+                    json.dump(doc, f, ensure_ascii=False, indent=1, sort_keys=True)
+                    f.write("\n")
+            with open(path, encoding="utf-8") as f:
+                self.assertEqual(doc, json.load(f), tree)
+
+
+if __name__ == "__main__":
+    unittest.main()
