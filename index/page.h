@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "index/flags.h"
+#include "index/software.h"
 
 namespace harvix::index {
 
@@ -24,6 +25,7 @@ struct PageInput {
     bool HadPrevious = false;
     std::string Notice;             // said above the table, when not empty
     const History* Past = nullptr;  // each row's changes, when given
+    const std::vector<ProgramSummary>* Programs = nullptr;  // the fleet's programs, when known
 };
 std::string HtmlEscape(std::string_view text);
 // A coloured label: kind is its class ("f-plein"...).
