@@ -1,6 +1,9 @@
 # The fleet index: harvix-index (Linux) and HarvixIndex.exe (Windows) over one core.
 add_library(harvix_index_core STATIC
   index/rows.cpp
+  index/inventory_row.cpp
+  index/end_of_support.cpp
+  index/software.cpp
   index/columns.cpp
   index/flags.cpp
   index/csv.cpp

@@ -31,6 +31,7 @@ std::string AlertsHtml(const Row& r) {
     if (r.Old) flags += FlagHtml("f-ancien", "Rapport de plus de 30 jours");
     if (r.Incomplete) flags += FlagHtml("f-incomplet", "Rapport incomplet");
     if (!r.SerialFlag.empty()) flags += FlagHtml("f-serie", r.SerialFlag);
+    if (!r.Inventory.CloneFlag.empty()) flags += FlagHtml("f-clone", r.Inventory.CloneFlag);
     if (r.New) flags += FlagHtml("f-nouveau", "Nouveau depuis le dernier index");
     if (r.Changed) {
         flags += FlagHtml("f-modifie", "Modifié depuis le dernier index");
@@ -67,6 +68,43 @@ std::string LinkHtml(const Row& r) {
 std::string SlotsText(const Row& r) {
     if (r.SlotCount < 0) return std::string();
     return std::to_string(r.UsedSlots) + " / " + std::to_string(r.SlotCount);
+}
+
+std::string SecureBootText(const Row& r) {
+    const std::string& s = r.Inventory.SecureBoot;
+    if (s == "enabled") return "activé";
+    if (s == "disabled") return "désactivé";
+    if (s == "unsupported") return "non géré";
+    return s;
+}
+
+bool TpmAlert(const Row& r) {
+    return r.Inventory.Tpm == "absent" || r.Inventory.Tpm == "1.2";
+}
+
+// "1.4.3 (06/02/2016)".
+std::string BiosText(const Row& r) {
+    const InventoryFacts& f = r.Inventory;
+    if (!f.BiosDate.Valid()) return f.BiosVersion;
+    return f.BiosVersion.empty() ? f.BiosDate.Text()
+                                 : f.BiosVersion + " (" + f.BiosDate.Text() + ")";
+}
+
+// The verdict, and why in its tooltip.
+std::string Win11Html(const Row& r) {
+    std::string why;
+    for (const std::string& reason : r.Inventory.Win11Reasons)
+        why += (why.empty() ? "" : " ; ") + reason;
+    if (why.empty()) return HtmlEscape(r.Inventory.Win11Verdict);
+    return "<span title=\"" + HtmlEscape(why) + "\">" + HtmlEscape(r.Inventory.Win11Verdict) +
+           "</span>";
+}
+
+std::string Win11Reasons(const Row& r) {
+    std::string all;
+    for (const std::string& reason : r.Inventory.Win11Reasons)
+        all += (all.empty() ? "" : " | ") + reason;
+    return all;
 }
 
 std::string ChangesText(const Row& r) {
@@ -125,6 +163,26 @@ const IndexColumn kColumns[] = {
      .Kind = K::Percent, .Number = [](const Row& r) { return Known(r.FullestPercent); },
      .Decimals = 1,
      .Alert = [](const Row& r) { return r.Full; }},
+    {.Csv = "Windows 11", .Head = "Windows 11", .Class = "win11",
+     .Text = [](const Row& r) { return r.Inventory.Win11Verdict; },
+     .Alert = [](const Row& r) { return r.Inventory.Win11Verdict == "non"; }, .Html = Win11Html,
+     .Change = ChangeForm::Value, .ChangeLabel = "Windows 11", .BothKnown = true},
+    {.Csv = "Fin de support de l'OS", .Head = "Fin de support", .Class = "support",
+     .Kind = K::Date, .Text = [](const Row& r) { return r.Inventory.OsEndOfSupport; },
+     .Alert = [](const Row& r) { return r.Inventory.OsUnsupported; },
+     .Style = "white-space:nowrap"},
+    {.Csv = "Secure Boot", .Head = "Secure Boot", .Class = "secureboot", .Text = SecureBootText,
+     .Alert = [](const Row& r) { return r.Inventory.SecureBoot == "disabled"; },
+     .Change = ChangeForm::Value, .ChangeLabel = "Secure Boot", .BothKnown = true},
+    {.Csv = "TPM", .Head = "TPM", .Class = "tpm", .Text = [](const Row& r) { return r.Inventory.Tpm; },
+     .Alert = TpmAlert, .Change = ChangeForm::Value, .ChangeLabel = "TPM", .BothKnown = true},
+    {.Csv = "Version du BIOS", .Head = "BIOS", .Class = "bios",
+     .Text = [](const Row& r) { return r.Inventory.BiosVersion; },
+     .Alert = [](const Row& r) { return r.Inventory.BiosOld; }, .Shown = BiosText,
+     .Change = ChangeForm::Value, .ChangeLabel = "BIOS",
+     .Style = "overflow-wrap:anywhere;max-width:110px", .BothKnown = true},
+    {.Csv = "Date du BIOS", .Kind = K::Date,
+     .Text = [](const Row& r) { return r.Inventory.BiosDate.Text(); }},
     {.Csv = kFileColumn, .Head = "Rapport", .Class = "rapport",
      .Text = [](const Row& r) { return r.File; },
      .Html = LinkHtml,
@@ -137,6 +195,9 @@ const IndexColumn kColumns[] = {
     {.Csv = "Rapport de plus de 30 jours", .Text = [](const Row& r) { return YesNo(r.Old); }},
     {.Csv = kIncompleteColumn, .Text = [](const Row& r) { return YesNo(r.Incomplete); }},
     {.Csv = "Numéro de série suspect", .Text = [](const Row& r) { return r.SerialFlag; }},
+    {.Csv = "Clone", .Text = [](const Row& r) { return r.Inventory.CloneFlag; }},
+    {.Csv = "Windows 11 : critères", .Text = Win11Reasons},
+    {.Csv = "UUID", .Text = [](const Row& r) { return r.Inventory.Uuid; }},
     {.Csv = "Nouveau", .Text = [](const Row& r) { return YesNo(r.New); }},
     {.Csv = "Modifié", .Text = [](const Row& r) { return YesNo(r.Changed); }},
     {.Csv = "Changements", .Text = ChangesText},

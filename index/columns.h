@@ -50,6 +50,9 @@ struct IndexColumn {
     ChangeForm Change = ChangeForm::None;
     const char* ChangeLabel = nullptr;
     const char* Style = nullptr;  // CSS declarations of its page cells
+    // A change is told only when both values are known: the value appearing
+    // or going with the inventory file is none.
+    bool BothKnown = false;
 };
 
 std::span<const IndexColumn> IndexColumns();

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "index/columns.h"
+#include "index/end_of_support.h"
 
 namespace harvix::index {
 
@@ -91,6 +92,46 @@ void FlagSerials(std::vector<ComputerRow>& rows) {
     }
 }
 
+// A UUID makers leave unset tells no computer apart.
+bool UsableUuid(const std::string& uuid) {
+    return uuid.find_first_not_of("0fF-") != std::string::npos &&
+           uuid != "03000200-0400-0500-0006-000700080009";
+}
+
+// Clones: the same UUID, or the same physical adapter, on two computers.
+void FlagClones(std::vector<ComputerRow>& rows) {
+    std::unordered_map<std::string, std::vector<std::size_t>> uuids, macs;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const InventoryFacts& f = rows[i].Inventory;
+        if (UsableUuid(f.Uuid)) uuids[AsciiLower(f.Uuid)].push_back(i);
+        for (const std::string& mac : f.Macs) macs[mac].push_back(i);
+    }
+    auto flag = [&](const auto& seen, const char* what) {
+        for (const auto& [key, at] : seen) {
+            if (at.size() < 2) continue;
+            for (std::size_t i : at) {
+                std::string& text = rows[i].Inventory.CloneFlag;
+                if (!text.empty()) continue;
+                const std::size_t other = at[0] == i ? at[1] : at[0];
+                text = std::string("même ") + what + " que " + rows[other].Name;
+            }
+        }
+    };
+    flag(uuids, "UUID");
+    flag(macs, "MAC");
+}
+
+void FlagSupport(ComputerRow& row, const Date& today) {
+    InventoryFacts& f = row.Inventory;
+    if (!f.Present) return;
+    const Date end = EndOfSupport(f);
+    f.OsEndOfSupport = end.Text();
+    f.OsUnsupported = end.Valid() && today.Valid() && today.DaysSinceEpoch() > end.DaysSinceEpoch();
+    const Date sixYearsAgo{today.Day, today.Month, today.Year - 6};
+    f.BiosOld = f.BiosDate.Valid() && today.Valid() &&
+                f.BiosDate.DaysSinceEpoch() < sixYearsAgo.DaysSinceEpoch();
+}
+
 void FlagChanges(ComputerRow& row, const std::map<std::string, PreviousRow>& previous) {
     auto it = previous.find(row.File);
     if (it == previous.end()) {
@@ -123,6 +164,8 @@ std::vector<FieldChange> FieldChanges(const PreviousRow& old, const ComputerRow&
                           now = ShownValue(c, CsvValue(c, row));
         // A report cut short says nothing of what it does not hold.
         if ((row.Incomplete && now.empty()) || (old.Incomplete && was.empty())) continue;
+        // What only an inventory file tells changes only between two that tell it.
+        if (c.BothKnown && (was.empty() || now.empty())) continue;
         std::string text = ChangeText(c, was, now);
         if (!text.empty()) changes.push_back({c.ChangeLabel, was, now, std::move(text)});
     }
@@ -162,7 +205,9 @@ std::vector<PreviousRow> SetFlags(std::vector<ComputerRow>& rows,
                                   const std::map<std::string, PreviousRow>* previous,
                                   const Date& today) {
     FlagSerials(rows);
+    FlagClones(rows);
     for (ComputerRow& row : rows) {
+        FlagSupport(row, today);
         row.Full = row.FullestPercent >= 90;
         row.Old = row.ReportDate.Valid() && today.Valid() &&
                   today.DaysSinceEpoch() - row.ReportDate.DaysSinceEpoch() > 30;

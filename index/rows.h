@@ -29,22 +29,26 @@ Date ParseReportDate(std::string_view text);
 // What only the inventory file (<NAME>_inventory.json) tells; empty or unknown
 // for a computer indexed from its report alone.
 struct InventoryFacts {
-    bool Present = false;   // the row's values come from the inventory file
+    bool Present = false;     // the row's values come from the inventory file
     bool Importable = false;  // the file is one GLPI would take (deviceid, content)
     std::string Uuid;
-    std::vector<std::string> Macs;  // physical adapters, lower-case
-    std::string OsName, OsVersion;  // "Windows 11 Professionnel", "23H2" / "12 (bookworm)"
-    std::string OsBuild;            // "10.0.22631.4460"
-    std::string Win11Verdict;       // "prêt", "non", "indéterminé"
+    std::vector<std::string> Macs;          // physical adapters, lower-case
+    std::string OsName, OsVersion;          // "Windows 11 Professionnel", "23H2" / "12 (bookworm)"
+    std::string OsBuild;                    // "10.0.22631.4460"
+    std::string Win11Verdict;               // "prêt", "non", "indéterminé"
     std::vector<std::string> Win11Reasons;  // failed criteria, or what could not be read
-    std::string SecureBoot;  // "enabled", "disabled", "unsupported"
-    std::string Tpm;         // "2.0", "1.2", "absent"
+    std::string SecureBoot;                 // "enabled", "disabled", "unsupported"
+    std::string Tpm;                        // "2.0", "1.2", "absent"
     std::string BiosVersion;
     Date BiosDate;
     double MemoryBytes = -1;  // exact, where the file holds it
-    // Filled by the flags: the end of support of the OS version, when past.
+    // Filled by the flags: the end of support of the OS version, when known
+    // (DD/MM/YYYY); OsUnsupported when it is past.
     std::string OsEndOfSupport;
     std::string CloneFlag;  // "même UUID que X", "même MAC que X", or empty
+    std::string OsEdition;  // "Professional", "Enterprise"...: their support ends apart
+    bool OsUnsupported = false;
+    bool BiosOld = false;  // dated more than six years before the index
 };
 
 // One installed program of one computer, for logiciels.csv and the software view.

@@ -9,7 +9,9 @@
 #include "index/csv.h"
 #include "index/files.h"
 #include "index/history.h"
+#include "index/inventory_row.h"
 #include "index/page.h"
+#include "index/software.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -24,14 +26,78 @@ std::string Plural(int n, const char* one, const char* many) {
 struct Reading {
     std::vector<ComputerRow> Rows;
     std::vector<UnreadFile> Unread;
+    ProgramCatalog Programs;
+    int Importable = 0;
 };
 
-// One report at a time: only its compact row is kept, its volumes go to volumes.csv.
-Reading ReadReports(const std::string& folder, const std::vector<FolderEntry>& entries,
-                    OutputFile& volumes) {
-    Reading out;
+// A computer's files: its report, its inventory file, or both.
+struct ComputerFiles {
+    const FolderEntry* Report = nullptr;
+    const FolderEntry* Inventory = nullptr;
+};
+
+// The files by computer, in the folder's order; names differing only by case
+// are the same computer's, as on Windows.
+std::vector<ComputerFiles> PairFiles(const std::vector<FolderEntry>& entries) {
+    std::vector<ComputerFiles> computers;
+    std::map<std::string, std::size_t> at;
     for (const FolderEntry& e : entries) {
-        if (!EndsWithNoCase(e.Name, kReportSuffix)) continue;
+        const bool report = EndsWithNoCase(e.Name, kReportSuffix);
+        if (!report && !EndsWithNoCase(e.Name, kInventorySuffix)) continue;
+        const std::size_t suffix = std::string(report ? kReportSuffix : kInventorySuffix).size();
+        auto [it, added] =
+            at.try_emplace(AsciiLower(e.Name.substr(0, e.Name.size() - suffix)), computers.size());
+        if (added) computers.emplace_back();
+        (report ? computers[it->second].Report : computers[it->second].Inventory) = &e;
+    }
+    return computers;
+}
+
+// The report's name beside an inventory file, on disk too.
+FolderEntry ReportBeside(const FolderEntry& inventory) {
+    const std::size_t n = std::string(kInventorySuffix).size();
+    FolderEntry e{inventory.Name.substr(0, inventory.Name.size() - n) + kReportSuffix, {}};
+    if (!inventory.Raw.empty())
+        e.Raw = inventory.Raw.substr(0, inventory.Raw.size() - n) + kReportSuffix;
+    return e;
+}
+
+struct Outputs {
+    OutputFile &Volumes, &Software;
+};
+
+// The row from the inventory file; false when it could not be read.
+bool ReadInventoryFile(const std::string& folder, const ComputerFiles& files, Reading& out,
+                       Outputs& to) {
+    const FolderEntry& inv = *files.Inventory;
+    ReadOutcome file = ReadCapped(JoinPath(folder, inv.OnDisk()), kInventoryReadCap);
+    const FolderEntry report = files.Report ? *files.Report : ReportBeside(inv);
+    ComputerRow row;
+    std::vector<ProgramEntry> programs;
+    std::string volumeLines, reason = file.Reason;
+    if (!file.Ok || !ReadInventory(report.Name, file.Bytes, row, programs, volumeLines, reason)) {
+        out.Unread.push_back({inv.Name, reason});
+        return false;
+    }
+    row.RawFile = report.Raw;
+    if (row.Inventory.Importable) ++out.Importable;
+    to.Volumes.Write(volumeLines);
+    for (const ProgramEntry& p : programs) to.Software.Write(SoftwareLine(p));
+    AddPrograms(out.Programs, programs, static_cast<int>(out.Rows.size()));
+    out.Rows.push_back(std::move(row));
+    return true;
+}
+
+// One file at a time: only its compact row is kept, its volumes and programs go
+// to their spreadsheets. The inventory file is read first; the report stands in
+// when there is none or it cannot be read.
+Reading ReadComputers(const std::string& folder, const std::vector<FolderEntry>& entries,
+                      Outputs to) {
+    Reading out;
+    for (const ComputerFiles& files : PairFiles(entries)) {
+        if (files.Inventory && ReadInventoryFile(folder, files, out, to)) continue;
+        if (!files.Report) continue;
+        const FolderEntry& e = *files.Report;
         ReadOutcome file = ReadCapped(JoinPath(folder, e.OnDisk()), kReadCap);
         if (!file.Ok) {
             out.Unread.push_back({e.Name, file.Reason});
@@ -44,7 +110,7 @@ Reading ReadReports(const std::string& folder, const std::vector<FolderEntry>& e
         }
         out.Rows.push_back(RowFromReport(e.Name, report.Contents));
         out.Rows.back().RawFile = e.Raw;
-        volumes.Write(VolumeLines(out.Rows.back().Name, report.Contents));
+        to.Volumes.Write(VolumeLines(out.Rows.back().Name, report.Contents));
     }
     return out;
 }
@@ -85,7 +151,12 @@ void SetStatus(IndexOutcome& outcome, const std::string& folder, const std::stri
         (outcome.Unread == 0 ? std::string()
                              : ", " + Plural(outcome.Unread, "fichier non lu", "fichiers non lus") +
                                    " (voir l'index)") +
-        ".";
+        "." +
+        (outcome.Importable == 0 ? std::string()
+                                 : " " +
+                                       Plural(outcome.Importable, "inventaire importable dans GLPI",
+                                              "inventaires importables dans GLPI") +
+                                       ".");
     if (outcome.ExitStatus == 2)
         outcome.Status = "L'index n'a pas pu être écrit entièrement." + problems + "\r\n" + summary;
     else
@@ -105,11 +176,18 @@ IndexOutcome RunIndex(const std::string& folder) {
 
     OutputFile volumes(folder, kVolumesName);
     volumes.Write(VolumesHeader());
-    Reading read = ReadReports(folder, entries, volumes);
+    OutputFile software(folder, kSoftwareName);
+    software.Write(SoftwareHeader());
+    Reading read = ReadComputers(folder, entries, {volumes, software});
     std::vector<PreviousRow> gone = SetFlags(read.Rows, compared, today);
-    // A computer whose report is there but unreadable has not gone anywhere.
+    // A computer whose report or inventory file is there but unreadable has not gone anywhere.
     std::set<std::string> unreadNames;
-    for (const UnreadFile& u : read.Unread) unreadNames.insert(u.File);
+    for (const UnreadFile& u : read.Unread) {
+        unreadNames.insert(u.File);
+        if (EndsWithNoCase(u.File, kInventorySuffix))
+            unreadNames.insert(ReportBeside({u.File, {}}).Name);
+    }
+    const std::vector<ProgramSummary> programs = SortedPrograms(std::move(read.Programs));
     std::erase_if(gone, [&](const PreviousRow& g) { return unreadNames.count(g.File) > 0; });
 
     RecordRun(past.State, read.Rows, past.HadPrevious, gone, unreadNames, Stamp(now, " "));
@@ -122,13 +200,15 @@ IndexOutcome RunIndex(const std::string& folder) {
     changes.Write(ChangesCsv(past.State));
     OutputFile page(folder, kIndexName);
     RenderPage({folder, Stamp(now, " à "), &read.Rows, &gone, &read.Unread, past.HadPrevious,
-                past.Notice, &past.State},
+                past.Notice, &past.State, &programs},
                [&](std::string_view bytes) { page.Write(bytes); });
 
     IndexOutcome outcome;
     outcome.Reports = static_cast<int>(read.Rows.size());
     outcome.Unread = static_cast<int>(read.Unread.size());
+    outcome.Importable = read.Importable;
     std::string problems = CommitOutputs({{&volumes, kVolumesName},
+                                          {&software, kSoftwareName},
                                           {&inventory, kInventoryName},
                                           {&changes, kChangesName},
                                           {&page, kIndexName}});

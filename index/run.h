@@ -16,8 +16,10 @@ struct IndexOutcome {
     int ExitStatus = 0;  // 0 all read, 1 some unreadable, 2 an output not written
     std::string Status;  // for the window or standard output
     int Reports = 0, Unread = 0;
+    int Importable = 0;  // inventory files GLPI would take
 };
-// Indexes every *_report.html of the folder (not its subfolders).
+// Indexes every *_report.html and *_inventory.json of the folder (not its
+// subfolders): one row per computer, from its inventory file where it reads.
 IndexOutcome RunIndex(const std::string& folder);
 
 }  // namespace harvix::index

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "index/rows.h"
@@ -21,6 +22,15 @@ struct ProgramSummary {
 // computer absent from rows is left out.
 std::vector<ProgramSummary> SummarizePrograms(const std::vector<ProgramEntry>& programs,
                                               const std::vector<ComputerRow>& rows);
+
+// The summary built one computer at a time, so that no run holds every
+// program of the fleet at once.
+struct ProgramCatalog {
+    std::vector<ProgramSummary> Programs;
+    std::unordered_map<std::string, std::size_t> Index;  // folded name → its place
+};
+void AddPrograms(ProgramCatalog& catalog, const std::vector<ProgramEntry>& programs, int row);
+std::vector<ProgramSummary> SortedPrograms(ProgramCatalog&& catalog);
 
 // logiciels.csv: the head, then one line per program of each computer.
 std::string SoftwareHeader();

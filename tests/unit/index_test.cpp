@@ -13,10 +13,13 @@
 
 #include "index/columns.h"
 #include "index/csv.h"
+#include "index/end_of_support.h"
 #include "index/files.h"
 #include "index/history.h"
+#include "index/inventory_row.h"
 #include "index/page.h"
 #include "index/run.h"
+#include "index/software.h"
 #include "platform/encoding.h"
 #include "report/modMakeReport.h"
 #include "test_support.h"
@@ -171,8 +174,8 @@ TEST(IndexColumns, OneTableForTheSpreadsheetThePageAndTheComparison) {
             ++n;
         return n;
     };
-    EXPECT_EQ(count("<th class="), 17u);
-    EXPECT_EQ(count("<td class="), 17u);
+    EXPECT_EQ(count("<th class="), 22u);
+    EXPECT_EQ(count("<td class="), 22u);
 }
 
 // The change text of a disk list going from one text to the other, or "" for none.
@@ -456,10 +459,11 @@ TEST_F(IndexFiles, OneRunAtATimeInAFolder) {
 
 TEST(IndexCsv, NumbersAndDatesStayTextAndReadBackExactly) {
     const std::string wj = "\xE2\x81\xA0";
-    for (const char* v : {"000123456789", "1-2", "3/4", "1E5", "1,5 %", "12:30", ",5", " 42", "(12)",
-                          "\xE2\x82\xAC"
-                          "5",
-                          "VRAI", "false"})
+    for (const char* v :
+         {"000123456789", "1-2", "3/4", "1E5", "1,5 %", "12:30", ",5", " 42", "(12)",
+          "\xE2\x82\xAC"
+          "5",
+          "VRAI", "false"})
         EXPECT_EQ(KeepAsText(v), wj + v) << v;
     for (const char* v : {"", "Dell", "'123", "-5", "+33 1", "C:", "Intel(R) Core", "(vide)",
                           "20QDCTO1WW", "0x1F", "1 Go"})
@@ -545,6 +549,192 @@ TEST_F(IndexFiles, EveryReportFileIsARowOrSaysWhyNot) {
     EXPECT_NE(page.find("<a href=\"caf%E9_report.html\">caf\xC3\xA9_report.html</a>"),
               std::string::npos);
 #endif
+}
+
+}  // namespace
+}  // namespace harvix::index
+
+namespace harvix::index {
+namespace {
+
+// An inventory file as Harvix writes it: GLPI's members and content.harvix.
+std::string Inventory(const std::string& name, const std::string& uuid, const std::string& mac,
+                      const std::string& tpm = "2.0") {
+    return R"({"deviceid": ")" + name + R"(-2026-12-01-09-30-00", "itemtype": "Computer",
+ "action": "inventory", "content": {
+  "hardware": {"name": ")" +
+           name + R"(", "uuid": ")" + uuid + R"(", "memory": 16000},
+  "bios": {"bdate": "2016-02-06", "bversion": "1.4.3", "smodel": "XPS 13 9350", "ssn": "640HP72"},
+  "operatingsystem": {"name": "Windows", "full_name": "Microsoft Windows 10 Professionnel",
+                      "version": "10.0.19045", "kernel_version": "19045"},
+  "cpus": [{"name": "Intel Xeon", "core": 4, "thread": 8},
+           {"name": "Intel Xeon", "core": 4, "thread": 8}],
+  "memories": [{"capacity": 8192, "caption": "BANK 0", "manufacturer": "Samsung", "model": "M471"},
+               {"capacity": 8192, "caption": "BANK 1"}, {"caption": "BANK 2"}],
+  "networks": [{"description": "lo", "mac": "00:00:00:00:00:00", "type": "loopback"},
+               {"description": "eth0", "mac": ")" +
+           mac + R"(", "virtualdev": false},
+               {"description": "eth0", "mac": ")" +
+           mac + R"(", "ipaddress": "10.0.0.2"},
+               {"description": "docker0", "mac": "02:42:ac:11:00:02", "virtualdev": true}],
+  "softwares": [{"name": "7-Zip", "version": "1.10", "publisher": "Igor Pavlov",
+                 "install_date": "2023-01-15"}, {"name": "Git", "version": "8.0.4010"},
+                {"version": "nameless"}],
+  "harvix": {"format": 1, "user": "CORP\\alice", "os_caption": "Microsoft Windows 10 Professionnel",
+   "edition": "Professional", "display_version": "22H2", "ubr": 4460,
+   "memory": {"installed_bytes": 17179869185, "slots": 4, "used_slots": 2},
+   "disks": [{"disk_id": "0", "model": "PM951", "serial": "S29N", "size_bytes": 256060514304}],
+   "volumes": [{"name": "C:", "label": "OS", "file_system": "NTFS", "size_bytes": 1000,
+                "used_bytes": 950, "disk_id": "0"}],
+   "firmware": {"type": "UEFI", "secure_boot": "disabled"},
+   "tpm": {"present": )" +
+           (tpm.empty() ? "false" : "true, \"version\": \"" + tpm + "\"") + R"(},
+   "windows11": {"verdict": "non", "failed": ["processeur"], "unknown": ["TPM"]}}}})";
+}
+
+TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
+    ComputerRow r;
+    std::vector<ProgramEntry> programs;
+    std::string volumes, reason;
+    ASSERT_TRUE(ReadInventory("PC-1_report.html", Inventory("PC-1", "4C4C-1", "AA:BB:CC:00:00:01"),
+                              r, programs, volumes, reason))
+        << reason;
+    EXPECT_EQ(r.File, "PC-1_report.html");
+    EXPECT_EQ(r.Name, "PC-1");
+    EXPECT_EQ(r.User, "CORP\\alice");
+    EXPECT_EQ(r.Model + "|" + r.Serial, "XPS 13 9350|640HP72");
+    EXPECT_EQ(r.PhysicalCores + "/" + r.LogicalCores, "8/16");
+    EXPECT_EQ(r.RamBytes, 17179869185.0);
+    EXPECT_EQ(r.UsedSlots * 10 + r.SlotCount, 24);
+    EXPECT_EQ(r.Modules, "BANK 0 : 8,00 Go Samsung M471 | BANK 1 : 8,00 Go");
+    EXPECT_EQ(r.Disks, "PM951 256 Go SN S29N");
+    EXPECT_EQ(r.DiskBytes, 256060514304.0);
+    EXPECT_EQ(r.FullestVolume, "C:");
+    EXPECT_DOUBLE_EQ(r.FullestPercent, 95.0);
+    EXPECT_EQ(r.ReportDate.Iso(), "2026-12-01");
+    EXPECT_NE(volumes.find("C:;OS;NTFS;950;1000;95,0"), std::string::npos) << volumes;
+    const InventoryFacts& f = r.Inventory;
+    EXPECT_TRUE(f.Present && f.Importable);
+    EXPECT_EQ(f.Macs, std::vector<std::string>{"aa:bb:cc:00:00:01"});
+    EXPECT_EQ(f.OsBuild, "10.0.19045.4460");
+    EXPECT_EQ(f.Win11Reasons, (std::vector<std::string>{"processeur", "TPM"}));
+    EXPECT_EQ(f.SecureBoot + "|" + f.Tpm + "|" + f.BiosVersion + "|" + f.BiosDate.Text(),
+              "disabled|2.0|1.4.3|06/02/2016");
+    ASSERT_EQ(programs.size(), 2u);
+    EXPECT_EQ(programs[0].Computer + "|" + programs[0].Version + "|" + programs[0].InstallDate,
+              "PC-1|1.10|2023-01-15");
+    // Versions stay texts; the install date is a date.
+    EXPECT_EQ(SoftwareLine(programs[0]),
+              "PC-1;7-Zip;\xE2\x81\xA0"
+              "1.10;Igor Pavlov;15/01/2023\r\n");
+
+    // End of support: the build tells the version, the edition the date.
+    EXPECT_EQ(EndOfSupport(f).Iso(), "2025-10-14");
+    InventoryFacts w11{.OsName = "Microsoft Windows 11 Entreprise", .OsBuild = "10.0.22631.4460"};
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2026-11-10");
+    w11.OsName = "Microsoft Windows 11 Famille";
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2025-11-11");
+    w11.OsBuild.clear(), w11.OsVersion = "24H2";
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2026-10-13");
+    EXPECT_FALSE(EndOfSupport({.OsName = "Microsoft Windows 10 Entreprise LTSC 2019",
+                               .OsBuild = "10.0.17763.1"})
+                     .Valid());
+    EXPECT_EQ(EndOfSupport({.OsName = "Debian GNU/Linux 12 (bookworm)", .OsVersion = "12"}).Iso(),
+              "2028-06-30");
+    EXPECT_FALSE(EndOfSupport({.OsName = "Debian GNU/Linux", .OsVersion = "120"}).Valid());
+
+    // Members of another type or missing never throw; what is no inventory says so.
+    ASSERT_TRUE(ReadInventory("X_report.html",
+                              R"({"deviceid": 5, "content": {"cpus": {}, "memories": "8",
+                                  "harvix": {"memory": [], "tpm": {"present": "yes"},
+                                  "disks": [1, "x"], "volumes": {"name": 3}}}})",
+                              r, programs, volumes, reason));
+    EXPECT_EQ(r.Name, "X");
+    EXPECT_FALSE(r.Inventory.Importable);
+    for (const char* notOne : {"[]", "{}", "{\"content\": {}}", "{\"deviceid\": \"x\"", "\xFF"})
+        EXPECT_FALSE(ReadInventory("X_report.html", notOne, r, programs, volumes, reason))
+            << notOne;
+}
+
+void WriteReportFile(const std::string& path, const std::string& computer) {
+    WriteReportHeader(path);
+    GeneralInfos g;
+    g.ComputerName = computer;
+    g.UserName = "from-report";
+    WriteGeneralSection(path, g);
+    WriteCpuSection(path, CpuInfos());
+    WriteMemorySection(path, MemoryInfos());
+    WriteStorageSections(path, DiskList(), VolumeList());
+    WriteReportFooter(path);
+}
+
+TEST_F(IndexFiles, OneRowPerComputerFromItsInventoryFileOrItsReport) {
+    auto put = [&](const std::string& file, const std::string& bytes) {
+        std::ofstream(fs::path(dir_) / file, std::ios::binary) << bytes;
+    };
+    WriteReportFile(dir_ + "/A_report.html", "A");
+    put("A_inventory.json", Inventory("A", "UUID-A", "aa:00:00:00:00:01"));
+    WriteReportFile(dir_ + "/B_report.html", "B");
+    put("C_inventory.json", Inventory("C", "UUID-C", "aa:00:00:00:00:03"));
+    WriteReportFile(dir_ + "/D_report.html", "D");
+    put("D_inventory.json", "{\"deviceid\": ");
+    put("E_inventory.json", Inventory("E", "UUID-C", "aa:00:00:00:00:05"));
+    put("F_inventory.json", Inventory("F", "UUID-F", "AA:00:00:00:00:01", ""));
+
+    IndexOutcome outcome = RunIndex(dir_);
+    EXPECT_EQ(outcome.Reports, 6);
+    EXPECT_EQ(outcome.Unread, 1);
+    EXPECT_NE(outcome.Status.find("4 inventaires importables dans GLPI."), std::string::npos)
+        << outcome.Status;
+    std::map<std::string, std::vector<std::string>> byName;
+    const auto records = ParseCsv(Slurp(fs::path(dir_) / "inventaire.csv"));
+    auto column = [&](const char* head) {
+        return std::find(records[0].begin(), records[0].end(), head) - records[0].begin();
+    };
+    for (const auto& rec : records) byName[rec[0]] = rec;
+    ASSERT_EQ(byName.size(), 7u);  // the head and six computers
+    EXPECT_EQ(byName["A"][column("Utilisateur")], "CORP\\alice");
+    EXPECT_EQ(byName["B"][column("Utilisateur")], "from-report");
+    EXPECT_EQ(byName["D"][column("Utilisateur")], "from-report");
+    EXPECT_EQ(byName["C"][column(kFileColumn)], "C_report.html");
+    EXPECT_EQ(byName["C"][column("Clone")], "même UUID que E");
+    EXPECT_EQ(byName["E"][column("Clone")], "même UUID que C");
+    EXPECT_EQ(byName["F"][column("Clone")], "même MAC que A");
+    EXPECT_EQ(byName["F"][column("TPM")], "absent");
+    EXPECT_EQ(byName["A"][column("Fin de support de l'OS")], "14/10/2025");
+    EXPECT_EQ(byName["B"][column("Windows 11")], "");
+    const std::string page = Slurp(fs::path(dir_) / "index.html");
+    EXPECT_NE(page.find("D_inventory.json"), std::string::npos);
+    const auto software = ParseCsv(Slurp(fs::path(dir_) / "logiciels.csv"));
+    EXPECT_EQ(software.size(), 1u + 4 * 2);
+    const std::string volumes = Slurp(fs::path(dir_) / "volumes.csv");
+    EXPECT_NE(volumes.find("C;\xE2\x81\xA0"
+                           "0;PM951;C:;OS;NTFS;950;1000"),
+              std::string::npos)
+        << volumes;
+
+    // A change that matters is told; a value first known with the inventory file is not.
+    put("A_inventory.json", Inventory("A", "UUID-A", "aa:00:00:00:00:01", "1.2"));
+    put("D_inventory.json", Inventory("D", "UUID-D", "aa:00:00:00:00:04"));
+    RunIndex(dir_);
+    for (const auto& rec : ParseCsv(Slurp(fs::path(dir_) / "inventaire.csv"))) byName[rec[0]] = rec;
+    EXPECT_EQ(byName["A"][column("Changements")], "TPM : 2.0 → 1.2");
+    EXPECT_EQ(byName["D"][column("Changements")].find("TPM"), std::string::npos)
+        << byName["D"][column("Changements")];
+}
+
+TEST(IndexSoftware, ProgramsByNameAndVersionWithTheirComputers) {
+    std::vector<ComputerRow> rows(3);
+    rows[0].Name = "A", rows[1].Name = "B", rows[2].Name = "C";
+    const std::vector<ProgramEntry> programs = {{"B", "zlib", "1.3"}, {"A", "Zlib", "1.2"},
+                                                {"C", "zlib", "1.3"}, {"C", "zlib", "1.3"},
+                                                {"A", "7-Zip", "24"}, {"Gone", "Other", "1"}};
+    const std::vector<ProgramSummary> s = SummarizePrograms(programs, rows);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].Name, "7-Zip");
+    EXPECT_EQ(s[1].Name, "zlib");
+    EXPECT_EQ(s[1].Versions.at("1.3"), (std::vector<int>{1, 2}));
+    EXPECT_EQ(s[1].Versions.at("1.2"), (std::vector<int>{0}));
 }
 
 }  // namespace

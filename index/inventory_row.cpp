@@ -1,0 +1,277 @@
+// One row per computer, from its inventory file: GLPI's native inventory format
+// with Harvix's own object content.harvix. Any member may be missing or of
+// another type (files of other versions, other writers): nothing here throws.
+#include "index/inventory_row.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "index/csv.h"
+#include "platform/text.h"
+
+namespace harvix::index {
+
+namespace {
+
+using json = nlohmann::json;
+
+// The file's member names, all in one place.
+namespace key {
+const char *const Content = "content", *const DeviceId = "deviceid", *const Harvix = "harvix";
+const char *const Hardware = "hardware", *const Name = "name", *const Uuid = "uuid",
+                  *const LastUser = "lastloggeduser", *const AccessLog = "accesslog",
+                  *const LogDate = "logdate";
+const char *const Bios = "bios", *const BiosDate = "bdate", *const BiosVersion = "bversion",
+                  *const Model = "smodel", *const Serial = "ssn";
+const char *const Os = "operatingsystem", *const FullName = "full_name", *const Version = "version",
+                  *const Kernel = "kernel_version";
+const char *const Cpus = "cpus", *const Cores = "core", *const Threads = "thread";
+const char *const Memories = "memories", *const Capacity = "capacity", *const Caption = "caption",
+                  *const Maker = "manufacturer", *const PartNumber = "model";
+const char *const Networks = "networks", *const Mac = "mac", *const Virtual = "virtualdev",
+                  *const NetType = "type";
+const char *const Softwares = "softwares", *const Publisher = "publisher",
+                  *const InstallDate = "install_date";
+// content.harvix
+const char *const User = "user", *const OsCaption = "os_caption", *const Edition = "edition",
+                  *const DisplayVersion = "display_version", *const Ubr = "ubr";
+const char *const Memory = "memory", *const Installed = "installed_bytes", *const Slots = "slots",
+                  *const UsedSlots = "used_slots";
+const char *const Disks = "disks", *const DiskId = "disk_id", *const DiskModel = "model",
+                  *const DiskSerial = "serial", *const SizeBytes = "size_bytes";
+const char *const Volumes = "volumes", *const VolumeName = "name", *const Label = "label",
+                  *const FileSystem = "file_system", *const UsedBytes = "used_bytes";
+const char *const Firmware = "firmware", *const SecureBoot = "secure_boot";
+const char *const Tpm = "tpm", *const Present = "present", *const TpmVersion = "version";
+const char *const Win11 = "windows11", *const Verdict = "verdict", *const Failed = "failed",
+                  *const Unknown = "unknown";
+}  // namespace key
+
+const json &At(const json &j, const char *name) {
+    static const json kNone;
+    if (!j.is_object()) return kNone;
+    auto it = j.find(name);
+    return it == j.end() ? kNone : *it;
+}
+
+std::string Text(const json &j) {
+    if (j.is_string()) return std::string(Trim(j.get_ref<const std::string &>()));
+    if (j.is_number_integer()) return std::to_string(j.get<long long>());
+    return std::string();
+}
+
+// A count that may come as a number or as its digits; -1 when neither.
+double Count(const json &j) {
+    if (j.is_number() && j.get<double>() >= 0) return j.get<double>();
+    double x;
+    return j.is_string() && ReadByteCount(j.get_ref<const std::string &>(), x) ? x : -1;
+}
+
+std::string Digits(double count) {
+    return count < 0 ? std::string() : FixedText(count, 0, ".", Rounding::ExactTiesToEven);
+}
+
+const json &Items(const json &j) {
+    static const json kEmpty = json::array();
+    return j.is_array() ? j : kEmpty;
+}
+
+std::string First(const std::string &a, const std::string &b) {
+    return a.empty() ? b : a;
+}
+
+// "2026-12-09" (and anything after it) as a date.
+Date IsoDate(std::string_view text) {
+    Date d;
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-') return d;
+    auto y = ParseUnsigned(text.substr(0, 4)), m = ParseUnsigned(text.substr(5, 2)),
+         day = ParseUnsigned(text.substr(8, 2));
+    if (!y || !m || !day || *m < 1 || *m > 12 || *day < 1 || *day > 31 || *y < 1900) return d;
+    return Date{static_cast<int>(*day), static_cast<int>(*m), static_cast<int>(*y)};
+}
+
+// The run's date: the end of the device id, "NAME-YYYY-MM-DD-HH-MM-SS", as agents write it.
+Date RunDate(const json &doc) {
+    const std::string id = Text(At(doc, key::DeviceId));
+    if (id.size() >= 19) {
+        Date d = IsoDate(std::string_view(id).substr(id.size() - 19));
+        if (d.Valid()) return d;
+    }
+    return IsoDate(Text(At(At(At(doc, key::Content), key::AccessLog), key::LogDate)));
+}
+
+void ReadMemory(const json &content, const json &harvix, ComputerRow &row) {
+    const json &memory = At(harvix, key::Memory);
+    double slots = Count(At(memory, key::Slots)), used = Count(At(memory, key::UsedSlots));
+    if (slots >= 0 && used >= 0 && slots < 32768) {
+        row.SlotCount = static_cast<std::int16_t>(slots);
+        row.UsedSlots = static_cast<std::int16_t>(used);
+    }
+    std::string modules;
+    double sum = 0;
+    for (const json &m : Items(At(content, key::Memories))) {
+        const double mb = Count(At(m, key::Capacity));
+        if (mb <= 0) continue;
+        sum += mb * kMiB;
+        std::string text = Text(At(m, key::Caption)) + " : " + GigabytesText(mb * kMiB);
+        for (const char *extra : {key::Maker, key::PartNumber})
+            if (std::string e = Text(At(m, extra)); !e.empty()) text += " " + e;
+        modules += (modules.empty() ? "" : " | ") + text;
+    }
+    row.Modules = modules;
+    row.RamBytes = Count(At(memory, key::Installed));
+    if (row.RamBytes < 0 && sum > 0) row.RamBytes = sum;
+    row.Inventory.MemoryBytes = row.RamBytes;
+}
+
+// "Model 512 Go SN X | ...", as the report's row has it.
+void ReadDisks(const json &harvix, ComputerRow &row) {
+    const json &disks = At(harvix, key::Disks);
+    if (!disks.is_array()) return;
+    row.DiskCount = static_cast<int>(disks.size());
+    row.DiskBytes = 0;
+    for (const json &d : disks) {
+        const double bytes = Count(At(d, key::SizeBytes));
+        std::string text = Text(At(d, key::DiskModel)) + " " +
+                           (bytes < 0 ? std::string() : FrenchDecimal(bytes / kGB, 0)) + " Go";
+        if (std::string sn = Text(At(d, key::DiskSerial)); !sn.empty()) text += " SN " + sn;
+        row.Disks += (row.Disks.empty() ? "" : " | ") + text;
+        if (bytes > 0) row.DiskBytes += bytes;
+    }
+}
+
+std::string DiskModel(const json &harvix, const std::string &id) {
+    for (const json &d : Items(At(harvix, key::Disks)))
+        if (Text(At(d, key::DiskId)) == id) return Text(At(d, key::DiskModel));
+    return std::string();
+}
+
+void ReadVolumes(const json &harvix, ComputerRow &row, std::string &lines) {
+    for (const json &v : Items(At(harvix, key::Volumes))) {
+        const std::string name = Text(At(v, key::VolumeName)), disk = Text(At(v, key::DiskId));
+        const double size = Count(At(v, key::SizeBytes)), used = Count(At(v, key::UsedBytes));
+        std::string percent;
+        if (size > 0 && used >= 0) {
+            percent = FrenchDecimal(used / size * 100, 1);
+            if (used / size * 100 > row.FullestPercent)
+                row.FullestPercent = used / size * 100, row.FullestVolume = name;
+        }
+        lines += CsvLine(
+            {KeepAsText(row.Name), KeepAsText(disk), KeepAsText(DiskModel(harvix, disk)),
+             KeepAsText(name), KeepAsText(Text(At(v, key::Label))),
+             KeepAsText(Text(At(v, key::FileSystem))), Digits(used), Digits(size), percent});
+    }
+}
+
+void ReadCpus(const json &content, ComputerRow &row) {
+    double cores = 0, threads = 0;
+    bool anyCores = false, anyThreads = false;
+    for (const json &c : Items(At(content, key::Cpus))) {
+        if (row.Cpu.empty()) row.Cpu = Text(At(c, key::Name));
+        if (double n = Count(At(c, key::Cores)); n >= 0) cores += n, anyCores = true;
+        if (double n = Count(At(c, key::Threads)); n >= 0) threads += n, anyThreads = true;
+    }
+    if (anyCores) row.PhysicalCores = Digits(cores);
+    if (anyThreads) row.LogicalCores = Digits(threads);
+}
+
+// Physical adapters' addresses, once each: what tells a cloned computer.
+std::vector<std::string> PhysicalMacs(const json &content) {
+    std::vector<std::string> macs;
+    for (const json &n : Items(At(content, key::Networks))) {
+        const json &isVirtual = At(n, key::Virtual);
+        if ((isVirtual.is_boolean() && isVirtual.get<bool>()) ||
+            Text(At(n, key::NetType)) == "loopback")
+            continue;
+        std::string mac = AsciiLower(Text(At(n, key::Mac)));
+        if (mac.empty() || mac.find_first_not_of("0:-") == std::string::npos) continue;
+        if (std::find(macs.begin(), macs.end(), mac) == macs.end()) macs.push_back(mac);
+    }
+    return macs;
+}
+
+void ReadFacts(const json &doc, const json &content, const json &harvix, InventoryFacts &f) {
+    const json &os = At(content, key::Os);
+    const json &bios = At(content, key::Bios);
+    f.Present = true;
+    f.Importable = At(doc, key::DeviceId).is_string() && !Text(At(doc, key::DeviceId)).empty();
+    f.Uuid = Text(At(At(content, key::Hardware), key::Uuid));
+    f.Macs = PhysicalMacs(content);
+    f.OsName = First(Text(At(harvix, key::OsCaption)), Text(At(os, key::FullName)));
+    f.OsVersion = First(Text(At(harvix, key::DisplayVersion)), Text(At(os, key::Version)));
+    f.OsEdition = Text(At(harvix, key::Edition));
+    const bool windows = f.OsName.find("Windows") != std::string::npos;
+    f.OsBuild = windows ? Text(At(os, key::Version)) : Text(At(os, key::Kernel));
+    if (std::string ubr = Text(At(harvix, key::Ubr)); windows && !ubr.empty() && !f.OsBuild.empty())
+        f.OsBuild += "." + ubr;
+    const json &w11 = At(harvix, key::Win11);
+    f.Win11Verdict = Text(At(w11, key::Verdict));
+    for (const char *list : {key::Failed, key::Unknown})
+        for (const json &reason : Items(At(w11, list)))
+            if (std::string r = Text(reason); !r.empty()) f.Win11Reasons.push_back(r);
+    f.SecureBoot = First(Text(At(At(harvix, key::Firmware), key::SecureBoot)),
+                         Text(At(bios, key::SecureBoot)));
+    const json &tpm = At(harvix, key::Tpm);
+    const json &present = At(tpm, key::Present);
+    if (present.is_boolean() && !present.get<bool>())
+        f.Tpm = "absent";
+    else
+        f.Tpm = Text(At(tpm, key::TpmVersion));
+    f.BiosVersion = Text(At(bios, key::BiosVersion));
+    f.BiosDate = IsoDate(Text(At(bios, key::BiosDate)));
+}
+
+void ReadPrograms(const json &content, const std::string &computer,
+                  std::vector<ProgramEntry> &programs) {
+    for (const json &s : Items(At(content, key::Softwares))) {
+        std::string name = Text(At(s, key::Name));
+        if (name.empty()) continue;
+        programs.push_back({computer, std::move(name), Text(At(s, key::Version)),
+                            Text(At(s, key::Publisher)), Text(At(s, key::InstallDate))});
+    }
+}
+
+}  // namespace
+
+bool ReadInventory(const std::string &reportFile, std::string_view bytes, ComputerRow &row,
+                   std::vector<ProgramEntry> &programs, std::string &volumeLines,
+                   std::string &reason) {
+    const json doc = json::parse(bytes.begin(), bytes.end(), nullptr, false);
+    if (doc.is_discarded()) {
+        reason = "fichier JSON illisible";
+        return false;
+    }
+    const json &content = At(doc, key::Content);
+    const json &harvix = At(content, key::Harvix);
+    if (!content.is_object() || (!At(doc, key::DeviceId).is_string() && !harvix.is_object())) {
+        reason = "ce fichier JSON n'est pas un inventaire";
+        return false;
+    }
+    const json &bios = At(content, key::Bios);
+    row = ComputerRow();
+    row.File = reportFile;
+    row.Name = First(Text(At(At(content, key::Hardware), key::Name)),
+                     reportFile.substr(0, reportFile.size() - std::string(kReportSuffix).size()));
+    if (row.Name.empty()) row.Name = kNoName;
+    row.User =
+        First(Text(At(harvix, key::User)), Text(At(At(content, key::Hardware), key::LastUser)));
+    row.Os = First(Text(At(harvix, key::OsCaption)), Text(At(At(content, key::Os), key::FullName)));
+    row.Model = Text(At(bios, key::Model));
+    row.Serial = Text(At(bios, key::Serial));
+    row.ReportDate = RunDate(doc);
+    ReadCpus(content, row);
+    ReadMemory(content, harvix, row);
+    ReadDisks(harvix, row);
+    ReadVolumes(harvix, row, volumeLines);
+    ReadFacts(doc, content, harvix, row.Inventory);
+    ReadPrograms(content, row.Name, programs);
+    return true;
+}
+
+bool RowFromInventory(const std::string &reportFile, std::string_view json, ComputerRow &row,
+                      std::vector<ProgramEntry> &programs) {
+    std::string volumes, reason;
+    return ReadInventory(reportFile, json, row, programs, volumes, reason);
+}
+
+}  // namespace harvix::index
