@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """The fleet index's reading work in plain Python with html.parser, for
 comparison: every *_report.html of a folder read, its tables taken apart, one
-row per computer in inventaire.csv and one per volume in volumes.csv.
+row per computer in inventaire.csv and one per volume in volumes.csv; where an
+*_inventory.json stands beside a report, it is read instead (json module) and
+its programs go to logiciels.csv.
 
 Usage: bench/index_python.py folder"""
 import csv
 import glob
 import html.parser
+import json
 import os
 import sys
 
@@ -61,12 +64,42 @@ def read(path):
     return plain, disks, volumes
 
 
+def read_inventory(path):
+    """The same values from an inventory file; None when it is no inventory."""
+    try:
+        with open(path, "rb") as f:
+            doc = json.loads(f.read(32 << 20))
+        c = doc["content"]
+        h = c.get("harvix", {})
+    except (ValueError, KeyError, TypeError, AttributeError):
+        return None
+    plain = {"Nom de l'ordinateur": c.get("hardware", {}).get("name", ""), "OS": h.get("os_caption", ""),
+             "CPU": (c.get("cpus") or [{}])[0].get("name", ""),
+             "RAM installée": "%.2f Go" % (h.get("memory", {}).get("installed_bytes", 0) / (1 << 30))}
+    disks = [(d.get("disk_id"), d.get("model"), "%d Go" % (d.get("size_bytes", 0) // 10 ** 9), d.get("serial"))
+             for d in h.get("disks", [])]
+    volumes = [[v.get("disk_id"), "", v.get("name"), v.get("label"), v.get("file_system"), str(v.get("used_bytes")),
+                str(v.get("size_bytes"))] for v in h.get("volumes", [])]
+    programs = [[s.get("name"), s.get("version"), s.get("publisher"), s.get("install_date")]
+                for s in c.get("softwares", [])]
+    return plain, disks, volumes, programs
+
+
 def main(folder):
     with open(os.path.join(folder, "inventaire-py.csv"), "w", newline="", encoding="utf-8-sig") as inv, \
-            open(os.path.join(folder, "volumes-py.csv"), "w", newline="", encoding="utf-8-sig") as vol:
+            open(os.path.join(folder, "volumes-py.csv"), "w", newline="", encoding="utf-8-sig") as vol, \
+            open(os.path.join(folder, "logiciels-py.csv"), "w", newline="", encoding="utf-8-sig") as soft:
         rows, vols = csv.writer(inv, delimiter=";"), csv.writer(vol, delimiter=";")
+        progs = csv.writer(soft, delimiter=";")
         for path in sorted(glob.glob(os.path.join(folder, "*_report.html"))):
-            plain, disks, volumes = read(path)
+            read_from = path[:-len("_report.html")] + "_inventory.json"
+            got = read_inventory(read_from) if os.path.exists(read_from) else None
+            if got:
+                plain, disks, volumes, programs = got
+                for p in programs:
+                    progs.writerow([plain["Nom de l'ordinateur"]] + p)
+            else:
+                plain, disks, volumes = read(path)
             fullest = max((int(v[5]) * 100 / int(v[6]) for v in volumes if v[6].isdigit() and int(v[6])), default=-1)
             rows.writerow([plain.get("Nom de l'ordinateur", ""), plain.get("OS", ""), plain.get("CPU", ""),
                            plain.get("RAM installée", ""), len(disks),

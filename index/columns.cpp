@@ -11,8 +11,10 @@ namespace {
 using K = ColumnKind;
 using Row = ComputerRow;
 
-// Long texts wrap anywhere within bounds, so that 17 columns fit a 1600-pixel window.
-const char* const kWide = "overflow-wrap:anywhere;min-width:125px;max-width:180px";
+// Long texts wrap anywhere within bounds, so that 22 columns fit a 1600-pixel window.
+const char* const kWide = "overflow-wrap:anywhere;min-width:70px;max-width:160px";
+// What the inventory file adds: short texts in small print.
+const char* const kNarrow = "font-size:11px";
 
 using Amount = std::optional<double>;
 
@@ -31,7 +33,7 @@ std::string AlertsHtml(const Row& r) {
     if (r.Old) flags += FlagHtml("f-ancien", "Rapport de plus de 30 jours");
     if (r.Incomplete) flags += FlagHtml("f-incomplet", "Rapport incomplet");
     if (!r.SerialFlag.empty()) flags += FlagHtml("f-serie", r.SerialFlag);
-    if (!r.Inventory.CloneFlag.empty()) flags += FlagHtml("f-clone", r.Inventory.CloneFlag);
+    if (!r.Inventory.CloneFlag.empty()) flags += FlagHtml("f-serie", r.Inventory.CloneFlag);
     if (r.New) flags += FlagHtml("f-nouveau", "Nouveau depuis le dernier index");
     if (r.Changed) {
         flags += FlagHtml("f-modifie", "Modifié depuis le dernier index");
@@ -82,12 +84,13 @@ bool TpmAlert(const Row& r) {
     return r.Inventory.Tpm == "absent" || r.Inventory.Tpm == "1.2";
 }
 
-// "1.4.3 (06/02/2016)".
-std::string BiosText(const Row& r) {
+// "1.4.3 (2016)", the full date in its tooltip: a narrow cell.
+std::string BiosHtml(const Row& r) {
     const InventoryFacts& f = r.Inventory;
-    if (!f.BiosDate.Valid()) return f.BiosVersion;
-    return f.BiosVersion.empty() ? f.BiosDate.Text()
-                                 : f.BiosVersion + " (" + f.BiosDate.Text() + ")";
+    if (!f.BiosDate.Valid()) return HtmlEscape(f.BiosVersion);
+    const std::string year = std::to_string(f.BiosDate.Year);
+    return "<span title=\"" + f.BiosDate.Text() + "\">" + HtmlEscape(f.BiosVersion) +
+           (f.BiosVersion.empty() ? year : " (" + year + ")") + "</span>";
 }
 
 // The verdict, and why in its tooltip.
@@ -118,13 +121,13 @@ const IndexColumn kColumns[] = {
     {.Csv = kNameColumn, .Head = "Nom", .Class = "nom",
      .Text = [](const Row& r) { return r.Name; }},
     {.Head = "Alertes", .Class = "alertes", .Html = AlertsHtml,
-     .Style = "min-width:184px;max-width:320px"},
+     .Style = "min-width:150px;max-width:300px"},
     {.Csv = kDateColumn, .Head = "Date du rapport", .Class = "date", .Kind = K::Date,
      .Text = [](const Row& r) { return r.ReportDate.Text(); },
      .Alert = [](const Row& r) { return r.Old; }, .Style = "white-space:nowrap"},
     {.Csv = "Utilisateur", .Head = "Utilisateur", .Class = "utilisateur",
      .Text = [](const Row& r) { return r.User; },
-     .Style = "overflow-wrap:anywhere;min-width:5em;max-width:150px"},
+     .Style = "overflow-wrap:anywhere;min-width:4em;max-width:150px"},
     {.Csv = "OS", .Head = "OS", .Class = "os", .Text = [](const Row& r) { return r.Os; },
      .Change = ChangeForm::Value, .ChangeLabel = "OS", .Style = kWide},
     {.Csv = "Modèle", .Head = "Modèle", .Class = "modele",
@@ -134,7 +137,7 @@ const IndexColumn kColumns[] = {
      .Text = [](const Row& r) { return r.Serial; },
      .Alert = [](const Row& r) { return !r.SerialFlag.empty(); },
      .Change = ChangeForm::Value, .ChangeLabel = "Numéro de série",
-     .Style = "overflow-wrap:anywhere;min-width:6.5em;max-width:150px"},
+     .Style = "overflow-wrap:anywhere;min-width:5.5em;max-width:150px"},
     {.Csv = "CPU", .Head = "CPU", .Class = "cpu", .Text = [](const Row& r) { return r.Cpu; },
      .Change = ChangeForm::Value, .ChangeLabel = "CPU", .Style = kWide},
     {.Csv = "Cœurs physiques", .Head = "Cœurs physiques", .Class = "coeurs-physiques",
@@ -166,27 +169,28 @@ const IndexColumn kColumns[] = {
     {.Csv = "Windows 11", .Head = "Windows 11", .Class = "win11",
      .Text = [](const Row& r) { return r.Inventory.Win11Verdict; },
      .Alert = [](const Row& r) { return r.Inventory.Win11Verdict == "non"; }, .Html = Win11Html,
-     .Change = ChangeForm::Value, .ChangeLabel = "Windows 11", .BothKnown = true},
+     .Change = ChangeForm::Value, .ChangeLabel = "Windows 11", .Style = kNarrow, .BothKnown = true},
     {.Csv = "Fin de support de l'OS", .Head = "Fin de support", .Class = "support",
      .Kind = K::Date, .Text = [](const Row& r) { return r.Inventory.OsEndOfSupport; },
      .Alert = [](const Row& r) { return r.Inventory.OsUnsupported; },
-     .Style = "white-space:nowrap"},
+     .Style = "font-size:11px;white-space:nowrap"},
     {.Csv = "Secure Boot", .Head = "Secure Boot", .Class = "secureboot", .Text = SecureBootText,
      .Alert = [](const Row& r) { return r.Inventory.SecureBoot == "disabled"; },
-     .Change = ChangeForm::Value, .ChangeLabel = "Secure Boot", .BothKnown = true},
+     .Change = ChangeForm::Value, .ChangeLabel = "Secure Boot", .Style = kNarrow, .BothKnown = true},
     {.Csv = "TPM", .Head = "TPM", .Class = "tpm", .Text = [](const Row& r) { return r.Inventory.Tpm; },
-     .Alert = TpmAlert, .Change = ChangeForm::Value, .ChangeLabel = "TPM", .BothKnown = true},
+     .Alert = TpmAlert, .Change = ChangeForm::Value, .ChangeLabel = "TPM", .Style = kNarrow,
+     .BothKnown = true},
     {.Csv = "Version du BIOS", .Head = "BIOS", .Class = "bios",
      .Text = [](const Row& r) { return r.Inventory.BiosVersion; },
-     .Alert = [](const Row& r) { return r.Inventory.BiosOld; }, .Shown = BiosText,
+     .Alert = [](const Row& r) { return r.Inventory.BiosOld; }, .Html = BiosHtml,
      .Change = ChangeForm::Value, .ChangeLabel = "BIOS",
-     .Style = "overflow-wrap:anywhere;max-width:110px", .BothKnown = true},
+     .Style = "font-size:11px;overflow-wrap:break-word;max-width:90px", .BothKnown = true},
     {.Csv = "Date du BIOS", .Kind = K::Date,
      .Text = [](const Row& r) { return r.Inventory.BiosDate.Text(); }},
     {.Csv = kFileColumn, .Head = "Rapport", .Class = "rapport",
      .Text = [](const Row& r) { return r.File; },
      .Html = LinkHtml,
-     .Style = "font-size:11px;overflow-wrap:anywhere;min-width:90px;max-width:125px"},
+     .Style = "font-size:11px;overflow-wrap:anywhere;min-width:70px;max-width:125px"},
     {.Csv = "Modules", .Text = [](const Row& r) { return r.Modules; },
      .Change = ChangeForm::List, .ChangeLabel = "Modules"},
     {.Csv = "Liste des disques", .Text = [](const Row& r) { return r.Disks; },

@@ -20,6 +20,10 @@ else()
   add_test(NAME e2e_index COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index.py)
   set_tests_properties(e2e_index PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
                        LABELS e2e TIMEOUT 300)
+  add_test(NAME e2e_index_inventory
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_inventory.py)
+  set_tests_properties(e2e_index_inventory PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
+                       LABELS e2e TIMEOUT 600)
   add_test(NAME e2e_index_history
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_history.py)
   set_tests_properties(e2e_index_history PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"

@@ -86,7 +86,7 @@ class IndexOnADisplayThatNeverAnswers(unittest.TestCase):
                          % folder)
         self.assertEqual(sorted(os.listdir(folder)), ["VM_report.html", "changements.csv", "historique-index.json",
                                                      "historique-index.lock", "index.html", "inventaire.csv",
-                                                     "volumes.csv"])
+                                                     "logiciels.csv", "volumes.csv"])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The index over a folder of reports and inventory files: GLPI's own example
+inventories given a Harvix object, beside real reports of the recorded trees;
+the page still fits 1600 pixels in Tahoma, and logiciels.csv keeps versions as
+texts in LibreOffice Calc (fr-FR)."""
+
+import html
+import json
+import os
+import re
+import shutil
+import tempfile
+import unittest
+
+from test_index import (TODAY, WINE_FONTS, calc_cells, chromium, index, read_csv, report, tree_copy,
+                        write)
+
+REPO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+CANDIDATES = [os.environ.get("HARVIX_GLPI_FORMAT", ""),
+              os.path.join(REPO, "..", "shared", "glpi-inventory-format"),
+              os.path.join(REPO, "..", "..", "shared", "glpi-inventory-format")]
+EXAMPLES = next((os.path.join(c, "examples") for c in CANDIDATES
+                 if c and os.path.exists(os.path.join(c, "examples", "computer_1.json"))), None)
+
+WIDTH_HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
+<iframe id="f" src="index.html" width="1600" height="900" style="border:0"></iframe>
+<script>
+document.getElementById("f").addEventListener("load", function () {
+  var doc = this.contentDocument, win = this.contentWindow;
+  document.getElementById("result").textContent = JSON.stringify({
+    width: [doc.documentElement.scrollWidth, doc.documentElement.clientWidth],
+    font: win.getComputedStyle(doc.querySelector("#machines td")).fontFamily});
+});
+</script></body></html>"""
+
+
+def inventory(name, uuid, mac, verdict="prêt", tpm="2.0", os_caption="Microsoft Windows 11 Professionnel",
+              build="10.0.22631", display_version="23H2"):
+    """GLPI's example computer as Harvix writes it for name: its standard members, and content.harvix."""
+    with open(os.path.join(EXAMPLES, "computer_1.json"), encoding="utf-8") as f:
+        doc = json.load(f)
+    c = doc["content"]
+    doc["deviceid"] = name + "-" + TODAY.strftime("%Y-%m-%d") + "-08-30-00"
+    doc["itemtype"] = "Computer"
+    c["hardware"].update(name=name, uuid=uuid)
+    c["operatingsystem"].update(full_name=os_caption, version=build, name="Windows")
+    c["networks"] = [n for n in c["networks"] if n.get("virtualdev")] + [
+        {"description": "Ethernet", "mac": mac, "virtualdev": False, "ipaddress": "10.1.2.3", "status": "up"},
+        {"description": "Wi-Fi", "mac": mac[:-2] + "fe", "virtualdev": False, "status": "down"},
+        {"description": "vEthernet", "mac": "00:15:5d:00:00:01", "virtualdev": True}]
+    c["monitors"] = [{"caption": "DELL U2419H", "manufacturer": "DEL", "serial": "ABC%d" % i} for i in (1, 2)]
+    base = c["softwares"][0]
+    programs = [dict(base, name="7-Zip", version="1.10", publisher="Igor Pavlov"),
+                dict(base, name="Microsoft .NET Runtime", version="8.0.4010", install_date="2024-05-02")]
+    c["softwares"] = programs + [dict(base, name="Paquet %03d" % i, version="2.%d" % i) for i in range(148)]
+    c["harvix"] = {
+        "format": 1, "report": name + "_report.html", "user": "CORP\\" + name.lower(),
+        "os_caption": os_caption, "edition": "Professional", "display_version": display_version, "ubr": 4460,
+        "memory": {"installed_bytes": 8 * 2 ** 30 + 1, "slots": 2, "used_slots": 1},
+        "disks": [{"disk_id": "0", "model": "PM951 NVMe SAMSUNG 256GB", "serial": "S29NNXAH146409",
+                   "size_bytes": 256060514304, "rotational": False}],
+        "volumes": [{"name": "C:", "label": "Windows", "drive_type": 3, "file_system": "NTFS",
+                     "size_bytes": 255 * 10 ** 9, "free_bytes": 20 * 10 ** 9, "used_bytes": 235 * 10 ** 9,
+                     "disk_id": "0", "system": True}],
+        "firmware": {"type": "UEFI", "secure_boot": "enabled"},
+        "tpm": {"present": tpm != "absent", **({"version": tpm} if tpm != "absent" else {})},
+        "windows11": {"verdict": verdict, "failed": [] if verdict != "non" else ["processeur non pris en charge"],
+                      "unknown": []},
+    }
+    return doc
+
+
+def put(folder, name, doc):
+    write(os.path.join(folder, name + "_inventory.json"), json.dumps(doc, ensure_ascii=False, indent=2))
+
+
+@unittest.skipUnless(EXAMPLES, "GLPI's inventory format examples (../shared/glpi-inventory-format) are absent")
+class InventoryFolder(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="harvix-fleet-inventory-")
+        cls.trees = [tree_copy(n) for n in ("laptop", "server", "vm")]
+        names = ("DESKTOP-7K2Q9JM", "SRV-COMPTA-WWWW", "DESKTOP-MW0O8BQ")
+        for tree, name in zip(cls.trees, names):
+            report(tree, name, cls.folder, date=TODAY)
+        put(cls.folder, names[0], inventory(names[0], "4c4c4544-0034-3010-8048-b6c04f503732", "a4:4c:c8:00:00:01"))
+        put(cls.folder, names[1], inventory(names[1], "4c4c4544-0034-3010-8048-b6c04f503799", "a4:4c:c8:00:00:02",
+                                            verdict="non", tpm="1.2", os_caption="Microsoft Windows 10 Professionnel",
+                                            build="10.0.19045", display_version="22H2"))
+        # A clone of the first, with no report beside it; a damaged file beside the third's report.
+        put(cls.folder, "LAPTOP-WWM4H0QD", inventory("LAPTOP-WWM4H0QD", "4c4c4544-0034-3010-8048-b6c04f503732",
+                                                     "a4:4c:c8:00:00:09", verdict="indéterminé", tpm="absent"))
+        write(os.path.join(cls.folder, names[2] + "_inventory.json"), '{"deviceid": "DESKTOP-MW0O8BQ-')
+        cls.result = index(cls.folder, cls.folder)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder)
+        for tree in cls.trees:
+            shutil.rmtree(tree)
+
+    def test_one_row_per_computer_with_the_inventory_values(self):
+        self.assertEqual(self.result.returncode, 1, self.result.stdout + self.result.stderr)  # the damaged file
+        self.assertIn("3 inventaires importables dans GLPI", self.result.stdout)
+        rows = {r["Nom"]: r for r in read_csv(os.path.join(self.folder, "inventaire.csv"))}
+        self.assertEqual(sorted(rows), ["DESKTOP-7K2Q9JM", "DESKTOP-MW0O8BQ", "LAPTOP-WWM4H0QD", "SRV-COMPTA-WWWW"])
+        first, server, clone = rows["DESKTOP-7K2Q9JM"], rows["SRV-COMPTA-WWWW"], rows["LAPTOP-WWM4H0QD"]
+        self.assertEqual(first["Utilisateur"], "CORP\\desktop-7k2q9jm")
+        self.assertEqual(first["RAM installée (Go)"], "8,00")
+        self.assertEqual(first["Fin de support de l'OS"], "11/11/2025")
+        self.assertEqual((server["Windows 11"], server["TPM"], server["Fin de support de l'OS"]),
+                         ("non", "1.2", "14/10/2025"))
+        self.assertEqual(clone["Rapport"], "LAPTOP-WWM4H0QD_report.html")
+        self.assertEqual(clone["Clone"], "même UUID que DESKTOP-7K2Q9JM")
+        self.assertEqual(first["Clone"], "même UUID que LAPTOP-WWM4H0QD")
+        # The damaged file's computer is read from its report, and the file is said unread.
+        self.assertEqual(rows["DESKTOP-MW0O8BQ"]["Utilisateur"], "tech")
+        with open(os.path.join(self.folder, "index.html"), encoding="utf-8") as f:
+            self.assertIn("DESKTOP-MW0O8BQ_inventory.json", f.read())
+        programs = read_csv(os.path.join(self.folder, "logiciels.csv"))
+        self.assertEqual(len(programs), 3 * 150)
+        volumes = [v for v in read_csv(os.path.join(self.folder, "volumes.csv")) if v["Ordinateur"] == "SRV-COMPTA-WWWW"]
+        self.assertEqual([(v["Volume"], v["Octets utilisés"]) for v in volumes], [("C:", str(235 * 10 ** 9))])
+
+    @unittest.skipUnless(shutil.which("soffice"), "LibreOffice Calc is not installed")
+    def test_calc_keeps_versions_as_texts(self):
+        rows = calc_cells(os.path.join(self.folder, "logiciels.csv"))
+        head = [shown for _, _, shown in rows[0]]
+        self.assertEqual(head, ["Ordinateur", "Nom", "Version", "Éditeur", "Date d'installation"])
+        versions = {}
+        for row in rows[1:]:
+            cell = dict(zip(head, row))
+            versions[cell["Nom"][2]] = cell["Version"]
+        for name, version in (("7-Zip", "1.10"), ("Microsoft .NET Runtime", "8.0.4010"), ("Paquet 010", "2.10")):
+            kind, _, text = versions[name]
+            self.assertEqual((kind, text.replace("\u2060", "")), ("string", version), name)
+
+    @unittest.skipUnless(os.path.exists(os.path.join(WINE_FONTS, "tahoma.ttf")), "fonts-wine is not installed")
+    def test_the_page_fits_1600_pixels_in_tahoma(self):
+        fonts = os.path.join(self.folder, "fonts.conf")
+        write(fonts, '<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "fonts.dtd"><fontconfig>'
+                     '<include ignore_missing="yes">/etc/fonts/fonts.conf</include><dir>%s</dir>'
+                     '<cachedir>%s</cachedir></fontconfig>' % (WINE_FONTS, os.path.join(self.folder, "fc-cache")))
+        write(os.path.join(self.folder, "fit.html"), WIDTH_HARNESS)
+        dom = chromium("--dump-dom", "file://" + os.path.join(self.folder, "fit.html"),
+                       env=dict(os.environ, FONTCONFIG_FILE=fonts)).stdout
+        m = re.search(r'<pre id="result">(.*?)</pre>', dom, re.S)
+        self.assertTrue(m, dom[:2000])
+        out = json.loads(html.unescape(m.group(1)))
+        self.assertTrue(out["font"].startswith("Tahoma"), out["font"])
+        self.assertLessEqual(out["width"][0], out["width"][1], out)
+
+
+if __name__ == "__main__":
+    unittest.main()
