@@ -121,6 +121,12 @@ PROGRAMS = ["%s %s" % (a, b) for a in ("Microsoft", "Adobe", "Mozilla", "Google"
                       "Audio", "Graphics", "Office 16", "OneDrive", "Visual C++ 2015-2022", "WebView2", "Helper")]
 
 
+# A fleet holds a few versions of each program, not one per computer.
+_versions = random.Random(13)
+VERSIONS = {p: ["%d.%d.%d" % (_versions.randrange(30), _versions.randrange(20), _versions.randrange(9999))
+                for _ in range(_versions.randint(1, 6))] for p in PROGRAMS}
+
+
 def inventory(rng, n):
     """An inventory file as Harvix writes it, in GLPI's format with content.harvix."""
     name = "PC-%05d" % n
@@ -132,7 +138,7 @@ def inventory(rng, n):
                 "file_system": "NTFS", "size_bytes": 200 * 10 ** 9, "free_bytes": 50 * 10 ** 9,
                 "used_bytes": 150 * 10 ** 9, "disk_id": rng.choice(disks)["disk_id"]} for v in range(rng.randint(1, 4))]
     modules = [rng.choice([8192, 16384]) for _ in range(rng.randint(1, 4))]
-    software = [{"name": p, "version": "%d.%d.%d" % (rng.randrange(30), rng.randrange(20), rng.randrange(9999)),
+    software = [{"name": p, "version": rng.choice(VERSIONS[p]),
                  "publisher": p.split()[0], "install_date": "2024-%02d-%02d" % (rng.randint(1, 12), rng.randint(1, 28)),
                  "arch": "x86_64", "from": "HKLM"} for p in rng.sample(PROGRAMS, 150)]
     content = {

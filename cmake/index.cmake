@@ -17,7 +17,8 @@ add_library(harvix_index_core STATIC
   index/files_common.cpp)
 target_link_libraries(harvix_index_core PUBLIC harvix_report)
 
-# The history's JSON: nlohmann-json, found beside the report layer that also uses it.
+# The history's JSON (nlohmann-json) and the inventory files' (RapidJSON): found
+# beside the report layer.
 
 if(WIN32)
   target_sources(harvix_index_core PRIVATE index/windows/files_windows.cpp)

@@ -3,80 +3,59 @@
 // another type (files of other versions, other writers): nothing here throws.
 #include "index/inventory_row.h"
 
+#include <rapidjson/document.h>
+
 #include <algorithm>
-#include <nlohmann/json.hpp>
+#include <span>
 
 #include "index/csv.h"
+#include "index/inventory_keys.h"
 #include "platform/text.h"
 
 namespace harvix::index {
 
 namespace {
 
-using json = nlohmann::json;
+// RapidJSON: a fleet of files with hundreds of programs each reads in seconds.
+// Every access below checks the type first.
+using json = rapidjson::Value;
 
-// The file's member names, all in one place.
-namespace key {
-const char *const Content = "content", *const DeviceId = "deviceid", *const Harvix = "harvix";
-const char *const Hardware = "hardware", *const Name = "name", *const Uuid = "uuid",
-                  *const LastUser = "lastloggeduser", *const AccessLog = "accesslog",
-                  *const LogDate = "logdate";
-const char *const Bios = "bios", *const BiosDate = "bdate", *const BiosVersion = "bversion",
-                  *const Model = "smodel", *const Serial = "ssn";
-const char *const Os = "operatingsystem", *const FullName = "full_name", *const Version = "version",
-                  *const Kernel = "kernel_version";
-const char *const Cpus = "cpus", *const Cores = "core", *const Threads = "thread";
-const char *const Memories = "memories", *const Capacity = "capacity", *const Caption = "caption",
-                  *const Maker = "manufacturer", *const PartNumber = "model";
-const char *const Networks = "networks", *const Mac = "mac", *const Virtual = "virtualdev",
-                  *const NetType = "type";
-const char *const Softwares = "softwares", *const Publisher = "publisher",
-                  *const InstallDate = "install_date";
-// content.harvix
-const char *const User = "user", *const OsCaption = "os_caption", *const Edition = "edition",
-                  *const DisplayVersion = "display_version", *const Ubr = "ubr";
-const char *const Memory = "memory", *const Installed = "installed_bytes", *const Slots = "slots",
-                  *const UsedSlots = "used_slots";
-const char *const Disks = "disks", *const DiskId = "disk_id", *const DiskModel = "model",
-                  *const DiskSerial = "serial", *const SizeBytes = "size_bytes";
-const char *const Volumes = "volumes", *const VolumeName = "name", *const Label = "label",
-                  *const FileSystem = "file_system", *const UsedBytes = "used_bytes";
-const char *const Firmware = "firmware", *const SecureBoot = "secure_boot";
-const char *const Tpm = "tpm", *const Present = "present", *const TpmVersion = "version";
-const char *const Win11 = "windows11", *const Verdict = "verdict", *const Failed = "failed",
-                  *const Unknown = "unknown";
-}  // namespace key
-
-const json &At(const json &j, const char *name) {
+const json& At(const json& j, const char* name) {
     static const json kNone;
-    if (!j.is_object()) return kNone;
-    auto it = j.find(name);
-    return it == j.end() ? kNone : *it;
+    if (!j.IsObject()) return kNone;
+    auto it = j.FindMember(name);
+    return it == j.MemberEnd() ? kNone : it->value;
 }
 
-std::string Text(const json &j) {
-    if (j.is_string()) return std::string(Trim(j.get_ref<const std::string &>()));
-    if (j.is_number_integer()) return std::to_string(j.get<long long>());
+std::string Text(const json& j) {
+    if (j.IsString())
+        return std::string(Trim(std::string_view(j.GetString(), j.GetStringLength())));
+    if (j.IsInt64()) return std::to_string(j.GetInt64());
+    if (j.IsUint64()) return std::to_string(j.GetUint64());
     return std::string();
 }
 
+bool IsTrue(const json& j) {
+    return j.IsBool() && j.GetBool();
+}
+
 // A count that may come as a number or as its digits; -1 when neither.
-double Count(const json &j) {
-    if (j.is_number() && j.get<double>() >= 0) return j.get<double>();
+double Count(const json& j) {
+    if (j.IsNumber() && j.GetDouble() >= 0) return j.GetDouble();
     double x;
-    return j.is_string() && ReadByteCount(j.get_ref<const std::string &>(), x) ? x : -1;
+    return j.IsString() && ReadByteCount(Text(j), x) ? x : -1;
 }
 
 std::string Digits(double count) {
     return count < 0 ? std::string() : FixedText(count, 0, ".", Rounding::ExactTiesToEven);
 }
 
-const json &Items(const json &j) {
-    static const json kEmpty = json::array();
-    return j.is_array() ? j : kEmpty;
+std::span<const json> Items(const json& j) {
+    if (!j.IsArray()) return {};
+    return {j.Begin(), j.End()};
 }
 
-std::string First(const std::string &a, const std::string &b) {
+std::string First(const std::string& a, const std::string& b) {
     return a.empty() ? b : a;
 }
 
@@ -91,7 +70,7 @@ Date IsoDate(std::string_view text) {
 }
 
 // The run's date: the end of the device id, "NAME-YYYY-MM-DD-HH-MM-SS", as agents write it.
-Date RunDate(const json &doc) {
+Date RunDate(const json& doc) {
     const std::string id = Text(At(doc, key::DeviceId));
     if (id.size() >= 19) {
         Date d = IsoDate(std::string_view(id).substr(id.size() - 19));
@@ -100,8 +79,8 @@ Date RunDate(const json &doc) {
     return IsoDate(Text(At(At(At(doc, key::Content), key::AccessLog), key::LogDate)));
 }
 
-void ReadMemory(const json &content, const json &harvix, ComputerRow &row) {
-    const json &memory = At(harvix, key::Memory);
+void ReadMemory(const json& content, const json& harvix, ComputerRow& row) {
+    const json& memory = At(harvix, key::Memory);
     double slots = Count(At(memory, key::Slots)), used = Count(At(memory, key::UsedSlots));
     if (slots >= 0 && used >= 0 && slots < 32768) {
         row.SlotCount = static_cast<std::int16_t>(slots);
@@ -109,12 +88,12 @@ void ReadMemory(const json &content, const json &harvix, ComputerRow &row) {
     }
     std::string modules;
     double sum = 0;
-    for (const json &m : Items(At(content, key::Memories))) {
+    for (const json& m : Items(At(content, key::Memories))) {
         const double mb = Count(At(m, key::Capacity));
         if (mb <= 0) continue;
         sum += mb * kMiB;
         std::string text = Text(At(m, key::Caption)) + " : " + GigabytesText(mb * kMiB);
-        for (const char *extra : {key::Maker, key::PartNumber})
+        for (const char* extra : {key::Maker, key::PartNumber})
             if (std::string e = Text(At(m, extra)); !e.empty()) text += " " + e;
         modules += (modules.empty() ? "" : " | ") + text;
     }
@@ -125,12 +104,12 @@ void ReadMemory(const json &content, const json &harvix, ComputerRow &row) {
 }
 
 // "Model 512 Go SN X | ...", as the report's row has it.
-void ReadDisks(const json &harvix, ComputerRow &row) {
-    const json &disks = At(harvix, key::Disks);
-    if (!disks.is_array()) return;
-    row.DiskCount = static_cast<int>(disks.size());
+void ReadDisks(const json& harvix, ComputerRow& row) {
+    const json& disks = At(harvix, key::Disks);
+    if (!disks.IsArray()) return;
+    row.DiskCount = static_cast<int>(disks.Size());
     row.DiskBytes = 0;
-    for (const json &d : disks) {
+    for (const json& d : Items(disks)) {
         const double bytes = Count(At(d, key::SizeBytes));
         std::string text = Text(At(d, key::DiskModel)) + " " +
                            (bytes < 0 ? std::string() : FrenchDecimal(bytes / kGB, 0)) + " Go";
@@ -140,14 +119,14 @@ void ReadDisks(const json &harvix, ComputerRow &row) {
     }
 }
 
-std::string DiskModel(const json &harvix, const std::string &id) {
-    for (const json &d : Items(At(harvix, key::Disks)))
+std::string DiskModel(const json& harvix, const std::string& id) {
+    for (const json& d : Items(At(harvix, key::Disks)))
         if (Text(At(d, key::DiskId)) == id) return Text(At(d, key::DiskModel));
     return std::string();
 }
 
-void ReadVolumes(const json &harvix, ComputerRow &row, std::string &lines) {
-    for (const json &v : Items(At(harvix, key::Volumes))) {
+void ReadVolumes(const json& harvix, ComputerRow& row, std::string& lines) {
+    for (const json& v : Items(At(harvix, key::Volumes))) {
         const std::string name = Text(At(v, key::VolumeName)), disk = Text(At(v, key::DiskId));
         const double size = Count(At(v, key::SizeBytes)), used = Count(At(v, key::UsedBytes));
         std::string percent;
@@ -163,10 +142,10 @@ void ReadVolumes(const json &harvix, ComputerRow &row, std::string &lines) {
     }
 }
 
-void ReadCpus(const json &content, ComputerRow &row) {
+void ReadCpus(const json& content, ComputerRow& row) {
     double cores = 0, threads = 0;
     bool anyCores = false, anyThreads = false;
-    for (const json &c : Items(At(content, key::Cpus))) {
+    for (const json& c : Items(At(content, key::Cpus))) {
         if (row.Cpu.empty()) row.Cpu = Text(At(c, key::Name));
         if (double n = Count(At(c, key::Cores)); n >= 0) cores += n, anyCores = true;
         if (double n = Count(At(c, key::Threads)); n >= 0) threads += n, anyThreads = true;
@@ -176,13 +155,10 @@ void ReadCpus(const json &content, ComputerRow &row) {
 }
 
 // Physical adapters' addresses, once each: what tells a cloned computer.
-std::vector<std::string> PhysicalMacs(const json &content) {
+std::vector<std::string> PhysicalMacs(const json& content) {
     std::vector<std::string> macs;
-    for (const json &n : Items(At(content, key::Networks))) {
-        const json &isVirtual = At(n, key::Virtual);
-        if ((isVirtual.is_boolean() && isVirtual.get<bool>()) ||
-            Text(At(n, key::NetType)) == "loopback")
-            continue;
+    for (const json& n : Items(At(content, key::Networks))) {
+        if (IsTrue(At(n, key::Virtual)) || Text(At(n, key::NetType)) == "loopback") continue;
         std::string mac = AsciiLower(Text(At(n, key::Mac)));
         if (mac.empty() || mac.find_first_not_of("0:-") == std::string::npos) continue;
         if (std::find(macs.begin(), macs.end(), mac) == macs.end()) macs.push_back(mac);
@@ -190,11 +166,11 @@ std::vector<std::string> PhysicalMacs(const json &content) {
     return macs;
 }
 
-void ReadFacts(const json &doc, const json &content, const json &harvix, InventoryFacts &f) {
-    const json &os = At(content, key::Os);
-    const json &bios = At(content, key::Bios);
+void ReadFacts(const json& doc, const json& content, const json& harvix, InventoryFacts& f) {
+    const json& os = At(content, key::Os);
+    const json& bios = At(content, key::Bios);
     f.Present = true;
-    f.Importable = At(doc, key::DeviceId).is_string() && !Text(At(doc, key::DeviceId)).empty();
+    f.Importable = At(doc, key::DeviceId).IsString() && !Text(At(doc, key::DeviceId)).empty();
     f.Uuid = Text(At(At(content, key::Hardware), key::Uuid));
     f.Macs = PhysicalMacs(content);
     f.OsName = First(Text(At(harvix, key::OsCaption)), Text(At(os, key::FullName)));
@@ -204,16 +180,16 @@ void ReadFacts(const json &doc, const json &content, const json &harvix, Invento
     f.OsBuild = windows ? Text(At(os, key::Version)) : Text(At(os, key::Kernel));
     if (std::string ubr = Text(At(harvix, key::Ubr)); windows && !ubr.empty() && !f.OsBuild.empty())
         f.OsBuild += "." + ubr;
-    const json &w11 = At(harvix, key::Win11);
+    const json& w11 = At(harvix, key::Win11);
     f.Win11Verdict = Text(At(w11, key::Verdict));
-    for (const char *list : {key::Failed, key::Unknown})
-        for (const json &reason : Items(At(w11, list)))
+    for (const char* list : {key::Failed, key::Unknown})
+        for (const json& reason : Items(At(w11, list)))
             if (std::string r = Text(reason); !r.empty()) f.Win11Reasons.push_back(r);
     f.SecureBoot = First(Text(At(At(harvix, key::Firmware), key::SecureBoot)),
                          Text(At(bios, key::SecureBoot)));
-    const json &tpm = At(harvix, key::Tpm);
-    const json &present = At(tpm, key::Present);
-    if (present.is_boolean() && !present.get<bool>())
+    const json& tpm = At(harvix, key::Tpm);
+    const json& present = At(tpm, key::Present);
+    if (present.IsBool() && !present.GetBool())
         f.Tpm = "absent";
     else
         f.Tpm = Text(At(tpm, key::TpmVersion));
@@ -221,9 +197,9 @@ void ReadFacts(const json &doc, const json &content, const json &harvix, Invento
     f.BiosDate = IsoDate(Text(At(bios, key::BiosDate)));
 }
 
-void ReadPrograms(const json &content, const std::string &computer,
-                  std::vector<ProgramEntry> &programs) {
-    for (const json &s : Items(At(content, key::Softwares))) {
+void ReadPrograms(const json& content, const std::string& computer,
+                  std::vector<ProgramEntry>& programs) {
+    for (const json& s : Items(At(content, key::Softwares))) {
         std::string name = Text(At(s, key::Name));
         if (name.empty()) continue;
         programs.push_back({computer, std::move(name), Text(At(s, key::Version)),
@@ -233,21 +209,25 @@ void ReadPrograms(const json &content, const std::string &computer,
 
 }  // namespace
 
-bool ReadInventory(const std::string &reportFile, std::string_view bytes, ComputerRow &row,
-                   std::vector<ProgramEntry> &programs, std::string &volumeLines,
-                   std::string &reason) {
-    const json doc = json::parse(bytes.begin(), bytes.end(), nullptr, false);
-    if (doc.is_discarded()) {
+bool ReadInventory(const std::string& reportFile, std::string_view bytes, ComputerRow& row,
+                   std::vector<ProgramEntry>& programs, std::string& volumeLines,
+                   std::string& reason) {
+    // Strict as GLPI is: valid UTF-8, nothing after the document; iterative, so
+    // that no nesting exhausts the stack.
+    rapidjson::Document doc;
+    doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(bytes.data(),
+                                                                                      bytes.size());
+    if (doc.HasParseError()) {
         reason = "fichier JSON illisible";
         return false;
     }
-    const json &content = At(doc, key::Content);
-    const json &harvix = At(content, key::Harvix);
-    if (!content.is_object() || (!At(doc, key::DeviceId).is_string() && !harvix.is_object())) {
+    const json& content = At(doc, key::Content);
+    const json& harvix = At(content, key::Harvix);
+    if (!content.IsObject() || (!At(doc, key::DeviceId).IsString() && !harvix.IsObject())) {
         reason = "ce fichier JSON n'est pas un inventaire";
         return false;
     }
-    const json &bios = At(content, key::Bios);
+    const json& bios = At(content, key::Bios);
     row = ComputerRow();
     row.File = reportFile;
     row.Name = First(Text(At(At(content, key::Hardware), key::Name)),
@@ -268,8 +248,8 @@ bool ReadInventory(const std::string &reportFile, std::string_view bytes, Comput
     return true;
 }
 
-bool RowFromInventory(const std::string &reportFile, std::string_view json, ComputerRow &row,
-                      std::vector<ProgramEntry> &programs) {
+bool RowFromInventory(const std::string& reportFile, std::string_view json, ComputerRow& row,
+                      std::vector<ProgramEntry>& programs) {
     std::string volumes, reason;
     return ReadInventory(reportFile, json, row, programs, volumes, reason);
 }

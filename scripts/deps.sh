@@ -3,7 +3,7 @@
 # only when something is missing.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libblkid-dev libmount-dev libpci-dev pci.ids libgtk-3-dev
-          nlohmann-json3-dev)
+          nlohmann-json3-dev rapidjson-dev)
 case "${1:-}" in
   test|windows) packages+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 googletest) ;;
 esac

@@ -1,0 +1,73 @@
+// The inventory file's member names, all in one place: GLPI's native inventory
+// format, and Harvix's own object content.harvix.
+#pragma once
+
+namespace harvix::index::key {
+
+// clang-format off
+inline constexpr const char* Content = "content";
+inline constexpr const char* DeviceId = "deviceid";  // "NAME-YYYY-MM-DD-HH-MM-SS"
+inline constexpr const char* Harvix = "harvix";
+inline constexpr const char* Hardware = "hardware";
+inline constexpr const char* Name = "name";
+inline constexpr const char* Uuid = "uuid";
+inline constexpr const char* LastUser = "lastloggeduser";
+inline constexpr const char* AccessLog = "accesslog";
+inline constexpr const char* LogDate = "logdate";
+inline constexpr const char* Bios = "bios";
+inline constexpr const char* BiosDate = "bdate";
+inline constexpr const char* BiosVersion = "bversion";
+inline constexpr const char* Model = "smodel";
+inline constexpr const char* Serial = "ssn";
+inline constexpr const char* Os = "operatingsystem";
+inline constexpr const char* FullName = "full_name";
+inline constexpr const char* Version = "version";
+inline constexpr const char* Kernel = "kernel_version";
+inline constexpr const char* Cpus = "cpus";
+inline constexpr const char* Cores = "core";
+inline constexpr const char* Threads = "thread";
+inline constexpr const char* Memories = "memories";
+inline constexpr const char* Capacity = "capacity";  // MB
+inline constexpr const char* Caption = "caption";
+inline constexpr const char* Maker = "manufacturer";
+inline constexpr const char* PartNumber = "model";
+inline constexpr const char* Networks = "networks";
+inline constexpr const char* Mac = "mac";
+inline constexpr const char* Virtual = "virtualdev";
+inline constexpr const char* NetType = "type";
+inline constexpr const char* Softwares = "softwares";
+inline constexpr const char* Publisher = "publisher";
+inline constexpr const char* InstallDate = "install_date";
+
+// content.harvix
+inline constexpr const char* User = "user";
+inline constexpr const char* OsCaption = "os_caption";
+inline constexpr const char* Edition = "edition";
+inline constexpr const char* DisplayVersion = "display_version";
+inline constexpr const char* Ubr = "ubr";
+inline constexpr const char* Memory = "memory";
+inline constexpr const char* Installed = "installed_bytes";
+inline constexpr const char* Slots = "slots";
+inline constexpr const char* UsedSlots = "used_slots";
+inline constexpr const char* Disks = "disks";
+inline constexpr const char* DiskId = "disk_id";
+inline constexpr const char* DiskModel = "model";
+inline constexpr const char* DiskSerial = "serial";
+inline constexpr const char* SizeBytes = "size_bytes";
+inline constexpr const char* Volumes = "volumes";
+inline constexpr const char* VolumeName = "name";
+inline constexpr const char* Label = "label";
+inline constexpr const char* FileSystem = "file_system";
+inline constexpr const char* UsedBytes = "used_bytes";
+inline constexpr const char* Firmware = "firmware";
+inline constexpr const char* SecureBoot = "secure_boot";  // also content.bios's
+inline constexpr const char* Tpm = "tpm";
+inline constexpr const char* Present = "present";
+inline constexpr const char* TpmVersion = "version";
+inline constexpr const char* Win11 = "windows11";
+inline constexpr const char* Verdict = "verdict";
+inline constexpr const char* Failed = "failed";
+inline constexpr const char* Unknown = "unknown";
+// clang-format on
+
+}  // namespace harvix::index::key
