@@ -8,6 +8,9 @@ add_library(harvix_index_core STATIC
   index/flags.cpp
   index/csv.cpp
   index/page.cpp
+  index/page_glance.cpp
+  index/page_glance_html.cpp
+  index/page_software.cpp
   index/history.cpp
   index/history_import.cpp
   index/history_load.cpp

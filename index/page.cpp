@@ -5,6 +5,8 @@
 
 #include "index/columns.h"
 #include "index/history.h"
+#include "index/page_glance.h"
+#include "index/page_software.h"
 #include "report/modMakeReport.h"
 
 namespace harvix::index {
@@ -83,7 +85,8 @@ const char* const kScript = R"JS((function () {
   box.addEventListener("input", function () {
     var q = fold(box.value.trim()), n = 0;
     Array.prototype.forEach.call(body.rows, function (row) {
-      var keep = !q || fold(row.textContent).indexOf(q) >= 0;
+      // data-exclu: left out by a chart's or the software view's choice.
+      var keep = !row.hasAttribute("data-exclu") && (!q || fold(row.textContent).indexOf(q) >= 0);
       row.hidden = !keep;
       if (keep) n++;
     });
@@ -160,7 +163,7 @@ std::string PageTop(const PageInput& in, const std::string& nonce) {
         "style-src 'unsafe-inline'; script-src 'nonce-" +
         nonce + "'; img-src data:\">\n";
     out += "<title>Index des inventaires</title>\n<style>\n";
-    out += kStyle + ColumnStyles() + kStyleEnd;
+    out += kStyle + ColumnStyles() + kStyleEnd + "\n" + kGlanceStyle + kSoftwareStyle;
     out += "\n</style></head><body>\n<h1>Index des inventaires</h1>\n<p class=\"sub\">Dossier " +
            HtmlEscape(in.Folder) + " — index généré le " + HtmlEscape(in.GeneratedAt) + "</p>\n";
     return out;
@@ -224,6 +227,14 @@ void RenderPage(const PageInput& in, const std::function<void(std::string_view)>
     const std::string nonce = Nonce();
     std::string out = PageTop(in, nonce) + Summary(in);
     if (!in.Notice.empty()) out += "<p id=\"avis\"><b>" + HtmlEscape(in.Notice) + "</b></p>\n";
+    // The run's date opens GeneratedAt: "09/12/2026 à 08:50".
+    const Date today = ParseReportDate(in.GeneratedAt.substr(0, 10));
+    out += GlanceHtml(GlanceCharts(*in.Rows, today), static_cast<int>(in.Rows->size()));
+    if (in.Programs && !in.Programs->empty()) SoftwareHtml(*in.Programs, out, sink);
+    // What a chart or the software view left in the table, and the way back.
+    out +=
+        "<p id=\"filtre-graphe\" hidden><span id=\"filtre-graphe-texte\"></span> <button "
+        "type=\"button\" id=\"filtre-effacer\">Afficher tous les ordinateurs</button></p>\n";
     out +=
         "<input id=\"filtre\" type=\"search\" placeholder=\"Filtrer les lignes…\" "
         "aria-label=\"Filtrer\"> <span id=\"affiches\"></span>\n";
@@ -247,6 +258,7 @@ void RenderPage(const PageInput& in, const std::function<void(std::string_view)>
     if (in.Past) out += HistoryPanel(*in.Past);
     out += "<script nonce=\"" + nonce + "\">\n";
     out += kScript;
+    out += std::string("\n") + GlanceScript() + "\n" + SoftwareScript();
     if (in.Past) out += std::string("\n") + HistoryScript();
     out += "\n</script></body></html>\n";
     sink(out);

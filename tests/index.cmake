@@ -1,6 +1,7 @@
 # Tests of the fleet index: the reader against the writers, the CSV and flags,
 # then the programs end to end (Linux; HarvixIndex.exe under Wine).
-add_executable(harvix_index_tests tests/unit/read_report_test.cpp tests/unit/index_test.cpp)
+add_executable(harvix_index_tests tests/unit/read_report_test.cpp tests/unit/index_test.cpp
+               tests/unit/index_page_test.cpp)
 target_include_directories(harvix_index_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/unit)
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 if(WIN32)
