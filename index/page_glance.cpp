@@ -19,6 +19,14 @@ struct Category {
     bool Alert;
 };
 
+GlanceBar Bar(std::string label, std::vector<int> rows, bool alert = false) {
+    GlanceBar b;
+    b.Label = std::move(label);
+    b.Rows = std::move(rows);
+    b.Alert = alert;
+    return b;
+}
+
 using RowKey = std::function<std::string(const ComputerRow&)>;
 
 // Each row's key with the indexes holding it, in row order.
@@ -37,14 +45,13 @@ GlanceChart Categories(const char* title, const std::vector<ComputerRow>& rows, 
     std::map<std::string, std::vector<int>> groups = Group(rows, key);
     GlanceChart chart{title, {}};
     for (const Category& c : categories) {
-        chart.Bars.push_back({c.Label, std::move(groups[c.Key]), c.Alert, false});
+        chart.Bars.push_back(Bar(c.Label, std::move(groups[c.Key]), c.Alert));
         groups.erase(c.Key);
     }
     std::vector<int> unknown = std::move(groups[""]);
     groups.erase("");
-    for (auto& [value, indexes] : groups)
-        chart.Bars.push_back({value, std::move(indexes), false, false});
-    chart.Bars.push_back({kUnknown, std::move(unknown), false, false});
+    for (auto& [value, indexes] : groups) chart.Bars.push_back(Bar(value, std::move(indexes)));
+    chart.Bars.push_back(Bar(kUnknown, std::move(unknown)));
     return chart;
 }
 
@@ -63,7 +70,10 @@ GlanceChart Windows11(const std::vector<ComputerRow>& rows) {
         for (const std::string& why : rows[static_cast<std::size_t>(i)].Inventory.Win11Reasons)
             if (reasons[why].empty() || reasons[why].back() != i) reasons[why].push_back(i);
     std::vector<GlanceBar> details;
-    for (auto& [why, indexes] : reasons) details.push_back({why, std::move(indexes), true, true});
+    for (auto& [why, indexes] : reasons) {
+        details.push_back(Bar(why, std::move(indexes), true));
+        details.back().Detail = true;
+    }
     std::stable_sort(details.begin(), details.end(), [](const GlanceBar& a, const GlanceBar& b) {
         return a.Rows.size() > b.Rows.size();
     });
@@ -89,13 +99,15 @@ GlanceChart Systems(const std::vector<ComputerRow>& rows) {
     std::vector<GlanceBar> bars;
     for (auto& [os, indexes] : groups) {
         const ComputerRow& first = rows[static_cast<std::size_t>(indexes.front())];
-        bars.push_back({os, std::move(indexes), !first.Inventory.OsEndOfSupport.empty(), false});
+        const std::string& end = first.Inventory.OsEndOfSupport;
+        bars.push_back(Bar(os, std::move(indexes), !end.empty()));
+        if (!end.empty()) bars.back().Hint = "fin de support : " + end;
     }
     std::stable_sort(bars.begin(), bars.end(), [](const GlanceBar& a, const GlanceBar& b) {
         return a.Rows.size() > b.Rows.size();
     });
     GlanceChart chart{"Systèmes", {}};
-    GlanceBar others{"autres", {}, false, false};
+    GlanceBar others = Bar("autres", {});
     for (std::size_t i = 0; i < bars.size(); ++i) {
         if (i < kShown)
             chart.Bars.push_back(std::move(bars[i]));
@@ -104,8 +116,8 @@ GlanceChart Systems(const std::vector<ComputerRow>& rows) {
     }
     std::sort(others.Rows.begin(), others.Rows.end());
     if (!others.Rows.empty()) chart.Bars.push_back(std::move(others));
-    chart.Bars.push_back({kUnknown, std::move(unknown), false, false});
-    GlanceBar past{"hors support", {}, true, false};
+    chart.Bars.push_back(Bar(kUnknown, std::move(unknown)));
+    GlanceBar past = Bar("hors support", {}, true);
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
         if (!rows[static_cast<std::size_t>(i)].Inventory.OsEndOfSupport.empty())
             past.Rows.push_back(i);

@@ -14,6 +14,7 @@ struct GlanceBar {
     std::vector<int> Rows;  // indexes of the computers it counts, ascending
     bool Alert = false;     // drawn as something to act on
     bool Detail = false;    // a part of the bar above it ("non" and its reasons)
+    std::string Hint;       // said with its count, when pointed at
 };
 
 struct GlanceChart {

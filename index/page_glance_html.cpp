@@ -36,15 +36,17 @@ std::string Computers(std::size_t n) {
 
 std::string Bar(const GlanceChart& chart, const GlanceBar& bar, int y, const Frame& f, int total) {
     const std::string title = chart.Title + " : " + bar.Label;
+    const std::string said = title + (bar.Hint.empty() ? "" : " (" + bar.Hint + ")") + " — " +
+                             Computers(bar.Rows.size());
     std::string out = "<g class=\"barre";
     if (bar.Alert) out += " alerte";
     if (bar.Rows.empty()) out += " vide";
     out += '"';
     if (!bar.Rows.empty())
         out += " role=\"button\" tabindex=\"0\" data-titre=\"" + HtmlEscape(title) +
-               "\" data-lignes=\"" + RowList(bar.Rows) + "\" aria-label=\"" +
-               HtmlEscape(title + " — " + Computers(bar.Rows.size())) + "\"";
-    out += "><title>" + HtmlEscape(title + " — " + Computers(bar.Rows.size())) + "</title>";
+               "\" data-lignes=\"" + RowList(bar.Rows) + "\" aria-label=\"" + HtmlEscape(said) +
+               "\"";
+    out += "><title>" + HtmlEscape(said) + "</title>";
     const std::string top = std::to_string(y);
     out += "<rect class=\"fond\" x=\"0\" y=\"" + top + "\" width=\"" + std::to_string(f.Width) +
            "\" height=\"" + std::to_string(kLine) + "\"/>";

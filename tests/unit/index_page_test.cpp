@@ -86,6 +86,7 @@ TEST(IndexGlance, EachComputerInItsBandOfEachChart) {
     EXPECT_EQ(os["Debian GNU/Linux 12 (bookworm)"], Rows{1});
     EXPECT_EQ(os["hors support"], (Rows{0, 3}));
     EXPECT_TRUE(charts[1].Bars[0].Alert);
+    EXPECT_EQ(charts[1].Bars[0].Hint, "fin de support : 14/10/2025");
     auto sb = Bars(charts, "Secure Boot"), tpm = Bars(charts, "TPM");
     EXPECT_EQ(sb["activé"], Rows{2});
     EXPECT_EQ(sb["désactivé"], Rows{0});
