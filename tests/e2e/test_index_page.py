@@ -148,7 +148,7 @@ class IndexPage(unittest.TestCase):
     def test_the_software_search_finds_the_computers(self):
         office, big = glpi_programs("computer_1.json"), glpi_programs("computer_3.json")
         today = TODAY.strftime("%d/%m/%Y")
-        inventory = {"secure_boot": "enabled", "tpm": "2.0", "os": "Windows 11 Professionnel", "os_version": "23H2"}
+        inventory = {"secure_boot": "enabled", "tpm": "2.0", "os": "Windows 11 Professionnel", "os_version": "25H2"}
         rows = [
             {"name": "PC-COMPTA", "ram": 8 << 30, "percent": 40, "date": today,
              "inventory": dict(inventory, verdict="non", os="Windows 10 Professionnel", os_version="22H2",
