@@ -90,8 +90,16 @@ std::string OsKey(const ComputerRow& r) {
     return r.Os;
 }
 
+// Past when its end is a date before today; an end that is no date is past.
+bool PastSupport(const ComputerRow& r, const Date& today) {
+    const std::string& end = r.Inventory.OsEndOfSupport;
+    if (end.empty()) return false;
+    const Date d = ParseReportDate(end);
+    return !d.Valid() || !today.Valid() || d.DaysSinceEpoch() < today.DaysSinceEpoch();
+}
+
 // The most frequent systems, the rest together, and those past their end of support.
-GlanceChart Systems(const std::vector<ComputerRow>& rows) {
+GlanceChart Systems(const std::vector<ComputerRow>& rows, const Date& today) {
     const std::size_t kShown = 5;
     std::map<std::string, std::vector<int>> groups = Group(rows, OsKey);
     std::vector<int> unknown = std::move(groups[""]);
@@ -100,7 +108,7 @@ GlanceChart Systems(const std::vector<ComputerRow>& rows) {
     for (auto& [os, indexes] : groups) {
         const ComputerRow& first = rows[static_cast<std::size_t>(indexes.front())];
         const std::string& end = first.Inventory.OsEndOfSupport;
-        bars.push_back(Bar(os, std::move(indexes), !end.empty()));
+        bars.push_back(Bar(os, std::move(indexes), PastSupport(first, today)));
         if (!end.empty()) bars.back().Hint = "fin de support : " + end;
     }
     std::stable_sort(bars.begin(), bars.end(), [](const GlanceBar& a, const GlanceBar& b) {
@@ -119,8 +127,7 @@ GlanceChart Systems(const std::vector<ComputerRow>& rows) {
     chart.Bars.push_back(Bar(kUnknown, std::move(unknown)));
     GlanceBar past = Bar("hors support", {}, true);
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-        if (!rows[static_cast<std::size_t>(i)].Inventory.OsEndOfSupport.empty())
-            past.Rows.push_back(i);
+        if (PastSupport(rows[static_cast<std::size_t>(i)], today)) past.Rows.push_back(i);
     chart.Bars.push_back(std::move(past));
     return chart;
 }
@@ -150,7 +157,7 @@ RowKey AgeBand(const Date& today) {
 std::vector<GlanceChart> GlanceCharts(const std::vector<ComputerRow>& rows, const Date& today) {
     std::vector<GlanceChart> out;
     out.push_back(Windows11(rows));
-    out.push_back(Systems(rows));
+    out.push_back(Systems(rows, today));
     out.push_back(
         Categories("Secure Boot", rows,
                    [](const ComputerRow& r) { return Inventoried(r, r.Inventory.SecureBoot); },

@@ -61,7 +61,7 @@ TEST(IndexGlance, EachComputerInItsBandOfEachChart) {
     Inventory(rows[0], "non", {cpu, "TPM 2.0 absent"}, "disabled", "1.2", "Windows 10 Pro",
               "14/10/2025");
     rows[1].Os = "Debian GNU/Linux 12 (bookworm)";  // a report alone
-    Inventory(rows[2], "prêt", {}, "enabled", "2.0", "Windows 11 Pro", "");
+    Inventory(rows[2], "prêt", {}, "enabled", "2.0", "Windows 11 Pro", "12/10/2027");  // to come
     Inventory(rows[3], "non", {cpu}, "unsupported", "absent", "Windows 10 Pro", "14/10/2025");
     const std::vector<GlanceChart> charts = GlanceCharts(rows, kToday);
 
@@ -87,6 +87,8 @@ TEST(IndexGlance, EachComputerInItsBandOfEachChart) {
     EXPECT_EQ(os["hors support"], (Rows{0, 3}));
     EXPECT_TRUE(charts[1].Bars[0].Alert);
     EXPECT_EQ(charts[1].Bars[0].Hint, "fin de support : 14/10/2025");
+    EXPECT_EQ(charts[1].Bars[2].Label, "Windows 11 Pro 22H2");
+    EXPECT_FALSE(charts[1].Bars[2].Alert);
     auto sb = Bars(charts, "Secure Boot"), tpm = Bars(charts, "TPM");
     EXPECT_EQ(sb["activé"], Rows{2});
     EXPECT_EQ(sb["désactivé"], Rows{0});
