@@ -25,16 +25,16 @@ else()
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_inventory.py)
   set_tests_properties(e2e_index_inventory PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
                        LABELS e2e TIMEOUT 600)
+  add_test(NAME e2e_index_history
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_history.py)
+  set_tests_properties(e2e_index_history PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
+                       LABELS e2e TIMEOUT 600)
   # The page's charts and software view in Chromium, from rows the test describes.
   add_executable(index_page_fixture tests/unit/index_page_fixture.cpp)
   target_link_libraries(index_page_fixture PRIVATE harvix_index_core)
   add_test(NAME e2e_index_page COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_page.py)
   set_tests_properties(e2e_index_page PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
                        LABELS e2e TIMEOUT 300)
-  add_test(NAME e2e_index_history
-           COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/test_index_history.py)
-  set_tests_properties(e2e_index_history PROPERTIES ENVIRONMENT "HARVIX_BUILD=${CMAKE_BINARY_DIR}"
-                       LABELS e2e TIMEOUT 600)
 endif()
 if(NOT WIN32 AND HARVIX_GTK)
   add_test(NAME e2e_index_window
