@@ -131,12 +131,12 @@ def inventory(rng, n):
     """An inventory file as Harvix writes it, in GLPI's format with content.harvix."""
     name = "PC-%05d" % n
     mac = lambda: ":".join("%02x" % rng.randrange(256) for _ in range(6))
-    disks = [{"disk_id": str(d), "model": rng.choice(DISKS), "serial": "S%08X" % rng.randrange(1 << 32),
+    disks = [{"id": "DRIVE%d" % d, "model": rng.choice(DISKS), "serial_number": "S%08X" % rng.randrange(1 << 32),
               "size_bytes": rng.choice([256, 512, 1000]) * 10 ** 9, "interface": "SCSI", "partitions": 3,
-              "partition_style": "GPT", "rotational": False} for d in range(rng.randint(1, 3))]
+              "partition_style": "GPT"} for d in range(rng.randint(1, 3))]
     volumes = [{"name": "%s:" % chr(67 + v), "label": rng.choice(["Système", "Données", ""]), "drive_type": 3,
                 "file_system": "NTFS", "size_bytes": 200 * 10 ** 9, "free_bytes": 50 * 10 ** 9,
-                "used_bytes": 150 * 10 ** 9, "disk_id": rng.choice(disks)["disk_id"]} for v in range(rng.randint(1, 4))]
+                "used_bytes": 150 * 10 ** 9, "disk": rng.choice(disks)["id"]} for v in range(rng.randint(1, 4))]
     modules = [rng.choice([8192, 16384]) for _ in range(rng.randint(1, 4))]
     software = [{"name": p, "version": rng.choice(VERSIONS[p]),
                  "publisher": p.split()[0], "install_date": "2024-%02d-%02d" % (rng.randint(1, 12), rng.randint(1, 28)),
@@ -157,7 +157,7 @@ def inventory(rng, n):
         "memories": [{"capacity": m, "caption": "DIMM %d" % i, "type": "DDR4", "speed": "3200",
                       "manufacturer": rng.choice(MAKERS), "model": "M471A%04dCB1-CTD" % rng.randrange(10000),
                       "serialnumber": "%08X" % rng.randrange(1 << 32), "numslots": i + 1} for i, m in enumerate(modules)],
-        "storages": [{"name": d["disk_id"], "model": d["model"], "serial": d["serial"], "disksize": d["size_bytes"] // 10 ** 6,
+        "storages": [{"name": d["id"], "model": d["model"], "serial": d["serial_number"], "disksize": d["size_bytes"] // 10 ** 6,
                       "type": "SSD", "firmware": "2B2QEXM7"} for d in disks],
         "drives": [{"letter": v["name"], "label": v["label"], "filesystem": "NTFS", "total": v["size_bytes"] // 2 ** 20,
                     "free": v["free_bytes"] // 2 ** 20, "systemdrive": v["name"] == "C:"} for v in volumes],
@@ -167,13 +167,13 @@ def inventory(rng, n):
         "monitors": [{"caption": "DELL U2419H", "manufacturer": "DEL", "serial": "CFV%05d" % rng.randrange(99999),
                       "base64": "AP///////wAQrM3QTDAzMCAdAQOANR54"} for _ in range(2)],
         "softwares": software,
-        "harvix": {"format": 1, "report": name + "_report.html", "user": rng.choice(["jdupont", "zoë.martin"]),
-                   "domain": "TARVELL", "os_caption": "Microsoft Windows 11 Professionnel", "edition": "Professional",
-                   "display_version": "23H2", "ubr": 4460,
-                   "memory": {"installed_bytes": sum(modules) << 20, "max_supported_text": "64 Go", "slots": 4,
-                              "used_slots": len(modules)},
-                   "disks": disks, "volumes": volumes,
-                   "firmware": {"type": "UEFI", "secure_boot": "enabled", "ca2023_status": "Updated"},
+        "harvix": {"firmware_type": "UEFI", "ca2023_status": "Updated",
+                   "os": {"edition": "Professional", "display_version": "23H2", "build": "22631.4460"},
+                   "report": {"user_name": rng.choice(["jdupont", "zoë.martin"]), "computer_name": name,
+                              "operating_system": "Microsoft Windows 11 Professionnel (64 bits)",
+                              "memory": {"total_bytes": sum(modules) << 20, "max_supported": "64 Go",
+                                         "slots": 4, "used_slots": len(modules)},
+                              "disks": disks, "volumes": volumes},
                    "tpm": {"present": True, "version": "2.0", "manufacturer": "INTC"},
                    "windows11": {"verdict": "prêt", "failed": [], "unknown": []}, "unread": []}}
     doc = {"deviceid": name + "-2026-12-01-08-30-00", "itemtype": "Computer", "action": "inventory", "content": content}

@@ -127,7 +127,7 @@ std::string DiskModel(const json& harvix, const std::string& id) {
 
 void ReadVolumes(const json& harvix, ComputerRow& row, std::string& lines) {
     for (const json& v : Items(At(harvix, key::Volumes))) {
-        const std::string name = Text(At(v, key::VolumeName)), disk = Text(At(v, key::DiskId));
+        const std::string name = Text(At(v, key::VolumeName)), disk = Text(At(v, key::VolumeDisk));
         const double size = Count(At(v, key::SizeBytes)), used = Count(At(v, key::UsedBytes));
         std::string percent;
         if (size > 0 && used >= 0) {
@@ -173,20 +173,24 @@ void ReadFacts(const json& doc, const json& content, const json& harvix, Invento
     f.Importable = At(doc, key::DeviceId).IsString() && !Text(At(doc, key::DeviceId)).empty();
     f.Uuid = Text(At(At(content, key::Hardware), key::Uuid));
     f.Macs = PhysicalMacs(content);
-    f.OsName = First(Text(At(harvix, key::OsCaption)), Text(At(os, key::FullName)));
-    f.OsVersion = First(Text(At(harvix, key::DisplayVersion)), Text(At(os, key::Version)));
-    f.OsEdition = Text(At(harvix, key::Edition));
+    const json& details = At(harvix, key::OsDetails);
+    f.OsName = First(Text(At(At(harvix, key::Report), key::OsCaption)), Text(At(os, key::FullName)));
+    f.OsVersion = First(Text(At(details, key::DisplayVersion)), Text(At(os, key::Version)));
+    f.OsEdition = Text(At(details, key::Edition));
     const bool windows = f.OsName.find("Windows") != std::string::npos;
+    // Windows: the version and the update revision the build carries ("10.0.22631" and
+    // "22631.4460" give "10.0.22631.4460"); elsewhere the kernel.
     f.OsBuild = windows ? Text(At(os, key::Version)) : Text(At(os, key::Kernel));
-    if (std::string ubr = Text(At(harvix, key::Ubr)); windows && !ubr.empty() && !f.OsBuild.empty())
-        f.OsBuild += "." + ubr;
+    const std::string build = Text(At(details, key::Build));
+    if (const std::size_t dot = build.rfind('.');
+        windows && !f.OsBuild.empty() && dot != std::string::npos)
+        f.OsBuild += build.substr(dot);
     const json& w11 = At(harvix, key::Win11);
     f.Win11Verdict = Text(At(w11, key::Verdict));
     for (const char* list : {key::Failed, key::Unknown})
         for (const json& reason : Items(At(w11, list)))
             if (std::string r = Text(reason); !r.empty()) f.Win11Reasons.push_back(r);
-    f.SecureBoot = First(Text(At(At(harvix, key::Firmware), key::SecureBoot)),
-                         Text(At(bios, key::SecureBoot)));
+    f.SecureBoot = Text(At(bios, key::SecureBoot));
     const json& tpm = At(harvix, key::Tpm);
     const json& present = At(tpm, key::Present);
     if (present.IsBool() && !present.GetBool())
@@ -228,21 +232,24 @@ bool ReadInventory(const std::string& reportFile, std::string_view bytes, Comput
         return false;
     }
     const json& bios = At(content, key::Bios);
+    const json& page = At(harvix, key::Report);
     row = ComputerRow();
     row.File = reportFile;
     row.Name = First(Text(At(At(content, key::Hardware), key::Name)),
                      reportFile.substr(0, reportFile.size() - std::string(kReportSuffix).size()));
     if (row.Name.empty()) row.Name = kNoName;
     row.User =
-        First(Text(At(harvix, key::User)), Text(At(At(content, key::Hardware), key::LastUser)));
-    row.Os = First(Text(At(harvix, key::OsCaption)), Text(At(At(content, key::Os), key::FullName)));
-    row.Model = Text(At(bios, key::Model));
-    row.Serial = Text(At(bios, key::Serial));
+        First(Text(At(page, key::User)), Text(At(At(content, key::Hardware), key::LastUser)));
+    row.Os = First(Text(At(page, key::OsCaption)), Text(At(At(content, key::Os), key::FullName)));
+    // The page's texts first, so that a computer read from its report before reads the same.
+    row.Model = First(Text(At(page, key::PageModel)), Text(At(bios, key::Model)));
+    row.Serial = First(Text(At(page, key::PageSerial)), Text(At(bios, key::Serial)));
     row.ReportDate = RunDate(doc);
     ReadCpus(content, row);
-    ReadMemory(content, harvix, row);
-    ReadDisks(harvix, row);
-    ReadVolumes(harvix, row, volumeLines);
+    if (std::string cpu = Text(At(At(page, key::PageCpu), key::Name)); !cpu.empty()) row.Cpu = cpu;
+    ReadMemory(content, page, row);
+    ReadDisks(page, row);
+    ReadVolumes(page, row, volumeLines);
     ReadFacts(doc, content, harvix, row.Inventory);
     ReadPrograms(content, row.Name, programs);
     return true;

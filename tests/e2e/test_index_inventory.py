@@ -54,15 +54,17 @@ def inventory(name, uuid, mac, verdict="prêt", tpm="2.0", os_caption="Microsoft
                 dict(base, name="Microsoft .NET Runtime", version="8.0.4010", install_date="2024-05-02")]
     c["softwares"] = programs + [dict(base, name="Paquet %03d" % i, version="2.%d" % i) for i in range(148)]
     c["harvix"] = {
-        "format": 1, "report": name + "_report.html", "user": "CORP\\" + name.lower(),
-        "os_caption": os_caption, "edition": "Professional", "display_version": display_version, "ubr": 4460,
-        "memory": {"installed_bytes": 8 * 2 ** 30 + 1, "slots": 2, "used_slots": 1},
-        "disks": [{"disk_id": "0", "model": "PM951 NVMe SAMSUNG 256GB", "serial": "S29NNXAH146409",
-                   "size_bytes": 256060514304, "rotational": False}],
-        "volumes": [{"name": "C:", "label": "Windows", "drive_type": 3, "file_system": "NTFS",
-                     "size_bytes": 255 * 10 ** 9, "free_bytes": 20 * 10 ** 9, "used_bytes": 235 * 10 ** 9,
-                     "disk_id": "0", "system": True}],
-        "firmware": {"type": "UEFI", "secure_boot": "enabled"},
+        "os": {"edition": "Professional", "display_version": display_version,
+               "build": build.split(".")[-1] + ".4460"},
+        "report": {
+            "user_name": "CORP\\" + name.lower(), "operating_system": os_caption,
+            "memory": {"total_bytes": 8 * 2 ** 30 + 1, "slots": 2, "used_slots": 1},
+            "disks": [{"id": "0", "model": "PM951 NVMe SAMSUNG 256GB", "serial_number": "S29NNXAH146409",
+                       "size_bytes": 256060514304}],
+            "volumes": [{"name": "C:", "label": "Windows", "drive_type": 3, "file_system": "NTFS",
+                         "size_bytes": 255 * 10 ** 9, "free_bytes": 20 * 10 ** 9, "used_bytes": 235 * 10 ** 9,
+                         "disk": "0"}]},
+        "firmware_type": "UEFI",
         "tpm": {"present": tpm != "absent", **({"version": tpm} if tpm != "absent" else {})},
         "windows11": {"verdict": verdict, "failed": [] if verdict != "non" else ["processeur non pris en charge"],
                       "unknown": []},

@@ -564,7 +564,8 @@ std::string Inventory(const std::string& name, const std::string& uuid, const st
  "action": "inventory", "content": {
   "hardware": {"name": ")" +
            name + R"(", "uuid": ")" + uuid + R"(", "memory": 16000},
-  "bios": {"bdate": "2016-02-06", "bversion": "1.4.3", "smodel": "XPS 13 9350", "ssn": "640HP72"},
+  "bios": {"bdate": "2016-02-06", "bversion": "1.4.3", "smodel": "XPS 13 9350", "ssn": "640HP72",
+           "secure_boot": "disabled"},
   "operatingsystem": {"name": "Windows", "full_name": "Microsoft Windows 10 Professionnel",
                       "version": "10.0.19045", "kernel_version": "19045"},
   "cpus": [{"name": "Intel Xeon", "core": 4, "thread": 8},
@@ -580,13 +581,13 @@ std::string Inventory(const std::string& name, const std::string& uuid, const st
   "softwares": [{"name": "7-Zip", "version": "1.10", "publisher": "Igor Pavlov",
                  "install_date": "2023-01-15"}, {"name": "Git", "version": "8.0.4010"},
                 {"version": "nameless"}],
-  "harvix": {"format": 1, "user": "CORP\\alice", "os_caption": "Microsoft Windows 10 Professionnel",
-   "edition": "Professional", "display_version": "22H2", "ubr": 4460,
-   "memory": {"installed_bytes": 17179869185, "slots": 4, "used_slots": 2},
-   "disks": [{"disk_id": "0", "model": "PM951", "serial": "S29N", "size_bytes": 256060514304}],
+  "harvix": {"os": {"edition": "Professional", "display_version": "22H2", "build": "19045.4460"},
+   "report": {"user_name": "CORP\\alice", "operating_system": "Microsoft Windows 10 Professionnel",
+   "memory": {"total_bytes": 17179869185, "slots": 4, "used_slots": 2},
+   "disks": [{"id": "0", "model": "PM951", "serial_number": "S29N", "size_bytes": 256060514304}],
    "volumes": [{"name": "C:", "label": "OS", "file_system": "NTFS", "size_bytes": 1000,
-                "used_bytes": 950, "disk_id": "0"}],
-   "firmware": {"type": "UEFI", "secure_boot": "disabled"},
+                "used_bytes": 950, "disk": "0"}]},
+   "firmware_type": "UEFI",
    "tpm": {"present": )" +
            (tpm.empty() ? "false" : "true, \"version\": \"" + tpm + "\"") + R"(},
    "windows11": {"verdict": "non", "failed": ["processeur"], "unknown": ["TPM"]}}}})";
