@@ -33,7 +33,7 @@ WINDOWS7_SP1 = {
     "gdi32.dll": "CreateFontW DeleteObject GetDeviceCaps GetStockObject SetBkColor SetTextColor",
     "kernel32.dll": """AddVectoredExceptionHandler CloseHandle CreateEventA CreateFileW CreateMutexW
         CreateProcessW CreateSemaphoreA DeleteCriticalSection DeviceIoControl DuplicateHandle
-        EnterCriticalSection
+        DeleteFileW EnterCriticalSection FlushFileBuffers MoveFileExW
         ExitProcess FormatMessageW GetACP GetCommandLineW GetComputerNameW GetCurrentProcess
         GetCurrentProcessId GetCurrentThread GetCurrentThreadId GetDynamicTimeZoneInformation
         GetEnvironmentVariableW GetFirmwareEnvironmentVariableW
