@@ -2,6 +2,7 @@
 uninstall records added with `reg` in both registry views and HKCU (a system component
 and an update of another program left out), the Secure Boot keys, a TPM 2.0 stand-in
 for tbs.dll, and the values Wine itself gives (registry, WMI, network)."""
+import json
 import os
 import re
 import shutil
@@ -14,6 +15,8 @@ BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__
 TESTS = os.path.join(BUILD, "tests")
 UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 SECURE_BOOT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecureBoot"
+SCHEMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared",
+                      "glpi-inventory-format", "inventory.schema.json")
 
 
 def probe_objects(text):
@@ -86,6 +89,47 @@ class HarvixClassesUnderWine(unittest.TestCase):
         m = re.search(r"^\s*" + re.escape(name) + r"\s+REG_\w+\s+(.*?)\s*$",
                       result.stdout.decode("utf-8", "replace"), re.M)
         return m.group(1) if result.returncode == 0 and m else None
+
+    def wmic(self, cls, prop):
+        raw = self.wine("wmic", "path", cls, "get", prop).stdout
+        text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("utf-8", "replace")
+        lines = [line.strip() for line in text.splitlines()]
+        return [line for line in lines[1:] if line]
+
+    def test_harvix_writes_an_inventory_that_validates_and_agrees(self):
+        folder = tempfile.mkdtemp(prefix="harvix-wine-json-")
+        try:
+            shutil.copy2(os.path.join(BUILD, "Harvix.exe"), folder)
+            env = dict(self.env, COMPUTERNAME="PC", USERNAME="tech")
+            result = subprocess.run(["wine", os.path.join(folder, "Harvix.exe"), "/silent"], env=env,
+                                    capture_output=True, timeout=600)
+            self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+            with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
+                doc = json.load(f)
+        finally:
+            shutil.rmtree(folder)
+        if os.path.exists(SCHEMA):
+            import jsonschema
+            with open(SCHEMA) as f:
+                checker = jsonschema.Draft7Validator(json.load(f), format_checker=jsonschema.FormatChecker())
+            self.assertEqual([e.message for e in checker.iter_errors(doc)], [])
+        else:
+            print("GLPI's schema is not at %s: validation not checked" % SCHEMA)
+        c = doc["content"]
+        programs = {p["name"]: p for p in c["softwares"]}
+        self.assertEqual((programs["Outil 64 \u00e9t\u00e9"]["version"], programs["Outil 64 \u00e9t\u00e9"]["arch"],
+                          programs["Outil 64 \u00e9t\u00e9"]["install_date"]), ("1.2.3", "x86_64", "2024-01-31"))
+        self.assertEqual(programs["Outil 32"]["arch"], "i386")
+        self.assertNotIn("Composant syst\u00e8me", programs)
+        self.assertNotIn("Mise \u00e0 jour de Outil64", programs)
+        # Wine's WMI
+        self.assertEqual(c["bios"].get("bmanufacturer"), self.wmic("Win32_BIOS", "Manufacturer")[0])
+        self.assertEqual(c["bios"].get("bversion"), self.wmic("Win32_BIOS", "SMBIOSBIOSVersion")[0])
+        self.assertEqual(c["operatingsystem"].get("kernel_version"), self.wmic("Win32_OperatingSystem", "Version")[0])
+        self.assertEqual(c["cpus"][0].get("description"), self.wmic("Win32_Processor", "Description")[0])
+        self.assertEqual(c["harvix"]["tpm"], {"present": True, "version": "2.0", "manufacturer": "IFX"})
+        self.assertEqual(c["harvix"]["ca2023_status"], "InProgress")
+        self.assertIn(c["harvix"]["windows11"]["verdict"], ("pr\u00eat", "non", "ind\u00e9termin\u00e9"))
 
     def test_every_class_answers(self):
         self.assertEqual(self.errors, {}, self.output)
