@@ -40,13 +40,16 @@ def write(path, text, mode="w"):
         f.write(text)
 
 
-def report(tree, computer, dest, user="tech", date=None):
-    """harvix's report of a machine tree, moved into dest; date stands in for the clock."""
+def report(tree, computer, dest, user="tech", date=None, inventory=False):
+    """harvix's report of a machine tree, moved into dest (and its inventory file with
+    inventory); date stands in for the clock."""
     folder = program_copy()
     result = run(folder, "/silent", env={"COMPUTERNAME": computer, "USERNAME": user, "HARVIX_ROOT": tree})
     assert result.returncode == 0, result.stderr
     path = os.path.join(dest, computer + "_report.html")
     shutil.move(os.path.join(folder, computer + "_report.html"), path)
+    if inventory:
+        shutil.move(os.path.join(folder, computer + "_inventory.json"), dest)
     shutil.rmtree(folder)
     if date:
         with open(path, "rb") as f:

@@ -36,8 +36,8 @@ class IndexUnderWine(unittest.TestCase):
         assert result.returncode == 0, result.stderr[-2000:]
         os.remove(os.path.join(cls.folder, "Harvix.exe"))
         cls.wine_report = [n for n in os.listdir(cls.folder) if n.endswith("_report.html")][0]
-        for tree in ("laptop", "server"):
-            report(tree_copy(tree), tree.upper(), cls.folder)
+        for tree in ("laptop", "server"):  # the laptop with its inventory file, the server without
+            report(tree_copy(tree), tree.upper(), cls.folder, inventory=tree == "laptop")
         cut = report(tree_copy("vm"), "CUT", cls.folder)
         with open(cut, "rb") as f:
             data = f.read()
@@ -93,7 +93,8 @@ class IndexUnderWine(unittest.TestCase):
         # The Linux program on the same folder writes the same spreadsheets.
         linux = self.copy()
         subprocess.run([os.path.join(HOST, "harvix-index"), linux, "/silent"], capture_output=True, timeout=60)
-        for name in ("inventaire.csv", "volumes.csv", "changements.csv", "historique-index.json"):
+        for name in ("inventaire.csv", "volumes.csv", "logiciels.csv", "changements.csv",
+                     "historique-index.json"):
             with open(os.path.join(folder, name), "rb") as a, open(os.path.join(linux, name), "rb") as b:
                 self.assertEqual(a.read(), b.read(), name)
         with open(os.path.join(folder, "index.html"), encoding="utf-8") as f:
