@@ -52,9 +52,10 @@ WINDOWS7_SP1 = {
     "msvcrt.dll": """___lc_codepage_func ___mb_cur_max_func __iob_func __set_app_type
         __setusermatherr __wgetmainargs __winitenv _amsg_exit _assert _beginthreadex _cexit _close
         _commode _endthreadex _errno _fdopen _fmode _initterm _onexit _open_osfhandle _read _setjmp
-        _strdup _ultoa _wcmdln abort calloc exit fclose fprintf fputc fputs free fwrite islower
-        isspace isupper localeconv longjmp malloc memchr memcmp memcpy memmove memset printf realloc
-        signal strcmp strerror strlen strncmp vfprintf wcslen""",
+        _strdup _ultoa _wcmdln abort calloc exit fclose fprintf fputc fputs free fwrite getc isalnum
+        islower isspace isupper isxdigit localeconv longjmp malloc memchr memcmp memcpy memmove memset
+        printf realloc signal strcmp strerror strlen strncmp strtol strtoul tolower ungetc vfprintf
+        wcslen""",
     "ole32.dll": "CoCreateInstance CoInitializeEx CoInitializeSecurity CoSetProxyBlanket",
     "oleaut32.dll": """SafeArrayGetDim SafeArrayGetElement SafeArrayGetLBound SafeArrayGetUBound
         SysAllocStringLen SysFreeString SysStringLen VariantChangeType VariantClear VariantInit""",

@@ -100,11 +100,13 @@ class HarvixClassesUnderWine(unittest.TestCase):
         folder = tempfile.mkdtemp(prefix="harvix-wine-json-")
         try:
             shutil.copy2(os.path.join(BUILD, "Harvix.exe"), folder)
-            env = dict(self.env, COMPUTERNAME="PC", USERNAME="tech")
-            result = subprocess.run(["wine", os.path.join(folder, "Harvix.exe"), "/silent"], env=env,
+            result = subprocess.run(["wine", os.path.join(folder, "Harvix.exe"), "/silent"], env=self.env,
                                     capture_output=True, timeout=600)
             self.assertEqual(result.returncode, 0, result.stderr[-2000:])
-            with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
+            # Wine names the computer itself, whatever COMPUTERNAME says.
+            names = [n for n in os.listdir(folder) if n.endswith("_inventory.json")]
+            self.assertEqual(len(names), 1, os.listdir(folder))
+            with open(os.path.join(folder, names[0]), encoding="utf-8") as f:
                 doc = json.load(f)
         finally:
             shutil.rmtree(folder)
