@@ -49,13 +49,23 @@ std::optional<std::string> Root::Read(const std::string& machinePath) const {
     int fd = ::open(Path(machinePath).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     // A read error (a folder, a sysfs attribute the device refuses) ends the text there.
+    // Read straight into the text, in pieces the size of a regular file (dpkg's status
+    // runs to a megabyte); sysfs and /proc files say 4096 or 0 and are read on to the end.
+    struct stat st;
+    std::size_t piece = 4096;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 4096)
+        piece = static_cast<std::size_t>(st.st_size) + 1;
     std::string text;
-    char buf[4096];
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        const std::size_t used = text.size();
+        text.resize(used + piece);
+        ssize_t n = ::read(fd, text.data() + used, piece);
+        if (n < 0 && errno == EINTR) {
+            text.resize(used);
+            continue;
+        }
+        text.resize(used + static_cast<std::size_t>(n > 0 ? n : 0));
         if (n <= 0) break;
-        text.append(buf, static_cast<std::size_t>(n));
     }
     ::close(fd);
     return text;
