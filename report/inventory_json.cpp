@@ -190,7 +190,8 @@ std::string InventoryJson(const GeneralInfos& general, const CpuInfos& cpu,
                 {"itemtype", "Computer"},
                 {"action", "inventory"},
                 {"content", std::move(content)}};
-    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    // Compact, as GLPI's agents send it: a thousand programs would double it indented.
+    return doc.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace harvix
