@@ -2,9 +2,12 @@
 """Harvix.exe /silent under Wine against a bare program that connects to WMI and
 walks the same queries, and against a program that does nothing: median wall
 times of alternate runs in one warm prefix, and what Harvix takes beyond its
-300 ms timer as a multiple of the bare walk. Prints figures; asserts nothing.
+300 ms timer as a multiple of the bare walk. With --baseline, also an earlier
+Harvix.exe (the page only) and the bare walk of the inventory file's queries and
+native reads, and what the inventory file costs (this Harvix.exe less the earlier
+one) as a multiple of that bare walk. Prints figures; asserts nothing.
 
-Usage: bench/wine_startup.py [Windows build folder] [runs]"""
+Usage: bench/wine_startup.py [Windows build folder] [runs] [--baseline folder with an earlier Harvix.exe]"""
 import os
 import shutil
 import statistics
@@ -14,8 +17,14 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build-win")
-runs = int(sys.argv[2]) if len(sys.argv) > 2 else 15
+args = sys.argv[1:]
+baseline = None
+if "--baseline" in args:
+    i = args.index("--baseline")
+    baseline = args[i + 1]
+    del args[i:i + 2]
+build = args[0] if args else os.path.join(HERE, "..", "build-win")
+runs = int(args[1]) if len(args) > 1 else 15
 TIMER_MS = 300  # Timer1's delay, part of the program's behaviour
 
 work = tempfile.mkdtemp(prefix="harvix-winebench-")
@@ -24,17 +33,26 @@ env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="ms
 env.pop("DISPLAY", None)
 cxx = ["x86_64-w64-mingw32-g++-posix", "-O2", "-static", "-s"]
 subprocess.run(cxx + [os.path.join(HERE, "wine_bare_walk.cpp"), "-o", os.path.join(work, "bare_walk.exe"),
-                      "-lwbemuuid", "-lole32", "-loleaut32", "-luuid"], check=True)
+                      "-lwbemuuid", "-lole32", "-loleaut32", "-luuid", "-lsetupapi", "-liphlpapi",
+                      "-lws2_32"], check=True)
 with open(os.path.join(work, "nothing.cpp"), "w") as f:
     f.write("int main() { return 0; }\n")
 subprocess.run(cxx + [os.path.join(work, "nothing.cpp"), "-o", os.path.join(work, "nothing.exe")], check=True)
-shutil.copy2(os.path.join(build, "Harvix.exe"), work)
+# Each Harvix.exe in its own folder: each writes its files beside itself.
+os.makedirs(os.path.join(work, "new"))
+shutil.copy2(os.path.join(build, "Harvix.exe"), os.path.join(work, "new"))
 
 commands = {
-    "Harvix.exe /silent": [os.path.join(work, "Harvix.exe"), "/silent"],
+    "Harvix.exe /silent": [os.path.join(work, "new", "Harvix.exe"), "/silent"],
     "bare connect and walk": [os.path.join(work, "bare_walk.exe")],
     "do nothing": [os.path.join(work, "nothing.exe")],
 }
+if baseline:
+    os.makedirs(os.path.join(work, "old"))
+    shutil.copy2(os.path.join(baseline, "Harvix.exe"), os.path.join(work, "old"))
+    commands["earlier Harvix.exe"] = [os.path.join(work, "old", "Harvix.exe"), "/silent"]
+    commands["bare inventory walk"] = [os.path.join(work, "bare_walk.exe"), "inventory"]
+    commands["bare connect only"] = [os.path.join(work, "bare_walk.exe"), "connect"]
 subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 server = subprocess.Popen(["wineserver", "-f", "-p"], env=env)  # one server for every run: warm
 
@@ -50,6 +68,7 @@ def wall(cmd):
 try:
     for cmd in commands.values():  # warm-up: the first runs load the prefix's files
         wall(cmd)
+    written = [n for n in os.listdir(os.path.join(work, "new")) if n.endswith("_inventory.json")]
     times = {name: [] for name in commands}
     for _ in range(runs):
         for name, cmd in commands.items():
@@ -65,3 +84,14 @@ for name in commands:
 harvix, bare = median["Harvix.exe /silent"], median["bare connect and walk"]
 print("Harvix beyond its %d ms timer: %.0f ms = %.2f x the bare walk (aim: at most 1.2)"
       % (TIMER_MS, harvix - TIMER_MS, (harvix - TIMER_MS) / bare))
+if baseline:
+    if not written:
+        print("warning: this Harvix.exe wrote no inventory file")
+    cost = harvix - median["earlier Harvix.exe"]
+    walk = median["bare inventory walk"]
+    print("Inventory file: %.0f ms = %.2f x the bare inventory walk (aim: at most 1.3)"
+          % (cost, cost / walk))
+    # The walk includes starting a process and connecting, which the difference does not.
+    beyond = walk - median["bare connect only"]
+    print("  the bare inventory walk beyond connecting: %.0f ms; the inventory file = %.2f x that"
+          % (beyond, cost / beyond if beyond > 0 else float("nan")))
