@@ -9,6 +9,7 @@ one) as a multiple of that bare walk. Prints figures; asserts nothing.
 
 Usage: bench/wine_startup.py [Windows build folder] [runs] [--baseline folder with an earlier Harvix.exe]"""
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -57,12 +58,42 @@ subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=su
 server = subprocess.Popen(["wineserver", "-f", "-p"], env=env)  # one server for every run: warm
 
 
+TICK_MS = 1000 / os.sysconf("SC_CLK_TCK")
+
+
+def prefix_cpu_ms():
+    """CPU time so far of the prefix's lasting processes (wineserver, services.exe,
+    winedevice.exe...), which answer much of a program's calls."""
+    total = 0
+    mark = ("WINEPREFIX=%s" % prefix).encode()
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if mark not in f.read().split(b"\0"):
+                    continue
+            with open("/proc/%s/stat" % pid) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += (int(fields[11]) + int(fields[12])) * TICK_MS
+        except OSError:
+            continue  # gone meanwhile
+    return total
+
+
+def children_cpu_ms():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (usage.ru_utime + usage.ru_stime) * 1000
+
+
 def wall(cmd):
+    """Wall time and CPU time (the program's and what it made the prefix's lasting
+    processes spend): the CPU time holds still on a machine others load."""
+    cpu = children_cpu_ms() + prefix_cpu_ms()
     start = time.perf_counter()
     if subprocess.run(["wine", *cmd], env=env, stdout=subprocess.DEVNULL,
                       stderr=subprocess.DEVNULL).returncode != 0:
         raise SystemExit("%s failed" % " ".join(cmd))
-    return (time.perf_counter() - start) * 1000
+    elapsed = (time.perf_counter() - start) * 1000
+    return elapsed, children_cpu_ms() + prefix_cpu_ms() - cpu
 
 
 try:
@@ -70,17 +101,21 @@ try:
         wall(cmd)
     written = [n for n in os.listdir(os.path.join(work, "new")) if n.endswith("_inventory.json")]
     times = {name: [] for name in commands}
+    cpus = {name: [] for name in commands}
     for _ in range(runs):
         for name, cmd in commands.items():
-            times[name].append(wall(cmd))
+            elapsed, cpu = wall(cmd)
+            times[name].append(elapsed)
+            cpus[name].append(cpu)
 finally:
     subprocess.run(["wineserver", "-k"], env=env)
     server.wait()
     shutil.rmtree(work, ignore_errors=True)
 
 median = {name: statistics.median(t) for name, t in times.items()}
+cpu = {name: statistics.median(t) for name, t in cpus.items()}
 for name in commands:
-    print("%-24s %7.0f ms  (median of %d)" % (name, median[name], runs))
+    print("%-24s %7.0f ms  (median of %d)   CPU %5.0f ms" % (name, median[name], runs, cpu[name]))
 harvix, bare = median["Harvix.exe /silent"], median["bare connect and walk"]
 print("Harvix beyond its %d ms timer: %.0f ms = %.2f x the bare walk (aim: at most 1.2)"
       % (TIMER_MS, harvix - TIMER_MS, (harvix - TIMER_MS) / bare))
@@ -95,3 +130,7 @@ if baseline:
     beyond = walk - median["bare connect only"]
     print("  the bare inventory walk beyond connecting: %.0f ms; the inventory file = %.2f x that"
           % (beyond, cost / beyond if beyond > 0 else float("nan")))
+    cost = cpu["Harvix.exe /silent"] - cpu["earlier Harvix.exe"]
+    walk, beyond = cpu["bare inventory walk"], cpu["bare inventory walk"] - cpu["bare connect only"]
+    print("Inventory file in CPU time: %.0f ms = %.2f x the bare inventory walk's, %.2f x its"
+          " part beyond connecting" % (cost, cost / walk, cost / beyond if beyond > 0 else float("nan")))
