@@ -1,8 +1,9 @@
 // The least a WMI inventory can do: connect as Harvix does and walk its queries
 // to the end, reading nothing. With the argument "inventory", the inventory file's
 // queries instead, plus the bare native reads behind Harvix's own classes, building
-// nothing from what they return; with "connect", the connection alone. Built by
-// bench/wine_startup.py.
+// nothing from what they return; with "both", the page's walk and then that one, as
+// Harvix runs them (the page's queries warm what the inventory's ask again). Built
+// by bench/wine_startup.py.
 // winsock2.h before windows.h, as IP Helper's header needs.
 // clang-format off
 #include <winsock2.h>
@@ -211,11 +212,11 @@ int main(int argc, char** argv) {
     if (FAILED(
             locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services)))
         return 1;
-    if (mode == "inventory") {
+    if (mode != "inventory")
+        for (const wchar_t* q : kPageQueries) Walk(services, q);
+    if (mode == "inventory" || mode == "both") {
         for (const wchar_t* q : kInventoryQueries) Walk(services, q);
         ReadNative();
-    } else if (mode != "connect") {
-        for (const wchar_t* q : kPageQueries) Walk(services, q);
     }
     SysFreeString(ns);
     services->Release();
