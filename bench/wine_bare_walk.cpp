@@ -124,36 +124,54 @@ void ReadFirmwareAndSystem() {
     GetDynamicTimeZoneInformation(&zone);
 }
 
+// IP Helper and SetupAPI are looked up at run time, so that the page's walk loads
+// no more than Harvix did before the inventory; the inventory's walks pay for loading
+// them, as Harvix now does at its start.
+template <typename Function>
+Function Lookup(const wchar_t* dll, const char* name) {
+    return reinterpret_cast<Function>(SystemFunction(dll, name));
+}
+
 void ReadAdapters() {
+    auto get = Lookup<decltype(&GetAdaptersAddresses)>(L"iphlpapi.dll", "GetAdaptersAddresses");
+    if (!get) return;
     const ULONG flags = GAA_FLAG_INCLUDE_GATEWAYS | GAA_FLAG_SKIP_ANYCAST |
                         GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     std::vector<char> buffer(16 * 1024);
     ULONG size = static_cast<ULONG>(buffer.size());
-    if (GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
-                             reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
-                             &size) == ERROR_BUFFER_OVERFLOW) {
+    if (get(AF_UNSPEC, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
+            &size) == ERROR_BUFFER_OVERFLOW) {
         buffer.resize(size);
-        GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
-                             reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+        get(AF_UNSPEC, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
+            &size);
     }
 }
 
 void ReadMonitors() {
+    const wchar_t* const dll = L"setupapi.dll";
+    auto classDevs = Lookup<decltype(&SetupDiGetClassDevsW)>(dll, "SetupDiGetClassDevsW");
+    auto enumInfo = Lookup<decltype(&SetupDiEnumDeviceInfo)>(dll, "SetupDiEnumDeviceInfo");
+    auto instanceId =
+        Lookup<decltype(&SetupDiGetDeviceInstanceIdW)>(dll, "SetupDiGetDeviceInstanceIdW");
+    auto openKey = Lookup<decltype(&SetupDiOpenDevRegKey)>(dll, "SetupDiOpenDevRegKey");
+    auto destroy =
+        Lookup<decltype(&SetupDiDestroyDeviceInfoList)>(dll, "SetupDiDestroyDeviceInfoList");
+    if (!classDevs || !enumInfo || !instanceId || !openKey || !destroy) return;
     const GUID monitorClass = {
         0x4d36e96e, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
-    HDEVINFO set = SetupDiGetClassDevsW(&monitorClass, nullptr, nullptr, DIGCF_PRESENT);
+    HDEVINFO set = classDevs(&monitorClass, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) return;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+    for (DWORD i = 0; enumInfo(set, i, &device); ++i) {
         wchar_t id[512];
-        SetupDiGetDeviceInstanceIdW(set, &device, id, 512, nullptr);
-        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        instanceId(set, &device, id, 512, nullptr);
+        HKEY key = openKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
         if (key == INVALID_HANDLE_VALUE) continue;
         ReadValue(key, L"EDID");
         RegCloseKey(key);
     }
-    SetupDiDestroyDeviceInfoList(set);
+    destroy(set);
 }
 
 void ReadTpm() {

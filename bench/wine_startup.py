@@ -35,8 +35,7 @@ env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="ms
 env.pop("DISPLAY", None)
 cxx = ["x86_64-w64-mingw32-g++-posix", "-O2", "-static", "-s"]
 subprocess.run(cxx + [os.path.join(HERE, "wine_bare_walk.cpp"), "-o", os.path.join(work, "bare_walk.exe"),
-                      "-lwbemuuid", "-lole32", "-loleaut32", "-luuid", "-lsetupapi", "-liphlpapi",
-                      "-lws2_32"], check=True)
+                      "-lwbemuuid", "-lole32", "-loleaut32", "-luuid"], check=True)
 with open(os.path.join(work, "nothing.cpp"), "w") as f:
     f.write("int main() { return 0; }\n")
 subprocess.run(cxx + [os.path.join(work, "nothing.cpp"), "-o", os.path.join(work, "nothing.exe")], check=True)
