@@ -126,7 +126,7 @@ class IndexUnderWine(unittest.TestCase):
     def test_a_report_locked_by_another_program_is_listed_and_the_others_read(self):
         folder = self.copy()
         holder = subprocess.Popen(["wine", os.path.join(WIN, "hold_file.exe"),
-                                   self.wpath(os.path.join(folder, "LAPTOP_report.html")), "exclusive"],
+                                   self.wpath(os.path.join(folder, "SERVER_report.html")), "exclusive"],
                                   env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         try:
             self.assertEqual(holder.stdout.readline().strip(), b"held")
@@ -137,9 +137,9 @@ class IndexUnderWine(unittest.TestCase):
         self.assertEqual(result.returncode, 1, result.stdout)
         self.assertIn("3 rapports lus, 2 fichiers non lus", result.stdout.decode("utf-8"))
         with open(os.path.join(folder, "index.html"), encoding="utf-8") as f:
-            self.assertIn("<tr><td>LAPTOP_report.html</td><td>fichier verrouillé par un autre programme</td></tr>",
+            self.assertIn("<tr><td>SERVER_report.html</td><td>fichier verrouillé par un autre programme</td></tr>",
                           f.read())
-        self.assertNotIn("LAPTOP_report.html", [r["Rapport"] for r in read_csv(os.path.join(folder, "inventaire.csv"))])
+        self.assertNotIn("SERVER_report.html", [r["Rapport"] for r in read_csv(os.path.join(folder, "inventaire.csv"))])
 
     def drive_window(self, screenshot):
         """The window as the probe sees it, and the index's exit status."""
@@ -179,7 +179,8 @@ class IndexUnderWine(unittest.TestCase):
         self.assertEqual(seen.get("client"), "540x216")  # Harvix's Form1
         self.assertEqual((seen.get("minimize-box"), seen.get("maximize-box")), ("no", "no"))
         self.assertRegex(seen.get("label-after", ""), r"^L'index a été créé dans le dossier:\r\n.*\\index\.html\r\n"
-                                                      r"4 rapports lus, 1 fichier non lu \(voir l'index\)\.$")
+                                                      r"4 rapports lus, 1 fichier non lu \(voir l'index\)\. "
+                                                      r"2 inventaires importables dans GLPI\.$")
         self.assertEqual(seen.get("close-after"), "enabled")
         self.assertEqual(status, 1)
 
