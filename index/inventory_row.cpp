@@ -88,7 +88,19 @@ void ReadMemory(const json& content, const json& harvix, ComputerRow& row) {
     }
     std::string modules;
     double sum = 0;
+    // The page's own module texts, so that a computer read from its report before
+    // compares the same; GLPI's list where they are missing.
+    if (At(memory, key::Modules).IsArray()) {
+        for (const json& m : Items(At(memory, key::Modules))) {
+            const std::string text =
+                ModuleText(Text(At(m, key::BankLabel)), Text(At(m, key::ModuleCapacity)),
+                           Text(At(m, key::Maker)), Text(At(m, key::ModulePart)));
+            modules += (modules.empty() ? "" : " | ") + text;
+            if (double b = Count(At(m, key::ModuleBytes)); b > 0) sum += b;
+        }
+    }
     for (const json& m : Items(At(content, key::Memories))) {
+        if (At(memory, key::Modules).IsArray()) break;
         const double mb = Count(At(m, key::Capacity));
         if (mb <= 0) continue;
         sum += mb * kMiB;

@@ -55,13 +55,7 @@ std::string ModulesText(const MemoryInfos& memory) {
     std::vector<std::string> modules;
     for (int i = 1; i <= memory.Modules.UBound(); ++i) {
         const MemoryModule& m = memory.Modules[i];
-        std::string text = m.BankLabel + " : " + FrenchSize(m.Capacity);
-        for (sv extra : {Trim(m.Manufacturer), Trim(m.PartNumber)}) {
-            if (extra.empty()) continue;
-            text += ' ';
-            text += extra;
-        }
-        modules.push_back(text);
+        modules.push_back(ModuleText(m.BankLabel, m.Capacity, m.Manufacturer, m.PartNumber));
     }
     return Join(modules, " | ");
 }
@@ -103,6 +97,17 @@ void FindFullestVolume(const VolumeList& volumes, ComputerRow& row) {
 }
 
 }  // namespace
+
+std::string ModuleText(const std::string& bank, const std::string& capacity,
+                       std::string_view maker, std::string_view part) {
+    std::string text = bank + " : " + FrenchSize(capacity);
+    for (sv extra : {Trim(maker), Trim(part)}) {
+        if (extra.empty()) continue;
+        text += ' ';
+        text += extra;
+    }
+    return text;
+}
 
 bool ReadDecimal(sv text, double& out) {
     std::string s(Trim(text));

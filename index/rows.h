@@ -86,6 +86,9 @@ bool ReadByteCount(const std::string& digits, double& out);
 bool ReadDecimal(std::string_view text, double& out);
 
 std::string GigabytesText(double bytes, int decimals = 2);  // "15,49 Go", powers of 1024
+// One module as the modules are compared: "BANK 0 : 8,00 Go Samsung M471A1K43CB1-CTD".
+std::string ModuleText(const std::string& bank, const std::string& capacity,
+                       std::string_view maker, std::string_view part);
 std::string RamText(const ComputerRow& row);                // empty when unknown
 
 // The row of one report; file names the computer when the report does not.

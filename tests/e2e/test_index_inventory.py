@@ -153,5 +153,24 @@ class InventoryFolder(unittest.TestCase):
         self.assertLessEqual(out["width"][0], out["width"][1], out)
 
 
+class FromReportToInventory(unittest.TestCase):
+    def test_a_computer_whose_harvix_starts_writing_its_inventory_changes_nothing(self):
+        # The real program's report, then its inventory file beside it: same values, no change.
+        folder = tempfile.mkdtemp(prefix="harvix-fleet-switch-")
+        try:
+            held = tempfile.mkdtemp(prefix="harvix-fleet-held-")
+            report(tree_copy("laptop"), "LAPTOP", held, inventory=True)
+            shutil.copy2(os.path.join(held, "LAPTOP_report.html"), folder)
+            index(folder, folder, "/silent")
+            shutil.copy2(os.path.join(held, "LAPTOP_inventory.json"), folder)
+            shutil.rmtree(held)
+            self.assertIn("1 inventaire importable dans GLPI", index(folder, folder, "/silent").stdout)
+            self.assertEqual(read_csv(os.path.join(folder, "changements.csv")), [])
+            row = read_csv(os.path.join(folder, "inventaire.csv"))[0]
+            self.assertEqual((row["Windows 11"], row["Modifié"]), ("prêt", "non"))
+        finally:
+            shutil.rmtree(folder)
+
+
 if __name__ == "__main__":
     unittest.main()
