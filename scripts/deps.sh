@@ -17,7 +17,7 @@ if [ "${1:-}" = test ]; then
   # The spreadsheets opened as Calc opens them; the page in Windows' Tahoma metrics.
   packages+=(libreoffice-calc-nogui fonts-wine)
   # The inventory file: GLPI's schema checked, values compared with peers.
-  packages+=(python3-jsonschema fusioninventory-agent dmidecode)
+  packages+=(python3-jsonschema fusioninventory-agent dmidecode iproute2)
 fi
 missing=()
 for p in "${packages[@]}"; do
