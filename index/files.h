@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace harvix::index {
 
 // Far beyond any report; keeps a stray video named *_report.html from costing a run.
@@ -30,10 +32,9 @@ ReadOutcome ReadCapped(const std::string& path, std::size_t cap);
 
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-struct LocalTime {
-    int Year, Month, Day, Hour, Minute, Second;
-};
-LocalTime Now();
+// The clock, as Harvix's inventory file stamps its runs.
+using LocalTime = platform::LocalDateTime;
+using platform::Now;
 
 // Written to a temporary file beside the target, then renamed over it, so a
 // reader of the old file, a second index or a crash never sees half a file.

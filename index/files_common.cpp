@@ -57,8 +57,8 @@ std::string DatedName(const std::string& name, const LocalTime& t) {
     std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", t.Year, t.Month, t.Day, t.Hour,
-                  t.Minute, t.Second);
+    std::snprintf(stamp, sizeof stamp, "-%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
     return stem + stamp + ext;
 }
 

@@ -136,8 +136,8 @@ std::string CommitOutputs(std::initializer_list<std::pair<OutputFile*, const cha
 // "09/12/2026 à 08:50" on the page, "09/12/2026 08:50" in the history.
 std::string Stamp(const LocalTime& t, const char* between) {
     char date[40], time[24];
-    std::snprintf(date, sizeof date, "%02d/%02d/%04d", t.Day, t.Month, t.Year);
-    std::snprintf(time, sizeof time, "%02d:%02d", t.Hour, t.Minute);
+    std::snprintf(date, sizeof date, "%02d/%02d/%04d", t.day, t.month, t.year);
+    std::snprintf(time, sizeof time, "%02d:%02d", t.hour, t.minute);
     return std::string(date) + between + time;
 }
 
@@ -170,7 +170,7 @@ IndexOutcome RunIndex(const std::string& folder) {
     const std::vector<FolderEntry> entries = ListFolder(folder);
     const FolderLock lock(folder, kLockName, kLockWaitSeconds);
     const LocalTime now = Now();
-    const Date today{now.Day, now.Month, now.Year};
+    const Date today{now.day, now.month, now.year};
     PastState past = LoadPast(folder);
     const auto* compared = past.HadPrevious ? &past.State.Computers : nullptr;
 
