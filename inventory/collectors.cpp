@@ -21,13 +21,11 @@ std::string RemoveAll(const std::string& text, const std::string& mark) {
     return out;
 }
 
-// Element 1 of text split at sep: the piece after the first occurrence.
+// Element 1 of text split at sep; fails where there is none.
 std::string SplitElement1(const std::string& text, const std::string& sep) {
-    std::size_t first = text.find(sep);
-    if (first == std::string::npos) throw SubscriptOutOfRangeError();
-    std::size_t from = first + sep.size();
-    std::size_t second = text.find(sep, from);
-    return text.substr(from, second == std::string::npos ? std::string::npos : second - from);
+    std::optional<std::string> piece = PieceAfter(text, sep);
+    if (!piece) throw SubscriptOutOfRangeError();
+    return *piece;
 }
 
 std::string Left3(const std::string& s) {

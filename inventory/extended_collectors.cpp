@@ -57,12 +57,7 @@ void Props::Bool(const char* name, std::optional<bool>& out) {
 }
 
 std::optional<std::string> DiskIdOf(const std::string& deviceId) {
-    const std::string mark = "PHYSICAL";
-    std::size_t first = deviceId.find(mark);
-    if (first == std::string::npos) return std::nullopt;
-    std::size_t from = first + mark.size();
-    std::size_t next = deviceId.find(mark, from);
-    return deviceId.substr(from, next == std::string::npos ? std::string::npos : next - from);
+    return PieceAfter(deviceId, "PHYSICAL");  // as the page names the disk
 }
 
 }  // namespace extended

@@ -47,4 +47,12 @@ std::string QuotedKey(const std::string& path) {
     return std::string();  // no closing quote
 }
 
+std::optional<std::string> PieceAfter(const std::string& text, const std::string& sep) {
+    std::size_t first = text.find(sep);
+    if (first == std::string::npos) return std::nullopt;
+    std::size_t from = first + sep.size();
+    std::size_t second = text.find(sep, from);
+    return text.substr(from, second == std::string::npos ? std::string::npos : second - from);
+}
+
 }  // namespace harvix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,9 @@ std::string FormatSize(const std::string& bytes);
 // one that is not escaped, with \\ and \" read back as \ and ". Empty when
 // the path holds no such pair.
 std::string QuotedKey(const std::string& path);
+// Element 1 of text split at sep: the piece after the first occurrence, up to the
+// next; nullopt where sep does not occur. "\\.\PHYSICALDRIVE0" gives "DRIVE0".
+std::optional<std::string> PieceAfter(const std::string& text, const std::string& sep);
 // Number rounded to the given decimals, halves away from zero, as
 // "###0.00"-style digits with the locale's separator; decimals 0 gives "###".
 std::string FormatFixed(double x, int decimals);
