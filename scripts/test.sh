@@ -10,7 +10,11 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 jobs=$(nproc)
 logs=$(mktemp -d -t harvix-test.XXXXXX)
-trap 'rm -rf "$logs"' EXIT
+# Every temporary file of the suite goes in one folder, removed at the end: a test
+# killed at its time limit cleans up nothing itself. Never across a mount left behind.
+scratch=$(mktemp -d -t harvix-tmp.XXXXXX)
+trap 'rm -rf --one-file-system "$logs" "$scratch"' EXIT
+export TMPDIR=$scratch
 
 # Every option is set on each configure, so a cached setting of another run never
 # leaves old test binaries in place.

@@ -1,5 +1,6 @@
 """Shared helpers of the end-to-end tests: a private copy of the program,
 runs of it, and a reading of the report it writes."""
+import atexit
 import html
 import json
 import os
@@ -11,11 +12,26 @@ import tempfile
 BUILD = os.environ.get("HARVIX_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TREES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "trees")
 OUT = os.path.join(BUILD, "e2e-out")  # screenshots kept for a person to look at
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+# GLPI's inventory format (schemas, examples): where the test command says, else beside the
+# checkout, as a clone and its shared folder stand side by side.
+GLPI_FORMAT = next((c for c in (os.environ.get("HARVIX_GLPI_FORMAT", ""),
+                                os.path.join(REPO, "..", "shared", "glpi-inventory-format"),
+                                os.path.join(REPO, "..", "..", "shared", "glpi-inventory-format"))
+                    if c and os.path.isdir(c)), None)
+
+
+def temp_folder(prefix):
+    """A folder under the temporary directory, removed when the test process ends, also after
+    a failure."""
+    folder = tempfile.mkdtemp(prefix=prefix)
+    atexit.register(shutil.rmtree, folder, True)
+    return folder
 
 
 def program_copy(with_window=False):
     """A fresh folder holding the program, since the report lands next to it."""
-    folder = tempfile.mkdtemp(prefix="harvix-e2e-")
+    folder = temp_folder("harvix-e2e-")
     shutil.copy2(os.path.join(BUILD, "harvix"), folder)
     if with_window:
         shutil.copy2(os.path.join(BUILD, "harvix-gtk.so"), folder)
@@ -62,6 +78,24 @@ def parse_report(path):
                                          "fs": m.group(5), "used": m.group(6), "size": m.group(7)})
         prev = line
     return rows, disks
+
+
+def used_space():
+    """{mount point: (size, used)} as df counts them (used = all blocks less the free ones)."""
+    space = {}
+    out = subprocess.run(["findmnt", "-rn", "-o", "TARGET,FSTYPE"], check=True, capture_output=True,
+                         text=True).stdout
+    for line in out.splitlines():
+        target, kind = line.rsplit(" ", 1)
+        if kind.startswith("fuse") or kind in ("nfs", "nfs4", "cifs", "smb3"):
+            continue  # a stopped server would hold the test
+        point = target.encode().decode("unicode_escape")  # findmnt -r writes blanks as \x20
+        try:
+            st = os.statvfs(point)
+        except OSError:
+            continue
+        space[point] = (st.f_blocks * st.f_frsize, (st.f_blocks - st.f_bfree) * st.f_frsize)
+    return space
 
 
 def disk_sizes():

@@ -7,10 +7,9 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import unittest
 
-from harvix_e2e import OUT, TREES, program_copy, run
+from harvix_e2e import OUT, TREES, program_copy, run, temp_folder
 
 HOSTILE = "<img src=x onerror=\"document.title='pwned'\">&amp;"
 
@@ -52,7 +51,7 @@ class ReportInABrowser(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # The laptop, with a USB stick whose label is a piece of HTML.
-        cls.tree = tempfile.mkdtemp(prefix="harvix-tree-")
+        cls.tree = temp_folder("harvix-tree-")
         shutil.copytree(os.path.join(TREES, "laptop"), cls.tree, symlinks=True, dirs_exist_ok=True)
         encoded = "".join("\\x%02x" % ord(c) if c in " \\" else c for c in HOSTILE)
         with open(os.path.join(cls.tree, "run/udev/data/b8:1"), "w") as f:

@@ -13,10 +13,9 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import unittest
 
-from harvix_e2e import BUILD, OUT, TREES, parse_report, program_copy, run
+from harvix_e2e import BUILD, OUT, TREES, parse_report, program_copy, run, temp_folder
 
 INDEX = os.path.join(BUILD, "harvix-index")
 HOSTILE_MODEL = "<img src=x onerror=\"document.title='pwned'\">"
@@ -30,7 +29,7 @@ UNREAD = {"dossier_report.html": "c'est un dossier", "tube_report.html": "pas un
 
 
 def tree_copy(name):
-    tree = tempfile.mkdtemp(prefix="harvix-index-tree-")
+    tree = temp_folder("harvix-index-tree-")
     shutil.copytree(os.path.join(TREES, name), tree, symlinks=True, dirs_exist_ok=True)
     return tree
 
@@ -223,7 +222,7 @@ document.getElementById("f").addEventListener("load", function () {
 def chromium(*args, env=None):
     return subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                            "--no-first-run", "--disable-background-networking", "--disable-component-update",
-                           "--disable-sync", "--user-data-dir=" + tempfile.mkdtemp(prefix="harvix-chromium-"),
+                           "--disable-sync", "--user-data-dir=" + temp_folder("harvix-chromium-"),
                            "--allow-file-access-from-files", "--virtual-time-budget=5000", *args],
                           capture_output=True, text=True, timeout=180, env=env)
 
@@ -233,14 +232,14 @@ class FleetIndex(unittest.TestCase):
     def setUpClass(cls):
         cls.trees = {name: tree_copy(name) for name in ("laptop", "server", "vm")}
         cls.trees["hostile"] = hostile_tree()
-        cls.first = tempfile.mkdtemp(prefix="harvix-fleet-")
+        cls.first = temp_folder("harvix-fleet-")
         fill_folder(cls.first, cls.trees)
         # Beside the reports and without an argument, as on the share.
         shutil.copy2(INDEX, cls.first)
         cls.run1 = index(cls.first, program=os.path.join(cls.first, "harvix-index"))
 
         # A month later: a module gone, a disk replaced, a machine retired, one new.
-        cls.second = tempfile.mkdtemp(prefix="harvix-fleet-")
+        cls.second = temp_folder("harvix-fleet-")
         shutil.rmtree(cls.second)
         shutil.copytree(cls.first, cls.second, symlinks=True, ignore=lambda d, names: [n for n in names if n == "tube_report.html"])
         os.mkfifo(os.path.join(cls.second, "tube_report.html"))
@@ -361,7 +360,7 @@ class FleetIndex(unittest.TestCase):
         self.assertIn("<li>Modules : − %s</li>" % removed_module, page)
         self.assertIn("<li>Disques : − %s ; + %s</li>" % (removed_disk, added_disk), page)
         # The next run compares with this one: nothing has changed since.
-        again = tempfile.mkdtemp(prefix="harvix-fleet-")
+        again = temp_folder("harvix-fleet-")
         shutil.copy2(os.path.join(self.second, "inventaire.csv"), again)
         for name in ("LAPTOP", "SERVER", "NEWPC", "EVIL", "CUT"):
             shutil.copy2(os.path.join(self.second, name + "_report.html"), again)
@@ -373,7 +372,7 @@ class FleetIndex(unittest.TestCase):
             self.assertNotIn('id="disparus"', f.read())
 
     def test_an_unreadable_file_for_an_ordinary_user(self):
-        folder = tempfile.mkdtemp(prefix="harvix-fleet-user-")
+        folder = temp_folder("harvix-fleet-user-")
         os.chmod(folder, 0o777)
         report(self.trees["vm"], "OPEN", folder)
         locked = report(self.trees["vm"], "LOCKED", folder)
@@ -396,7 +395,7 @@ class FleetIndex(unittest.TestCase):
             self.assertEqual(f.read(), before)
 
     def test_an_output_that_cannot_be_replaced_is_kept_under_a_dated_name(self):
-        folder = tempfile.mkdtemp(prefix="harvix-fleet-locked-")
+        folder = temp_folder("harvix-fleet-locked-")
         report(self.trees["vm"], "PC", folder)
         os.mkdir(os.path.join(folder, "index.html"))
         write(os.path.join(folder, "index.html", "busy"), "")
@@ -498,7 +497,7 @@ document.getElementById("f").addEventListener("load", function () {
 @unittest.skipUnless(os.path.exists(os.path.join(WINE_FONTS, "tahoma.ttf")), "fonts-wine is not installed")
 class PageFit(unittest.TestCase):
     def test_every_report_is_a_row_and_15_character_names_fit_1600_pixels_in_tahoma(self):
-        folder = tempfile.mkdtemp(prefix="harvix-fleet-fit-")
+        folder = temp_folder("harvix-fleet-fit-")
         trees = [tree_copy(n) for n in ("laptop", "server", "vm")] + [hostile_tree()]
         # Windows' own names for new computers: 15 characters, the NetBIOS limit.
         for tree, name in zip(trees, ("DESKTOP-7K2Q9JM", "LAPTOP-WWM4H0QD", "DESKTOP-MW0O8BQ", "SRV-COMPTA-WWWW")):
@@ -553,7 +552,7 @@ CALC_CSV = "CSV:59,34,76,1,,1036,false,false,false,false,false,-1,"
 def calc_cells(csv_path, evaluate=False):
     """Each row's cells as Calc opens the CSV: (value type, value, text shown); evaluate: with
     "Évaluer les formules" ticked."""
-    out_dir = tempfile.mkdtemp(prefix="harvix-calc-")
+    out_dir = temp_folder("harvix-calc-")
     env = dict(os.environ, HOME=out_dir, LANG="fr_FR.UTF-8", LC_ALL="fr_FR.UTF-8")
     subprocess.run(["soffice", "--headless", "-env:UserInstallation=file://" + out_dir + "/profile",
                     "--infilter=" + CALC_CSV + ("true" if evaluate else "false"), "--convert-to", "fods", "--outdir", out_dir, csv_path],
@@ -577,7 +576,7 @@ def calc_cells(csv_path, evaluate=False):
 @unittest.skipUnless(shutil.which("soffice"), "LibreOffice Calc (libreoffice-calc-nogui) is not installed")
 class SpreadsheetTypes(unittest.TestCase):
     def test_calc_keeps_texts_as_texts_and_figures_as_numbers(self):
-        folder = tempfile.mkdtemp(prefix="harvix-fleet-calc-")
+        folder = temp_folder("harvix-fleet-calc-")
         tree = hostile_tree()  # a formula as a USB key's label
         path = report(tree, "1E5", folder, date=TODAY)
         with open(path, "rb") as f:

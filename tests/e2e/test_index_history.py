@@ -11,11 +11,10 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
-from harvix_e2e import OUT
+from harvix_e2e import OUT, temp_folder
 from test_index import (INDEX, TODAY, chromium, index, read_csv, report, tree_copy, with_disk_replaced,
                         write)
 
@@ -44,7 +43,7 @@ document.getElementById("f").addEventListener("load", function () {
 
 def resave(folder, options):
     """inventaire.csv opened and saved again by Calc in French, as a technician would."""
-    work = tempfile.mkdtemp(prefix="harvix-calc-")
+    work = temp_folder("harvix-calc-")
     try:
         env = dict(os.environ, LC_ALL="fr_FR.UTF-8", LANG="fr_FR.UTF-8")
         result = subprocess.run(["soffice", "-env:UserInstallation=file://" + work + "/profile", "--headless",
@@ -77,7 +76,7 @@ class History(unittest.TestCase):
             shutil.rmtree(t, ignore_errors=True)
 
     def temp(self, prefix):
-        self.temps.append(tempfile.mkdtemp(prefix=prefix))
+        self.temps.append(temp_folder(prefix))
         return self.temps[-1]
 
     def fleet(self):

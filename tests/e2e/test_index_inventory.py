@@ -9,18 +9,14 @@ import json
 import os
 import re
 import shutil
-import tempfile
 import unittest
 
 from test_index import (TODAY, WINE_FONTS, calc_cells, chromium, index, read_csv, report, tree_copy,
                         write)
 
-REPO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-CANDIDATES = [os.environ.get("HARVIX_GLPI_FORMAT", ""),
-              os.path.join(REPO, "..", "shared", "glpi-inventory-format"),
-              os.path.join(REPO, "..", "..", "shared", "glpi-inventory-format")]
-EXAMPLES = next((os.path.join(c, "examples") for c in CANDIDATES
-                 if c and os.path.exists(os.path.join(c, "examples", "computer_1.json"))), None)
+from harvix_e2e import GLPI_FORMAT, temp_folder
+
+EXAMPLES = os.path.join(GLPI_FORMAT, "examples") if GLPI_FORMAT else None
 
 WIDTH_HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
 <iframe id="f" src="index.html" width="1600" height="900" style="border:0"></iframe>
@@ -80,7 +76,7 @@ def put(folder, name, doc):
 class InventoryFolder(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="harvix-fleet-inventory-")
+        cls.folder = temp_folder("harvix-fleet-inventory-")
         cls.trees = [tree_copy(n) for n in ("laptop", "server", "vm")]
         names = ("DESKTOP-7K2Q9JM", "SRV-COMPTA-WWWW", "DESKTOP-MW0O8BQ")
         for tree, name in zip(cls.trees, names):
@@ -156,9 +152,9 @@ class InventoryFolder(unittest.TestCase):
 class FromReportToInventory(unittest.TestCase):
     def test_a_computer_whose_harvix_starts_writing_its_inventory_changes_nothing(self):
         # The real program's report, then its inventory file beside it: same values, no change.
-        folder = tempfile.mkdtemp(prefix="harvix-fleet-switch-")
+        folder = temp_folder("harvix-fleet-switch-")
         try:
-            held = tempfile.mkdtemp(prefix="harvix-fleet-held-")
+            held = temp_folder("harvix-fleet-held-")
             report(tree_copy("laptop"), "LAPTOP", held, inventory=True)
             shutil.copy2(os.path.join(held, "LAPTOP_report.html"), folder)
             index(folder, folder, "/silent")

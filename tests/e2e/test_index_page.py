@@ -12,14 +12,13 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import unittest
 
-from harvix_e2e import BUILD, OUT
+from harvix_e2e import BUILD, GLPI_FORMAT, OUT, temp_folder
 from test_index import TODAY, chromium, hostile_tree, index, report, tree_copy, write
 
 FIXTURE = os.path.join(BUILD, "index_page_fixture")
-GLPI_EXAMPLES = "/work/shared/glpi-inventory-format/examples"
+GLPI_EXAMPLES = os.path.join(GLPI_FORMAT, "examples") if GLPI_FORMAT else None
 
 HARNESS = """<!DOCTYPE html><html><body><pre id="result">pending</pre>
 <iframe id="f" src="index.html" width="1600" height="1200"></iframe>
@@ -112,7 +111,7 @@ def glpi_programs(name):
 
 class IndexPage(unittest.TestCase):
     def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="harvix-index-page-")
+        self.folder = temp_folder("harvix-index-page-")
 
     def tearDown(self):
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -145,6 +144,7 @@ class IndexPage(unittest.TestCase):
         self.assertEqual(out["cleared"], [everyone, None])
         self.assertEqual(out["history"][1], "Historique de " + out["history"][0])
 
+    @unittest.skipUnless(GLPI_EXAMPLES, "GLPI's inventory format examples (../shared/glpi-inventory-format) are absent")
     def test_the_software_search_finds_the_computers(self):
         office, big = glpi_programs("computer_1.json"), glpi_programs("computer_3.json")
         today = TODAY.strftime("%d/%m/%Y")

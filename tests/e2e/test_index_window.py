@@ -6,11 +6,10 @@ import select
 import shutil
 import socket
 import subprocess
-import tempfile
 import time
 import unittest
 
-from harvix_e2e import BUILD, OUT, TREES, start_xvfb
+from harvix_e2e import BUILD, OUT, TREES, start_xvfb, temp_folder
 from test_index import report
 from test_nohang import SilentServer, free_display_number
 
@@ -20,7 +19,7 @@ class IndexWindow(unittest.TestCase):
         xvfb, display = start_xvfb()
         self.addCleanup(xvfb.wait)
         self.addCleanup(xvfb.terminate)
-        folder = tempfile.mkdtemp(prefix="harvix-index-window-")
+        folder = temp_folder("harvix-index-window-")
         for name in ("harvix-index", "harvix-gtk.so"):
             shutil.copy2(os.path.join(BUILD, name), folder)
         report(os.path.join(TREES, "vm"), "VM", folder)
@@ -68,7 +67,7 @@ class IndexOnADisplayThatNeverAnswers(unittest.TestCase):
         server = SilentServer(socket.AF_UNIX, path)
         self.addCleanup(os.unlink, path)
         self.addCleanup(server.close)
-        program = tempfile.mkdtemp(prefix="harvix-index-mute-")
+        program = temp_folder("harvix-index-mute-")
         self.addCleanup(shutil.rmtree, program, True)
         for name in ("harvix-index", "harvix-gtk.so"):
             shutil.copy2(os.path.join(BUILD, name), program)

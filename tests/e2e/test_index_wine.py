@@ -7,12 +7,11 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harvix_e2e import parse_report, start_xvfb  # noqa: E402
+from harvix_e2e import parse_report, start_xvfb, temp_folder  # noqa: E402
 from test_index import read_csv, report, tree_copy  # noqa: E402
 from test_wine import SYSTEM_DLLS, probe_lines, resources  # noqa: E402
 
@@ -26,11 +25,11 @@ class IndexUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.xvfb, cls.display = start_xvfb()
-        cls.prefix = tempfile.mkdtemp(prefix="harvix-index-wineprefix-")
+        cls.prefix = temp_folder("harvix-index-wineprefix-")
         cls.env = dict(os.environ, WINEPREFIX=cls.prefix, WINEDEBUG="-all", DISPLAY=cls.display,
                        LANG="C.UTF-8", LC_ALL="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
         subprocess.run(["wineboot", "-i"], env=cls.env, capture_output=True, timeout=600)
-        cls.folder = tempfile.mkdtemp(prefix="harvix-index-wine-")
+        cls.folder = temp_folder("harvix-index-wine-")
         shutil.copy2(os.path.join(WIN, "Harvix.exe"), cls.folder)
         result = cls.wine(os.path.join(cls.folder, "Harvix.exe"), "/silent")
         assert result.returncode == 0, result.stderr[-2000:]
@@ -62,7 +61,7 @@ class IndexUnderWine(unittest.TestCase):
                               text=True).stdout.strip()
 
     def copy(self):
-        folder = tempfile.mkdtemp(prefix="harvix-index-wine-")
+        folder = temp_folder("harvix-index-wine-")
         for name in os.listdir(self.folder):
             shutil.copy2(os.path.join(self.folder, name), folder)
         return folder

@@ -7,10 +7,10 @@ import os
 import re
 import unittest
 
-from harvix_e2e import TREES, parse_report, program_copy, report_lines, run
+from harvix_e2e import GLPI_FORMAT, TREES, parse_report, program_copy, report_lines, run
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-SCHEMA = os.path.join(REPO, "..", "shared", "glpi-inventory-format", "inventory.schema.json")
+SCHEMA = os.path.join(GLPI_FORMAT or "../shared/glpi-inventory-format", "inventory.schema.json")
 ENV = {"COMPUTERNAME": "PC", "USERNAME": "tech", "LC_ALL": "C"}
 
 

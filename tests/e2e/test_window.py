@@ -4,11 +4,10 @@ import os
 import select
 import shutil
 import subprocess
-import tempfile
 import time
 import unittest
 
-from harvix_e2e import OUT, TREES, program_copy, start_xvfb
+from harvix_e2e import OUT, TREES, program_copy, start_xvfb, temp_folder
 
 DISPLAY = None
 
@@ -33,7 +32,7 @@ class Window(unittest.TestCase):
 
     def start(self, name):
         folder = program_copy(with_window=True)
-        bin_dir = tempfile.mkdtemp(prefix="harvix-bin-")
+        bin_dir = temp_folder("harvix-bin-")
         self.opened = os.path.join(bin_dir, "xdg-open.log")
         # A stand-in file manager that says what it was asked to open.
         with open(os.path.join(bin_dir, "xdg-open"), "w") as f:

@@ -8,12 +8,11 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harvix_e2e import start_xvfb  # noqa: E402
+from harvix_e2e import start_xvfb, temp_folder  # noqa: E402
 
 BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build-win"))
 EXE = os.path.join(BUILD, "Harvix.exe")
@@ -74,7 +73,7 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32
 
 class Wine:
     def __init__(self):
-        self.prefix = tempfile.mkdtemp(prefix="harvix-wineprefix-")
+        self.prefix = temp_folder("harvix-wineprefix-")
         # No Mono or Gecko installer prompts in a fresh prefix.
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=DISPLAY,
                         LANG="C.UTF-8", LC_ALL="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -110,7 +109,7 @@ class Wine:
 
 
 def program_folder(name="harvix-wine-"):
-    folder = tempfile.mkdtemp(prefix=name)
+    folder = temp_folder(name)
     shutil.copy2(EXE, folder)
     return folder
 
@@ -275,13 +274,13 @@ class HarvixUnderWine(unittest.TestCase):
         subprocess.run(["import", "-display", DISPLAY, "-window", "root", os.path.join(OUT, name)], timeout=60)
 
     def test_window_before_and_after_the_run_in_a_unicode_folder(self):
-        folder = os.path.join(tempfile.mkdtemp(prefix="harvix-wine-"), "Rapports été Ωμέγα")
+        folder = os.path.join(temp_folder("harvix-wine-"), "Rapports été Ωμέγα")
         os.mkdir(folder)
         shutil.copy2(EXE, folder)
         # One explorer.exe beside the program, which must never run, and the stand-in
         # for the Windows folder's own, which the tests put in its place.
         shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), folder)
-        standin = tempfile.mkdtemp(prefix="harvix-explorer-")
+        standin = temp_folder("harvix-explorer-")
         shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), standin)
         override = {"HARVIX_TEST_EXPLORER": self.wine.windows_path(os.path.join(standin, "explorer.exe"))}
         seen, status = self.drive_window(self.wine, folder, "wine-window.png", env=override)
@@ -306,7 +305,7 @@ class HarvixUnderWine(unittest.TestCase):
             wine.run("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                      "/d", "144", "/f")
             folder = program_folder()
-            standin = tempfile.mkdtemp(prefix="harvix-explorer-")
+            standin = temp_folder("harvix-explorer-")
             shutil.copy2(os.path.join(BUILD, "standin", "explorer.exe"), standin)
             override = {"HARVIX_TEST_EXPLORER": wine.windows_path(os.path.join(standin, "explorer.exe"))}
             seen, status = self.drive_window(wine, folder, env=override)
@@ -381,7 +380,7 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertIn(b"<td>a&#8722;b</td>", read_report(folder)[1])
 
     def test_silent_from_a_folder_beyond_max_path_a_drive_root_and_a_share(self):
-        base = tempfile.mkdtemp(prefix="harvix-long-")
+        base = temp_folder("harvix-long-")
         deep = os.path.join(base, "Rapports très longs " + "x" * 90, "y" * 90, "z" * 100)
         os.makedirs(deep)
         shutil.copy2(EXE, deep)
@@ -391,7 +390,7 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertTrue(read_report(deep)[1].endswith(b"</script></body></html>\r\n"))
 
         # A drive whose root holds the program: H: mapped to a folder.
-        root = tempfile.mkdtemp(prefix="harvix-root-")
+        root = temp_folder("harvix-root-")
         shutil.copy2(EXE, root)
         link = os.path.join(self.wine.prefix, "dosdevices", "h:")
         os.symlink(root, link)
@@ -403,7 +402,7 @@ class HarvixUnderWine(unittest.TestCase):
             os.remove(link)
 
         # A share: Wine serves \\serveur\partage from dosdevices/unc.
-        share = tempfile.mkdtemp(prefix="harvix-share-")
+        share = temp_folder("harvix-share-")
         os.mkdir(os.path.join(share, "Harvix"))
         shutil.copy2(EXE, os.path.join(share, "Harvix"))
         unc = os.path.join(self.wine.prefix, "dosdevices", "unc", "serveur")
@@ -421,7 +420,7 @@ class HarvixUnderWine(unittest.TestCase):
         object, as a provider stuck on a disconnected network drive does."""
         wine = Wine()
         try:
-            stuck = tempfile.mkdtemp(prefix="harvix-stuck-")
+            stuck = temp_folder("harvix-stuck-")
             shutil.copy2(os.path.join(BUILD, "tests", "stuck_wmi.dll"), stuck)
             wine.run("reg", "add", "HKLM\\Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}"
                      "\\InprocServer32", "/ve", "/d", wine.windows_path(os.path.join(stuck, "stuck_wmi.dll")),

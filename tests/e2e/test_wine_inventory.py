@@ -7,16 +7,16 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
 import unittest
+
+from harvix_e2e import GLPI_FORMAT, temp_folder
 
 
 BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__), "..", "..", "build-win"))
 TESTS = os.path.join(BUILD, "tests")
 UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 SECURE_BOOT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecureBoot"
-SCHEMA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "shared",
-                      "glpi-inventory-format", "inventory.schema.json")
+SCHEMA = os.path.join(GLPI_FORMAT or "../shared/glpi-inventory-format", "inventory.schema.json")
 
 
 def probe_objects(text):
@@ -38,7 +38,7 @@ def probe_objects(text):
 class HarvixClassesUnderWine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.prefix = tempfile.mkdtemp(prefix="harvix-inventory-wineprefix-")
+        cls.prefix = temp_folder("harvix-inventory-wineprefix-")
         env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         cls.env = dict(env, WINEPREFIX=cls.prefix, WINEDEBUG="-all", LANG="C.UTF-8", LC_ALL="C.UTF-8",
                        WINEDLLOVERRIDES="mscoree,mshtml=;tbs=n")
@@ -97,7 +97,7 @@ class HarvixClassesUnderWine(unittest.TestCase):
         return [line for line in lines[1:] if line]
 
     def test_harvix_writes_an_inventory_that_validates_and_agrees(self):
-        folder = tempfile.mkdtemp(prefix="harvix-wine-json-")
+        folder = temp_folder("harvix-wine-json-")
         try:
             shutil.copy2(os.path.join(BUILD, "Harvix.exe"), folder)
             result = subprocess.run(["wine", os.path.join(folder, "Harvix.exe"), "/silent"], env=self.env,
