@@ -6,6 +6,7 @@
 
 #include "index/columns.h"
 #include "index/end_of_support.h"
+#include "inventory/identity.h"
 
 namespace harvix::index {
 
@@ -94,8 +95,7 @@ void FlagSerials(std::vector<ComputerRow>& rows) {
 
 // A UUID makers leave unset tells no computer apart.
 bool UsableUuid(const std::string& uuid) {
-    return uuid.find_first_not_of("0fF-") != std::string::npos &&
-           uuid != "03000200-0400-0500-0006-000700080009";
+    return !IsPlaceholderUuid(uuid);
 }
 
 // Clones: the same UUID, or the same physical adapter, on two computers.
@@ -181,23 +181,10 @@ const std::string& PreviousRow::Field(std::string_view csvName) const {
 }
 
 std::string SerialProblem(const std::string& serial) {
-    static const char* const kPlaceholders[] = {"to be filled by o.e.m.",
-                                                "to be filled by o.e.m",
-                                                "default string",
-                                                "system serial number",
-                                                "chassis serial number",
-                                                "not specified",
-                                                "not applicable",
-                                                "none",
-                                                "serial number",
-                                                "0123456789",
-                                                "123456789",
-                                                "invalid"};
     const std::string s = SerialKey(serial);
     if (s.empty() || s == "n/a") return "Numéro de série absent";
-    if (s.find_first_not_of('0') == std::string::npos) return "Numéro de série générique";
-    for (const char* p : kPlaceholders)
-        if (s == p) return "Numéro de série générique";
+    // The inventory file's own list: what it leaves out, the index flags.
+    if (IsPlaceholderIdentity(s)) return "Numéro de série générique";
     return std::string();
 }
 

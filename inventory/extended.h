@@ -68,6 +68,8 @@ struct MemoryModuleDetails {
 
 struct DiskDetails {
     std::optional<std::string> Model, SerialNumber, Firmware, Interface, MediaType, DiskId;
+    // The system's own name of the disk: "sda" on Linux, "\\.\PHYSICALDRIVE0" on Windows.
+    std::optional<std::string> DeviceName;
     std::optional<std::int32_t> Index;
     std::optional<std::uint64_t> SizeBytes;
     std::optional<bool> Rotational;  // false: SSD

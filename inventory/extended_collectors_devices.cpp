@@ -13,6 +13,7 @@ namespace {
 
 struct DiskKind {
     std::optional<std::int32_t> Index;
+    std::optional<std::string> Name;
     std::optional<bool> Rotational;
 };
 
@@ -48,16 +49,21 @@ void ReadDisks(ExtendedInfos& infos) {
         std::optional<std::string> deviceId;
         p.Text("DeviceID", deviceId);
         if (deviceId) d.DiskId = DiskIdOf(*deviceId);
+        d.DeviceName = deviceId;
         p.Int("Index", d.Index);
         p.Count("Size", d.SizeBytes);
     });
     auto kinds = ReadAll<DiskKind>("Harvix_PhysicalDisk", [](Props& p, DiskKind& k) {
         p.Int("Index", k.Index);
+        p.Text("Name", k.Name);
         p.Bool("Rotational", k.Rotational);
     });
     for (DiskDetails& disk : infos.Disks)
         for (const DiskKind& kind : kinds)
-            if (disk.Index && kind.Index == disk.Index) disk.Rotational = kind.Rotational;
+            if (disk.Index && kind.Index == disk.Index) {
+                disk.Rotational = kind.Rotational;
+                if (kind.Name) disk.DeviceName = kind.Name;
+            }
 }
 
 void ReadVolumes(ExtendedInfos& infos) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "inventory/identity.h"
 #include "report/inventory_json_parts.h"
 
 namespace harvix {
@@ -28,12 +29,18 @@ bool KnownArchitecture(const std::optional<std::string>& a) {
                      "powerpc64", "aarch64"});
 }
 
+// An identity value GLPI may match computers on: placeholders left out, as GLPI's
+// agent leaves them, so that boards sharing one are not taken for one computer.
+void PutIdentity(json& j, const char* key, const std::optional<std::string>& v) {
+    if (v && !IsPlaceholderIdentity(*v)) Put(j, key, v);
+}
+
 json Hardware(const GeneralInfos& general, const ExtendedInfos& ext) {
     json j = json::object();
     Put(j, "name", general.ComputerName);
     Put(j, "workgroup", general.Domain);
     Put(j, "lastloggeduser", general.UserName);
-    Put(j, "uuid", ext.Identity.Uuid);
+    if (ext.Identity.Uuid && !IsPlaceholderUuid(*ext.Identity.Uuid)) Put(j, "uuid", ext.Identity.Uuid);
     Put(j, "chassis_type", ext.Identity.ChassisType);
     Put(j, "vmsystem", ext.Identity.VirtualMachine);
     Put(j, "memory", MiB(ext.Identity.TotalMemoryBytes));
@@ -44,18 +51,18 @@ json Bios(const GeneralInfos& general, const ExtendedInfos& ext) {
     const FirmwareInfos& fw = ext.Firmware;
     const IdentityInfos& id = ext.Identity;
     json j = json::object();
-    Put(j, "bmanufacturer", fw.BiosMaker);
-    Put(j, "bversion", fw.BiosVersion);
+    PutIdentity(j, "bmanufacturer", fw.BiosMaker);
+    PutIdentity(j, "bversion", fw.BiosVersion);
     Put(j, "bdate", fw.BiosDate);
-    Put(j, "biosserial", fw.BiosSerial);
-    Put(j, "smanufacturer", id.Manufacturer);
-    Put(j, "smodel", id.Model);
-    // "N/A" is the page's word for none: GLPI would take it for a serial number.
-    if (general.SerialNumber != "N/A") Put(j, "ssn", general.SerialNumber);
-    Put(j, "mmanufacturer", id.BoardMaker);
-    Put(j, "mmodel", id.BoardModel);
-    Put(j, "msn", id.BoardSerial);
-    Put(j, "enclosureserial", id.EnclosureSerial);
+    PutIdentity(j, "biosserial", fw.BiosSerial);
+    PutIdentity(j, "smanufacturer", id.Manufacturer);
+    PutIdentity(j, "smodel", id.Model);
+    // "N/A", the page's word for none, is a placeholder too.
+    PutIdentity(j, "ssn", general.SerialNumber);
+    PutIdentity(j, "mmanufacturer", id.BoardMaker);
+    PutIdentity(j, "mmodel", id.BoardModel);
+    PutIdentity(j, "msn", id.BoardSerial);
+    PutIdentity(j, "enclosureserial", id.EnclosureSerial);
     if (OneOf(fw.SecureBoot, {"enabled", "disabled", "unsupported"}))
         j["secure_boot"] = *fw.SecureBoot;
     return j;
@@ -104,7 +111,9 @@ json Cpu(const ProcessorInfos& p) {
     Put(j, "speed", p.SpeedMHz);
     Put(j, "external_clock", p.ExternalClockMHz);
     Put(j, "core", p.Cores);
-    Put(j, "thread", p.Threads);
+    // Threads per core, as the format and GLPI (nbthreads) mean it.
+    if (p.Threads && p.Cores && *p.Cores > 0 && *p.Threads >= *p.Cores)
+        j["thread"] = *p.Threads / *p.Cores;
     Put(j, "id", p.Id);
     if (KnownArchitecture(p.Architecture)) j["arch"] = *p.Architecture;
     return j;
@@ -182,11 +191,8 @@ std::string InventoryJson(const GeneralInfos& general, const CpuInfos& cpu,
     content["softwares"] = Softwares(extended);
     content["harvix"] = HarvixObject(general, cpu, memory, disks, volumes, extended);
 
-    // As GLPI's agents name it: the computer, then the moment, "-" throughout.
-    std::string moment = stamp.DateTime;
-    for (char& c : moment)
-        if (c == ' ' || c == ':') c = '-';
-    json doc = {{"deviceid", general.ComputerName + "-" + moment},
+    // GLPI finds the agent by it: one that changed on every run would be a new agent each time.
+    json doc = {{"deviceid", StableDeviceId(general, extended)},
                 {"itemtype", "Computer"},
                 {"action", "inventory"},
                 {"content", std::move(content)}};

@@ -11,7 +11,8 @@ namespace {
 json Storage(const DiskInfos* shown, const DiskDetails* more) {
     json j = json::object();
     if (more) {
-        Put(j, "name", more->DiskId);
+        // The device, as GLPI's agents name it ("sda", "\\.\PHYSICALDRIVE0").
+        Put(j, "name", more->DeviceName ? more->DeviceName : more->DiskId);
         Put(j, "model", more->Model);
         Put(j, "serial", more->SerialNumber);
         Put(j, "interface", more->Interface);
@@ -23,7 +24,7 @@ json Storage(const DiskInfos* shown, const DiskDetails* more) {
     }
     // What the page shows wins where both were read.
     if (shown) {
-        Put(j, "name", shown->DiskId);
+        if (!j.contains("name")) Put(j, "name", shown->DiskId);
         Put(j, "model", shown->Model);
         Put(j, "serial", shown->SerialNumber);
         Put(j, "interface", shown->InterfaceType);

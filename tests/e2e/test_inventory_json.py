@@ -44,7 +44,7 @@ class InventoryFile(unittest.TestCase):
         for tree, (_, doc) in self.runs.items():
             errors = ["%s: %s" % (list(e.absolute_path), e.message) for e in checker.iter_errors(doc)]
             self.assertEqual(errors, [], tree or "this machine")
-            self.assertRegex(doc["deviceid"], r"^PC-\d{4}(-\d\d){5}$")
+            self.assertRegex(doc["deviceid"], r"^harvix-[0-9a-f]{16}$")
 
     def test_the_page_values_are_all_there(self):
         for tree, (folder, doc) in self.runs.items():
@@ -63,6 +63,22 @@ class InventoryFile(unittest.TestCase):
             names = [d.get("letter", d.get("type")) for d in doc["content"]["drives"]]
             self.assertEqual(names[:len(mine["volumes"])], [v["name"] for v in mine["volumes"]],
                              tree)
+
+    def test_white_box_pcs_are_told_apart(self):
+        # Four boards sharing "Default string" and the placeholder UUID: GLPI must not see
+        # one computer in them.
+        docs = [doc for tree, (_, doc) in self.runs.items() if tree and tree.startswith("whitebox")]
+        self.assertEqual(len(docs), 4)
+        for doc in docs:
+            text = json.dumps({k: doc["content"][k] for k in ("bios", "hardware")})
+            for placeholder in ("Default string", "To Be Filled", "03000200-0400-0500-0006-000700080009"):
+                self.assertNotIn(placeholder, text)
+        self.assertEqual(len({doc["deviceid"] for doc in docs}), 4)
+        self.assertEqual(len({n["mac"] for doc in docs for n in doc["content"]["networks"]}), 4)
+
+    def test_a_second_run_keeps_the_agent_id(self):
+        # GLPI finds the agent by it: a new one on each run would be a new agent record.
+        self.assertEqual(inventory(None)[1]["deviceid"], self.runs[None][1]["deviceid"])
 
     def test_recorded_pages_are_unchanged(self):
         for tree in machines()[1:]:

@@ -61,14 +61,17 @@ class ThisMachine(unittest.TestCase):
         cls.used_after = used_space()
 
     def test_every_installed_package_with_its_exact_version(self):
-        listed = output("dpkg-query", "-W", "-f", "${binary:Package}\t${Version}\t${db:Status-Abbrev}\n")
-        installed = {}
-        for line in listed.splitlines():
-            name, version, status = line.split("\t")
-            if status.startswith(("ii", "hi")):
-                installed[name] = version
-        mine = {s["name"]: s.get("version") for s in self.doc["softwares"]}
+        # As GLPI's agent lists them: the bare name, the architecture apart, the distributor
+        # as lsb_release names it for publisher.
+        listed = output("dpkg-query", "-W", "-f", "${Package}\t${Architecture}\t${Version}\t${db:Status-Abbrev}\n")
+        installed = sorted((name, arch, version) for name, arch, version, status in
+                           (line.split("\t") for line in listed.splitlines()) if status.startswith(("ii", "hi")))
+        mine = sorted((s["name"], s.get("arch"), s.get("version")) for s in self.doc["softwares"])
         self.assertEqual(mine, installed)
+        with open("/etc/os-release") as f:
+            release = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+        distributor = release["ID"].strip('"').capitalize()
+        self.assertEqual({s.get("publisher") for s in self.doc["softwares"]}, {distributor})
 
     def test_every_interface_with_its_mac_and_addresses(self):
         mine = {}
@@ -105,8 +108,11 @@ class ThisMachine(unittest.TestCase):
                 for t in (self.doc["operatingsystem"]["boot_time"], os_.findtext("BOOT_TIME"))]
         self.assertLessEqual(abs((boot[0] - boot[1]).total_seconds()), 1, boot)
         cpu = content.find("CPUS")
-        for key in ("familynumber", "model", "stepping", "core", "thread"):
+        for key in ("familynumber", "model", "stepping", "core"):
             self.assertEqual(str(self.doc["cpus"][0].get(key)), cpu.findtext(key.upper()), key)
+        # The agent's Linux module writes a package's siblings there; the format, GLPI and
+        # the agent on Windows mean threads per core.
+        self.assertEqual(self.doc["cpus"][0]["thread"], int(cpu.findtext("THREAD")) // int(cpu.findtext("CORE")))
         sizes = sorted(int(s.findtext("DISKSIZE")) for s in content.findall("STORAGES")
                        if s.findtext("TYPE") == "disk")
         self.assertEqual(sorted(s["disksize"] for s in self.doc["storages"]), sizes)
@@ -142,7 +148,6 @@ class RecordedTrees(unittest.TestCase):
         record = os.environ.get("HARVIX_RECORD") == "1"  # writes them afresh, to review
         for tree in sorted(n for n in os.listdir(TREES) if os.path.isdir(os.path.join(TREES, n))):
             doc = inventory(tree)
-            del doc["deviceid"]  # the run's time
             path = os.path.join(TREES, tree + ".inventory.json")
             if record:
                 with open(path, "w", encoding="utf-8") as f:

@@ -601,8 +601,34 @@ def notroot():
     return t
 
 
+def whitebox(number):
+    """One of a room of identical cheap desktops: the board maker's placeholders as serial,
+    maker and model, and the UUID many boards share; only the name and the network card
+    tell them apart."""
+    def record():
+        name = "whitebox%d" % number
+        t = small_machine(name, "salle-b-pc%d" % number, "Intel(R) Core(TM) i3-9100 CPU @ 3.60GHz",
+                          ("GenuineIntel", 6, 158, 11, INTEL_FLAGS), (4200000, 3600000), range(4),
+                          [(8192, 2400, 0x1A)], ("KINGSTON SA400S37240G", 468862128))
+        t.dmi(sys_vendor="To Be Filled By O.E.M.", product_name="To Be Filled By O.E.M.",
+              product_serial="Default string", product_uuid="03000200-0400-0500-0006-000700080009",
+              bios_vendor="American Megatrends Inc.", bios_version="P1.40", bios_date="09/03/2019",
+              chassis_type="3", chassis_vendor="Default string", chassis_serial="Default string",
+              board_vendor="ASRock", board_name="H310CM-HDV", board_serial="Default string")
+        t.efi(secure_boot=1, db_2023=False)
+        t.tpm(major=2)
+        t.os_details("Europe/Paris", btime=1733702400)
+        import record_devices
+        device = "/sys/devices/pci0000:00/0000:00:1c.0/0000:03:00.0"
+        record_devices.netdev(t, "enp3s0", "70:85:c2:4e:10:%02x" % (0x30 + number), "ethernet", "up",
+                              1500, 2, speed=1000, device=device, driver="r8169")
+        return t
+    return record
+
+
 MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped,
             "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot}
+MACHINES.update({"whitebox%d" % n: whitebox(n) for n in range(1, 5)})
 
 if __name__ == "__main__":
     try:

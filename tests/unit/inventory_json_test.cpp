@@ -95,7 +95,7 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     WindowsLike pc;
     pc.general.UserName = "mari\xE9";  // not UTF-8: replaced, never a throw
     const json doc = pc.Parse();
-    EXPECT_EQ(doc["deviceid"], "PC-ACCUEIL-2026-03-04-05-06-07");
+    EXPECT_EQ(doc["deviceid"].get<std::string>().rfind("harvix-", 0), 0u);
     EXPECT_EQ(doc["itemtype"], "Computer");
     const json& c = doc["content"];
     EXPECT_EQ(c["versionclient"], "Harvix-4.0");
@@ -133,6 +133,43 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     EXPECT_EQ(h["windows11"]["verdict"], Windows11Readiness(pc.ext).Verdict);
     EXPECT_EQ(h["unread"][0]["what"], "UUID");
     EXPECT_FALSE(HasEmptyText(doc));
+}
+
+// GLPI matches computers on these: a placeholder would fold every board that carries it
+// into one computer, and an agent id that moves would make a new agent on each run.
+TEST(InventoryJson, IdentityTellsComputersApartAndTheAgentIdStays) {
+    WindowsLike pc;
+    const std::string id = pc.Parse()["deviceid"];
+    pc.general.ComputerName = "PC-RENOMME";
+    EXPECT_EQ(pc.Parse()["deviceid"], id);  // the board's identity survives a rename
+    pc.ext.Identity.Uuid = "03000200-0400-0500-0006-000700080009";
+    pc.general.SerialNumber = "Default string";
+    pc.ext.Identity.Manufacturer = " To Be Filled By O.E.M. ";
+    pc.ext.Identity.Model = "System Product Name";
+    pc.ext.Identity.BoardSerial = "0000000000";
+    pc.ext.Identity.BoardModel = "B450M PRO-VDH";
+    const json bios = pc.Parse()["content"]["bios"];
+    EXPECT_FALSE(pc.Parse()["content"]["hardware"].contains("uuid"));
+    for (const char* key : {"ssn", "smanufacturer", "smodel", "msn"})
+        EXPECT_FALSE(bios.contains(key)) << key;
+    EXPECT_EQ(bios["mmodel"], "B450M PRO-VDH");
+    // Two such boards, told apart by their network card, each keep theirs through a rename.
+    const std::string byName = pc.Parse()["deviceid"];
+    EXPECT_NE(byName, id);
+    pc.ext.Networks[0].Mac = "00:1A:2B:3C:4D:5E";
+    pc.ext.Networks[0].Virtual = false;
+    const std::string byMac = pc.Parse()["deviceid"];
+    EXPECT_NE(byMac, byName);
+    pc.general.ComputerName = "PC-SALLE-2";
+    EXPECT_EQ(pc.Parse()["deviceid"], byMac);
+    pc.ext.Networks[0].Mac = "00:1A:2B:3C:4D:5F";
+    EXPECT_NE(pc.Parse()["deviceid"], byMac);
+    // Threads per core, as GLPI reads the member.
+    ProcessorInfos cpu;
+    cpu.Cores = 8;
+    cpu.Threads = 16;
+    pc.ext.Processors = {cpu};
+    EXPECT_EQ(pc.Parse()["content"]["cpus"][0]["thread"], 2);
 }
 
 TEST(InventoryJson, EmptyRecordsGiveOnlyWhatIsKnown) {

@@ -508,18 +508,19 @@ TEST(Provider, OperatingSystemProcessorAndMemoryDetailsReadBack) {
 }
 
 TEST(Provider, InstalledDpkgPackagesReadBack) {
-    const Props sw = {"Name",         "Version", "Publisher", "InstallDate",
-                      "Architecture", "Source",  "Guid"};
-    // Held packages count, removed ones keeping their configuration do not; a
-    // Multi-Arch: same package is named with its architecture, its list file too.
-    EXPECT_EQ(
-        Rows(kTrees + "/laptop", "Harvix_Software", sw),
-        (std::vector<std::string>{
-            "base-files|12ubuntu4.6|Ubuntu Developers|2024-04-16|amd64|dpkg|base-files",
-            "libc6:amd64|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|amd64|dpkg|libc6:amd64",
-            "libc6:i386|2.35-0ubuntu3.8|Debian Maintainers|2024-10-27|i386|dpkg|libc6:i386",
-            "firefox|1:1snap1-0ubuntu2|Debian Maintainers|2024-07-03|amd64|dpkg|firefox",
-            "tzdata|2024a-0ubuntu0.22.04|Debian Maintainers|2024-04-16|all|dpkg|tzdata"}));
+    const Props sw = {"Name", "Version", "Publisher", "InstallDate", "Architecture", "Source"};
+    // Held packages count, removed ones keeping their configuration do not. Named as
+    // GLPI's agent names them: the bare package, its architecture apart, the distribution
+    // as publisher; a Multi-Arch: same package's list file carries its architecture.
+    EXPECT_EQ(Rows(kTrees + "/laptop", "Harvix_Software", sw),
+              (std::vector<std::string>{
+                  "base-files|12ubuntu4.6|Ubuntu|2024-04-16|amd64|dpkg",
+                  "libc6|2.35-0ubuntu3.8|Ubuntu|2024-10-27|amd64|dpkg",
+                  "libc6|2.35-0ubuntu3.8|Ubuntu|2024-10-27|i386|dpkg",
+                  "firefox|1:1snap1-0ubuntu2|Ubuntu|2024-07-03|amd64|dpkg",
+                  "tzdata|2024a-0ubuntu0.22.04|Ubuntu|2024-04-16|all|dpkg"}));
+    EXPECT_EQ(Rows(kTrees + "/legacytpm12", "Harvix_Software", {"Publisher"})[0], "Debian");
+    EXPECT_EQ(Rows(kTrees + "/server", "Harvix_Software", {"Publisher"})[0], "<null>");  // no ID
     // CR LF line ends; a package without a list file has no date.
     EXPECT_EQ(Rows(kTrees + "/escaped", "Harvix_Software", {"Name", "Version", "InstallDate"}),
               (std::vector<std::string>{"base-files|12.4+deb12u5|<null>",

@@ -173,6 +173,17 @@ std::vector<Instance> OperatingSystemInstances(const Root& root) {
     return {inst};
 }
 
+std::optional<std::string> Distributor(const Root& root) {
+    // As lsb_release -i says it: os-release's ID capitalized, or NAME where the two differ
+    // only in case ("Debian", "Ubuntu").
+    auto release = OsRelease(root);
+    auto id = NonEmpty(release.Get("ID"));
+    if (!id) return std::nullopt;
+    if (auto name = release.Get("NAME"); name && EqualsNoCase(*name, *id)) return name;
+    if ((*id)[0] >= 'a' && (*id)[0] <= 'z') (*id)[0] = static_cast<char>((*id)[0] - 'a' + 'A');
+    return id;
+}
+
 std::vector<Instance> HarvixOperatingSystemInstances(const Root& root) {
     auto release = OsRelease(root);
     Instance inst;

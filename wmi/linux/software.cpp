@@ -63,15 +63,17 @@ std::vector<Instance> SoftwareInstances(const Root& root) {
     auto status = root.Read("/var/lib/dpkg/status");
     if (!status) return out;
     const ListTimes lists(root);
+    // As GLPI's agent lists them: the bare package name, the architecture apart, and the
+    // distribution as publisher, GLPI keying software on name and publisher.
+    const WmiValue publisher = Text(Distributor(root));
     for (const DpkgPackage& p : ParseDpkgStatus(*status)) {
         Instance inst;
-        inst.Set("Name", platform::ToValidUtf8(p.Name));
+        inst.Set("Name", platform::ToValidUtf8(p.Package));
         inst.Set("Version", Text(p.Version));
-        inst.Set("Publisher", Text(p.Publisher));
+        inst.Set("Publisher", publisher);
         inst.Set("InstallDate", InstallDate(root, lists, p));
         inst.Set("Architecture", Text(p.Architecture));
         inst.Set("Source", "dpkg");
-        inst.Set("Guid", platform::ToValidUtf8(p.Name));
         out.push_back(std::move(inst));
     }
     return out;

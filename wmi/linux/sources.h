@@ -64,6 +64,8 @@ std::string ObjectPath(const std::string& host, const std::string& cls, const st
 
 // A value of os-release as the shell reads it: quotes removed, escapes undone.
 std::string OsReleaseValue(const std::string& raw);
+// The distribution as lsb_release -i names it ("Debian"); unknown without os-release's ID.
+std::optional<std::string> Distributor(const Root& root);
 // The kernel's machine name ("x86_64", "aarch64"...); empty when unknown.
 std::string Machine(const Root& root);
 

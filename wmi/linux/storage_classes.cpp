@@ -152,6 +152,7 @@ std::vector<Instance> PhysicalDiskInstances(const Root& root, StorageSnapshot& s
     for (const auto& d : storage.Disks(root)) {
         Instance inst;
         inst.Set("Index", d.Index);
+        inst.Set("Name", d.Name);  // a kernel name: ASCII
         inst.Set("Rotational", d.Rotational ? WmiValue(*d.Rotational ? -1 : 0) : WmiValue());
         out.push_back(std::move(inst));
     }
