@@ -11,3 +11,6 @@ cmake --build build-run -j"$(nproc)" >/dev/null
 ./build-run/harvix /silent
 name="${COMPUTERNAME:-$(hostname -s)}"
 echo "Report: $(pwd)/build-run/${name}_report.html"
+echo "Inventory file: $(pwd)/build-run/${name}_inventory.json"
+echo "Run it again:   $(pwd)/build-run/harvix /silent"
+echo "On the PATH:    cmake --install $(pwd)/build-run   (harvix and harvix-index in /usr/local/bin)"

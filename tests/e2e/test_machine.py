@@ -6,7 +6,7 @@ import re
 import subprocess
 import unittest
 
-from harvix_e2e import block_mounts, parse_report, program_copy, report_lines, run, used_space
+from harvix_e2e import BUILD, block_mounts, parse_report, program_copy, report_lines, run, temp_folder, used_space
 
 
 def read(path):
@@ -115,6 +115,18 @@ class AsACommand(unittest.TestCase):
         rows, _ = parse_report(os.path.join(folder, host + "_report.html"))
         self.assertEqual(rows["Nom de l'ordinateur"], host)
         self.assertEqual(rows["Nom de l'utilisateur"], pwd.getpwuid(os.geteuid()).pw_name)
+
+    def test_installed_on_the_path_it_writes_beside_the_program(self):
+        staging = temp_folder("harvix-install-")
+        subprocess.run(["cmake", "--install", BUILD], env=dict(os.environ, DESTDIR=staging), check=True,
+                       capture_output=True)
+        prefix = os.path.join(staging, "usr", "local")
+        result = subprocess.run(["harvix", "/silent"], capture_output=True, env=dict(
+            os.environ, PATH=os.path.join(prefix, "bin") + os.pathsep + os.environ["PATH"],
+            COMPUTERNAME="PATHPC", DISPLAY=""))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        report_lines(os.path.join(prefix, "lib", "harvix", "PATHPC_report.html"))
+        self.assertTrue(os.access(os.path.join(prefix, "bin", "harvix-index"), os.X_OK))
 
 
 if __name__ == "__main__":
