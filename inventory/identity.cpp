@@ -21,8 +21,8 @@ std::string Folded(std::string_view text) {
 }
 
 // GLPI's agent leaves these out of every SMBIOS value (isInvalidBiosValue in
-// glpi-agent's lib/GLPI/Agent/Tools/Generic.pm); the last ones are placeholders
-// seen on white-box boards that the agent keeps but that tell nobody apart.
+// glpi-agent's lib/GLPI/Agent/Tools/Generic.pm); the last ones are serials GLPI
+// itself refuses (its default blacklist, src/Blacklist.php) or that tell nobody apart.
 constexpr std::string_view kPlaceholders[] = {
     "n/a", "none", "unknown", "notspecified", "notpresent", "notavailable", "defaultstring",
     "systemproductname", "systemmanufacturer", "systemserialnumber", "systemversion",
@@ -30,7 +30,7 @@ constexpr std::string_view kPlaceholders[] = {
     "noassettag", "<badindex>", "<outofspec>", "<outofspec><outofspec>", "tobefilledbyo.e.m.",
     // Beyond the agent's list.
     "tobefilledbyo.e.m", "notapplicable", "serialnumber", "0123456789", "123456789", "invalid",
-    "oemserial", "$serialnumber$"};
+    "oem_serial", "systemserialnumb", "(nullstring)", "empty"};
 
 // FNV-1a, then a finalizer, so that two close keys give ids that look nothing alike.
 std::uint64_t Hash(std::string_view text) {
