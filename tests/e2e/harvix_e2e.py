@@ -21,6 +21,28 @@ GLPI_FORMAT = next((c for c in (os.environ.get("HARVIX_GLPI_FORMAT", ""),
                     if c and os.path.isdir(c)), None)
 
 
+# Both schema versions GLPI ships: 1.1.34, locked by GLPI 10.0 and strict on unknown members,
+# and the newer one.
+SCHEMAS = ("inventory.schema-1.1.34.json", "inventory.schema.json")
+
+
+def schema_errors(doc):
+    """What GLPI's validation finds wrong in an inventory document, against each schema;
+    None when GLPI's format is not beside the checkout."""
+    if not GLPI_FORMAT:
+        return None
+    import jsonschema
+    errors = []
+    for name in SCHEMAS:
+        with open(os.path.join(GLPI_FORMAT, name), encoding="utf-8") as f:
+            checker = jsonschema.Draft7Validator(json.load(f), format_checker=jsonschema.FormatChecker())
+        errors += ["%s: %s: %s" % (name, list(e.absolute_path), e.message) for e in checker.iter_errors(doc)]
+    return errors
+
+
+NO_SCHEMA = "GLPI's inventory format (../shared/glpi-inventory-format) is absent: validation not checked"
+
+
 def temp_folder(prefix):
     """A folder under the temporary directory, removed when the test process ends, also after
     a failure."""
