@@ -185,6 +185,9 @@ void SetStatus(IndexOutcome& outcome, const std::string& folder, const std::stri
 IndexOutcome RunIndex(const std::string& folder) {
     const std::vector<FolderEntry> entries = ListFolder(folder);
     const FolderLock lock(folder, kLockName, kLockWaitSeconds);
+    std::vector<std::string> names;
+    for (const FolderEntry& e : entries) names.push_back(e.Name);
+    RenameFormerAsides(folder, names);
     const LocalTime now = Now();
     const Date today{now.day, now.month, now.year};
     PastState past = LoadPast(folder);
@@ -231,7 +234,9 @@ IndexOutcome RunIndex(const std::string& folder) {
     // Last: a run stopped before this point is done again in full by the next.
     OutputFile state(folder, kHistoryName);
     WriteHistory(past.State, [&](std::string_view bytes) { state.Write(bytes); });
-    problems += CommitOutputs({{&state, kHistoryName}});
+    const std::string historyProblem = CommitOutputs({{&state, kHistoryName}});
+    if (historyProblem.empty()) ForgetFormerHistory(folder, past);
+    problems += historyProblem;
     SetStatus(outcome, folder, problems);
     if (!past.Notice.empty()) outcome.Status += "\r\n" + past.Notice;
     return outcome;

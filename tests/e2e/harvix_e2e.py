@@ -43,6 +43,13 @@ def schema_errors(doc):
 NO_SCHEMA = "GLPI's inventory format (../shared/glpi-inventory-format) is absent: validation not checked"
 
 
+def glpi_takes(name):
+    """Whether one of GLPI's import paths takes a file of this name for an inventory: the
+    injector's directory walk (glpi-injector -d) or GLPI's import from file, alone or in an
+    archive (anywhere in the name, any case)."""
+    return bool(re.search(r"\.(?:data|json|ocs|xml)$", name) or re.search(r"\.(json|xml|ocs)", name, re.I))
+
+
 def temp_folder(prefix):
     """A folder under the temporary directory, removed when the test process ends, also after
     a failure."""

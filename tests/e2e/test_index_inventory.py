@@ -3,7 +3,8 @@
 inventories given Harvix's own file (or, as the version before wrote them, its
 object inside), beside real reports of the recorded trees; the page still fits
 1600 pixels in Tahoma, and logiciels.csv keeps versions as texts in LibreOffice
-Calc (fr-FR). A share of the real program's files: read the same in both forms."""
+Calc (fr-FR). A share of the real program's files: read the same in both forms,
+and GLPI's import paths take exactly its inventory files."""
 
 import html
 import json
@@ -15,7 +16,7 @@ import unittest
 from test_index import (TODAY, WINE_FONTS, calc_cells, chromium, index, read_csv, report, tree_copy,
                         write)
 
-from harvix_e2e import GLPI_FORMAT, NO_SCHEMA, schema_errors, temp_folder
+from harvix_e2e import GLPI_FORMAT, NO_SCHEMA, glpi_takes, schema_errors, temp_folder
 
 EXAMPLES = os.path.join(GLPI_FORMAT, "examples") if GLPI_FORMAT else None
 
@@ -198,6 +199,11 @@ class FromReportToInventory(unittest.TestCase):
             self.assertIn("1 inventaire importable dans GLPI", index(folder, folder, "/silent").stdout)
             self.assertEqual(read_csv(os.path.join(folder, "changements.csv")), [])
             self.assertEqual(read_csv(os.path.join(folder, "inventaire.csv")), rows)
+            # The whole share as GLPI's injector walks it, or its import from file reads it.
+            names = sorted(os.listdir(folder))
+            self.assertIn("LAPTOP_harvix.txt", names)
+            self.assertIn("historique-index.txt", names)
+            self.assertEqual([n for n in names if glpi_takes(n)], ["LAPTOP_inventory.json"])
         finally:
             shutil.rmtree(folder)
 

@@ -713,6 +713,42 @@ void WriteReportFile(const std::string& path, const std::string& computer) {
     WriteReportFooter(path);
 }
 
+TEST_F(IndexFiles, TheHistoryUnderItsFormerNameIsTakenOver) {
+    const fs::path now = fs::path(dir_) / kHistoryName,
+                   former = fs::path(dir_) / kFormerHistoryName;
+    WriteReportFile(dir_ + "/A_report.html", "A");
+    RunIndex(dir_);
+    ASSERT_TRUE(fs::exists(now));
+    fs::rename(now, former);
+    fs::remove(fs::path(dir_) / kInventoryName);  // the history alone tells B is new
+    WriteReportFile(dir_ + "/B_report.html", "B");
+    std::ofstream(fs::path(dir_) / "historique-index-20250101-120000.json") << "{";
+    IndexOutcome outcome = RunIndex(dir_);
+    EXPECT_EQ(outcome.Status.find("Historique"), std::string::npos) << outcome.Status;
+    EXPECT_TRUE(fs::exists(now));
+    EXPECT_FALSE(fs::exists(former));
+    EXPECT_EQ(Slurp(fs::path(dir_) / "historique-index-20250101-120000.txt"), "{");
+    const std::string changes = Slurp(fs::path(dir_) / kChangesName);
+    EXPECT_NE(changes.find(";B;Ordinateur;(absent);"), std::string::npos) << changes;
+
+    // A damaged one is kept aside under a name no GLPI import path takes.
+    fs::rename(now, former);
+    std::ofstream(former, std::ios::binary) << "{";
+    outcome = RunIndex(dir_);
+    EXPECT_NE(outcome.Status.find(kFormerHistoryName), std::string::npos) << outcome.Status;
+    EXPECT_FALSE(fs::exists(former));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_))
+        names.push_back(e.path().filename().string());
+    std::erase_if(names, [](const std::string& n) { return !n.starts_with("historique-index"); });
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 4u);  // the old aside, the new aside, the lock and the new history
+    EXPECT_TRUE(names[1].starts_with("historique-index-") && names[1].ends_with(".txt"))
+        << names[1];
+    EXPECT_EQ(Slurp(fs::path(dir_) / names[1]), "{");
+    EXPECT_EQ(names[2], "historique-index.lock");
+}
+
 TEST_F(IndexFiles, OneRowPerComputerFromItsInventoryFileOrItsReport) {
     auto put = [&](const std::string& file, const std::string& bytes) {
         std::ofstream(fs::path(dir_) / file, std::ios::binary) << bytes;
