@@ -39,6 +39,10 @@ std::string BuildInventoryPath(const std::string& folder, const std::string& sep
     return folder + separator + GetComputerName() + "_inventory.json";
 }
 
+std::string BuildHarvixPath(const std::string& folder, const std::string& separator) {
+    return folder + separator + GetComputerName() + "_harvix.txt";
+}
+
 std::string RunInventory(const std::string& folder, const std::string& separator) {
     const std::string ReportPath = BuildReportPath(folder, separator);
     // Held until the inventory file is written: a second run on this report waits for it.
@@ -56,9 +60,11 @@ std::string RunInventory(const std::string& folder, const std::string& separator
     WriteReportFooter(ReportPath);
     // The page is complete before anything more is read; a failure from here on leaves it so.
     const ExtendedInfos extended = GetExtendedInfos();
+    std::string own;
     platform::ReplaceFileWith(
         BuildInventoryPath(folder, separator),
-        InventoryJson(general, cpu, memory, disks, volumes, extended, StampNow()));
+        InventoryJson(general, cpu, memory, disks, volumes, extended, StampNow(), &own));
+    platform::ReplaceFileWith(BuildHarvixPath(folder, separator), own);
     // Built afresh, as the status line shows it.
     return std::string("Le rapport a été créé dans le dossier:") + "\r\n" +
            BuildReportPath(folder, separator);

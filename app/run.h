@@ -18,11 +18,14 @@ bool IsSilentArgument(const std::string& args);
 std::string BuildReportPath(const std::string& folder, const std::string& separator);
 // The inventory file beside it: COMPUTERNAME, "_inventory.json".
 std::string BuildInventoryPath(const std::string& folder, const std::string& separator);
+// Harvix's own file beside it: COMPUTERNAME, "_harvix.txt", a name that none of
+// GLPI's import paths takes for an inventory.
+std::string BuildHarvixPath(const std::string& folder, const std::string& separator);
 
 // Collectors and writers in their fixed order, on WmiService; returns the
 // completion text for the status line. Writer failures pass out unchanged.
 // The report is claimed for the whole run (platform::ClaimReport), the
-// inventory file written last, once the report is complete.
+// inventory file and Harvix's own file written last, once the report is complete.
 std::string RunInventory(const std::string& folder, const std::string& separator);
 
 }  // namespace harvix

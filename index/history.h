@@ -1,5 +1,5 @@
 // The index's own memory: each computer's last values and every change ever
-// found, kept in historique-index.json beside the outputs. The spreadsheets
+// found, kept in historique-index.txt beside the outputs. The spreadsheets
 // are outputs only; whatever is done to them changes nothing in the next
 // comparison.
 #pragma once
@@ -15,7 +15,10 @@
 
 namespace harvix::index {
 
-inline const char* const kHistoryName = "historique-index.json";
+// A .txt: GLPI's injector pushes every *.json of a folder, and GLPI refuses it.
+inline const char* const kHistoryName = "historique-index.txt";
+// Its name before, taken over once.
+inline const char* const kFormerHistoryName = "historique-index.json";
 inline const char* const kChangesName = "changements.csv";
 inline const char* const kLockName = "historique-index.lock";
 inline constexpr int kHistoryVersion = 1;
@@ -67,11 +70,18 @@ struct PastState {
     History State;
     bool HadPrevious = false;  // something to compare with
     std::string Notice;        // what the status and the page say of the history, or empty
+    bool TookOver = false;     // read from kFormerHistoryName
 };
-// historique-index.json; else a first version's inventaire.csv, once. A
-// damaged history is kept under a dated name and said; throws HarvixError
-// when it can neither be read nor put aside.
+// historique-index.txt; else the one kept under kFormerHistoryName; else a
+// first version's inventaire.csv, once. A damaged history is kept under a
+// dated name and said; throws HarvixError when it can neither be read nor put
+// aside.
 PastState LoadPast(const std::string& folder);
+// Once the history is written under its name: the one taken over goes.
+void ForgetFormerHistory(const std::string& folder, const PastState& past);
+// Damaged histories the version before kept as historique-index-<date>.json,
+// which GLPI's injector would push, renamed to .txt; names: the folder's entries.
+void RenameFormerAsides(const std::string& folder, const std::vector<std::string>& names);
 
 // The page's panel of each computer's changes, newest first, and the script
 // that opens it from a click on the computer's name.

@@ -1,6 +1,8 @@
 // The inventory file's member names, all in one place: GLPI's native inventory
-// format, and Harvix's own object content.harvix.
+// format, and Harvix's own file (content.harvix in files of the version before).
 #pragma once
+
+#include <string_view>
 
 namespace harvix::index::key {
 
@@ -39,7 +41,25 @@ inline constexpr const char* Softwares = "softwares";
 inline constexpr const char* Publisher = "publisher";
 inline constexpr const char* InstallDate = "install_date";
 
-// content.harvix
+// The members GLPI's format names at the top and under content: GLPI 10.0
+// refuses a file with any other (format 1.1.34, additionalProperties false).
+inline constexpr std::string_view TopLevel[] = {"content", "deviceid", "jobid", "itemtype",
+                                                "partial", "action", "tag"};
+inline constexpr std::string_view ContentMembers[] = {
+    "accesslog", "antivirus", "batteries", "bios", "cameras", "cartridges", "consumables",
+    "controllers", "cpus", "databases_services", "drives", "envs", "error", "firewalls",
+    "firmwares", "hardware", "inputs", "licenseinfos", "local_groups", "local_users",
+    "logical_volumes", "memories", "modems", "monitors", "network_components", "network_device",
+    "network_ports", "networks", "operatingsystem", "pagecounters", "physical_volumes", "ports",
+    "powersupplies", "printers", "processes", "remote_mgmt", "sensors", "simcards", "slots",
+    "softwares", "sounds", "storages", "usbdevices", "users", "versionclient", "versionprovider",
+    "videos", "virtualmachines", "volume_groups"};
+inline constexpr const char* VersionClient = "versionclient";
+
+// Harvix's own file (<NAME>_harvix.txt), and content.harvix before it
+inline constexpr const char* OwnFormat = "format";  // "harvix"
+inline constexpr const char* OwnFormatName = "harvix";
+inline constexpr const char* RunMoment = "date";  // "YYYY-MM-DD HH:MM:SS"
 inline constexpr const char* Report = "report";  // the page's values, exactly
 inline constexpr const char* User = "user_name";
 inline constexpr const char* PageModel = "model";

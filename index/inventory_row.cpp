@@ -1,6 +1,7 @@
-// One row per computer, from its inventory file: GLPI's native inventory format
-// with Harvix's own object content.harvix. Any member may be missing or of
-// another type (files of other versions, other writers): nothing here throws.
+// One row per computer, from its inventory file (GLPI's native inventory
+// format) and Harvix's own file beside it; files of the version before hold
+// the same facts as content.harvix. Any member may be missing or of another
+// type (files of other versions, other writers): nothing here throws.
 #include "index/inventory_row.h"
 
 #include <rapidjson/document.h>
@@ -69,8 +70,10 @@ Date IsoDate(std::string_view text) {
     return Date{static_cast<int>(*day), static_cast<int>(*m), static_cast<int>(*y)};
 }
 
-// The run's date: the end of the device id, "NAME-YYYY-MM-DD-HH-MM-SS", as agents write it.
-Date RunDate(const json& doc) {
+// The run's date: Harvix's own, else the end of the device id,
+// "NAME-YYYY-MM-DD-HH-MM-SS", as agents write it.
+Date RunDate(const json& doc, const json& harvix) {
+    if (Date d = IsoDate(Text(At(harvix, key::RunMoment))); d.Valid()) return d;
     const std::string id = Text(At(doc, key::DeviceId));
     if (id.size() >= 19) {
         Date d = IsoDate(std::string_view(id).substr(id.size() - 19));
@@ -178,11 +181,29 @@ std::vector<std::string> PhysicalMacs(const json& content) {
     return macs;
 }
 
+bool OnlyNamed(const json& j, std::span<const std::string_view> names) {
+    for (auto m = j.MemberBegin(); m != j.MemberEnd(); ++m)
+        if (std::find(names.begin(), names.end(),
+                      std::string_view(m->name.GetString(), m->name.GetStringLength())) ==
+            names.end())
+            return false;
+    return true;
+}
+
+// What GLPI validates before anything else: a device id, a content with its
+// client, and no member the format does not name (GLPI 10.0 refuses a file of
+// the version before for its content.harvix).
+bool Importable(const json& doc, const json& content) {
+    return At(doc, key::DeviceId).IsString() && !Text(At(doc, key::DeviceId)).empty() &&
+           At(content, key::VersionClient).IsString() && OnlyNamed(doc, key::TopLevel) &&
+           OnlyNamed(content, key::ContentMembers);
+}
+
 void ReadFacts(const json& doc, const json& content, const json& harvix, InventoryFacts& f) {
     const json& os = At(content, key::Os);
     const json& bios = At(content, key::Bios);
     f.Present = true;
-    f.Importable = At(doc, key::DeviceId).IsString() && !Text(At(doc, key::DeviceId)).empty();
+    f.Importable = Importable(doc, content);
     f.Uuid = Text(At(At(content, key::Hardware), key::Uuid));
     f.Macs = PhysicalMacs(content);
     const json& details = At(harvix, key::OsDetails);
@@ -225,20 +246,49 @@ void ReadPrograms(const json& content, const std::string& computer,
 
 }  // namespace
 
-bool ReadInventory(const std::string& reportFile, std::string_view bytes, ComputerRow& row,
-                   std::vector<ProgramEntry>& programs, std::string& volumeLines,
-                   std::string& reason) {
-    // Strict as GLPI is: valid UTF-8, nothing after the document; iterative, so
-    // that no nesting exhausts the stack.
-    rapidjson::Document doc;
+namespace {
+
+// Strict as GLPI is: valid UTF-8, nothing after the document; iterative, so
+// that no nesting exhausts the stack.
+bool Parse(std::string_view bytes, rapidjson::Document& doc) {
     doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(bytes.data(),
                                                                                       bytes.size());
-    if (doc.HasParseError()) {
+    return !doc.HasParseError();
+}
+
+// Harvix's own file when it is one and belongs with this inventory file; else
+// why it is left aside.
+bool TakeOwn(std::string_view bytes, const json& doc, rapidjson::Document& own,
+             std::string& problem) {
+    if (!Parse(bytes, own)) {
+        problem = "fichier JSON illisible";
+        return false;
+    }
+    if (Text(At(own, key::OwnFormat)) != key::OwnFormatName) {
+        problem = "ce fichier n'est pas un fichier de Harvix";
+        return false;
+    }
+    // Written by the same run as the inventory file, or it tells another moment.
+    if (Text(At(own, key::DeviceId)) != Text(At(doc, key::DeviceId))) {
+        problem = "il ne correspond pas au fichier d'inventaire (deviceid différent)";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReadInventory(const std::string& reportFile, std::string_view bytes, std::string_view ownBytes,
+                   ComputerRow& row, std::vector<ProgramEntry>& programs, std::string& volumeLines,
+                   std::string& reason, std::string& ownProblem) {
+    rapidjson::Document doc, own;
+    if (!Parse(bytes, doc)) {
         reason = "fichier JSON illisible";
         return false;
     }
     const json& content = At(doc, key::Content);
-    const json& harvix = At(content, key::Harvix);
+    const bool hasOwn = !ownBytes.empty() && TakeOwn(ownBytes, doc, own, ownProblem);
+    const json& harvix = hasOwn ? static_cast<const json&>(own) : At(content, key::Harvix);
     if (!content.IsObject() || (!At(doc, key::DeviceId).IsString() && !harvix.IsObject())) {
         reason = "ce fichier JSON n'est pas un inventaire";
         return false;
@@ -256,7 +306,7 @@ bool ReadInventory(const std::string& reportFile, std::string_view bytes, Comput
     // The page's texts first, so that a computer read from its report before reads the same.
     row.Model = First(Text(At(page, key::PageModel)), Text(At(bios, key::Model)));
     row.Serial = First(Text(At(page, key::PageSerial)), Text(At(bios, key::Serial)));
-    row.ReportDate = RunDate(doc);
+    row.ReportDate = RunDate(doc, harvix);
     ReadCpus(content, row);
     if (std::string cpu = Text(At(At(page, key::PageCpu), key::Name)); !cpu.empty()) row.Cpu = cpu;
     ReadMemory(content, page, row);
@@ -268,9 +318,9 @@ bool ReadInventory(const std::string& reportFile, std::string_view bytes, Comput
 }
 
 bool RowFromInventory(const std::string& reportFile, std::string_view json, ComputerRow& row,
-                      std::vector<ProgramEntry>& programs) {
-    std::string volumes, reason;
-    return ReadInventory(reportFile, json, row, programs, volumes, reason);
+                      std::vector<ProgramEntry>& programs, std::string_view own) {
+    std::string volumes, reason, ownProblem;
+    return ReadInventory(reportFile, json, own, row, programs, volumes, reason, ownProblem);
 }
 
 }  // namespace harvix::index

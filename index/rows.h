@@ -30,7 +30,7 @@ Date ParseReportDate(std::string_view text);
 // for a computer indexed from its report alone.
 struct InventoryFacts {
     bool Present = false;     // the row's values come from the inventory file
-    bool Importable = false;  // the file is one GLPI would take (deviceid, content)
+    bool Importable = false;  // GLPI 10.0 would take it: deviceid, content, only its members
     std::string Uuid;
     std::vector<std::string> Macs;          // physical adapters, lower-case
     std::string OsName, OsVersion;          // "Windows 11 Professionnel", "23H2" / "12 (bookworm)"
@@ -94,9 +94,10 @@ std::string RamText(const ComputerRow& row);                // empty when unknow
 // The row of one report; file names the computer when the report does not.
 ComputerRow RowFromReport(const std::string& file, const ReportContents& report);
 // The row of a computer from its inventory file (reportFile: the report's file
-// name beside it, the row's key); false when the bytes are no inventory file.
-// Its programs are appended to programs.
+// name beside it, the row's key) and Harvix's own file beside it (own, empty
+// when there is none); false when the bytes are no inventory file. Its
+// programs are appended to programs.
 bool RowFromInventory(const std::string& reportFile, std::string_view json, ComputerRow& row,
-                      std::vector<ProgramEntry>& programs);
+                      std::vector<ProgramEntry>& programs, std::string_view own = {});
 
 }  // namespace harvix::index

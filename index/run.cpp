@@ -30,10 +30,11 @@ struct Reading {
     int Importable = 0;
 };
 
-// A computer's files: its report, its inventory file, or both.
+// A computer's files: its report, its inventory file and Harvix's own file beside it.
 struct ComputerFiles {
     const FolderEntry* Report = nullptr;
     const FolderEntry* Inventory = nullptr;
+    const FolderEntry* Own = nullptr;
 };
 
 // The files by computer, in the folder's order; names differing only by case
@@ -42,14 +43,21 @@ std::vector<ComputerFiles> PairFiles(const std::vector<FolderEntry>& entries) {
     std::vector<ComputerFiles> computers;
     std::map<std::string, std::size_t> at;
     for (const FolderEntry& e : entries) {
-        const bool report = EndsWithNoCase(e.Name, kReportSuffix);
-        if (!report && !EndsWithNoCase(e.Name, kInventorySuffix)) continue;
-        const std::size_t suffix = std::string(report ? kReportSuffix : kInventorySuffix).size();
+        const FolderEntry* ComputerFiles::*slot = nullptr;
+        const char* suffix = nullptr;
+        for (auto [s, member] : {std::pair{kReportSuffix, &ComputerFiles::Report},
+                                 std::pair{kInventorySuffix, &ComputerFiles::Inventory},
+                                 std::pair{kOwnSuffix, &ComputerFiles::Own}})
+            if (EndsWithNoCase(e.Name, s)) suffix = s, slot = member;
+        if (!slot) continue;
         auto [it, added] =
-            at.try_emplace(AsciiLower(e.Name.substr(0, e.Name.size() - suffix)), computers.size());
+            at.try_emplace(AsciiLower(e.Name.substr(0, e.Name.size() - std::string(suffix).size())),
+                           computers.size());
         if (added) computers.emplace_back();
-        (report ? computers[it->second].Report : computers[it->second].Inventory) = &e;
+        computers[it->second].*slot = &e;
     }
+    // Harvix's own file alone tells nothing: its computer is read from its report.
+    std::erase_if(computers, [](const ComputerFiles& c) { return !c.Report && !c.Inventory; });
     return computers;
 }
 
@@ -74,11 +82,19 @@ bool ReadInventoryFile(const std::string& folder, const ComputerFiles& files, Re
     const FolderEntry report = files.Report ? *files.Report : ReportBeside(inv);
     ComputerRow row;
     std::vector<ProgramEntry> programs;
-    std::string volumeLines, reason = file.Reason;
-    if (!file.Ok || !ReadInventory(report.Name, file.Bytes, row, programs, volumeLines, reason)) {
+    std::string volumeLines, reason = file.Reason, ownProblem;
+    ReadOutcome own;
+    if (file.Ok && files.Own) {
+        own = ReadCapped(JoinPath(folder, files.Own->OnDisk()), kInventoryReadCap);
+        ownProblem = own.Ok && own.Bytes.empty() ? "fichier vide" : own.Reason;
+    }
+    if (!file.Ok || !ReadInventory(report.Name, file.Bytes, own.Bytes, row, programs, volumeLines,
+                                   reason, ownProblem)) {
         out.Unread.push_back({inv.Name, reason});
         return false;
     }
+    // The row stands, with less in it: the file left aside is said.
+    if (!ownProblem.empty()) out.Unread.push_back({files.Own->Name, ownProblem});
     row.RawFile = report.Raw;
     if (row.Inventory.Importable) ++out.Importable;
     to.Volumes.Write(volumeLines);
@@ -169,6 +185,9 @@ void SetStatus(IndexOutcome& outcome, const std::string& folder, const std::stri
 IndexOutcome RunIndex(const std::string& folder) {
     const std::vector<FolderEntry> entries = ListFolder(folder);
     const FolderLock lock(folder, kLockName, kLockWaitSeconds);
+    std::vector<std::string> names;
+    for (const FolderEntry& e : entries) names.push_back(e.Name);
+    RenameFormerAsides(folder, names);
     const LocalTime now = Now();
     const Date today{now.day, now.month, now.year};
     PastState past = LoadPast(folder);
@@ -215,7 +234,9 @@ IndexOutcome RunIndex(const std::string& folder) {
     // Last: a run stopped before this point is done again in full by the next.
     OutputFile state(folder, kHistoryName);
     WriteHistory(past.State, [&](std::string_view bytes) { state.Write(bytes); });
-    problems += CommitOutputs({{&state, kHistoryName}});
+    const std::string historyProblem = CommitOutputs({{&state, kHistoryName}});
+    if (historyProblem.empty()) ForgetFormerHistory(folder, past);
+    problems += historyProblem;
     SetStatus(outcome, folder, problems);
     if (!past.Notice.empty()) outcome.Status += "\r\n" + past.Notice;
     return outcome;

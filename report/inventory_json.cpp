@@ -174,7 +174,7 @@ json Memories(const MemoryInfos& memory, const ExtendedInfos& ext) {
 std::string InventoryJson(const GeneralInfos& general, const CpuInfos& cpu,
                           const MemoryInfos& memory, const DiskList& disks,
                           const VolumeList& volumes, const ExtendedInfos& extended,
-                          const JsonStamp& stamp) {
+                          const JsonStamp& stamp, std::string* own) {
     json content = json::object();
     content["versionclient"] = "Harvix-" + stamp.Version;
     content["hardware"] = Hardware(general, extended);
@@ -189,13 +189,15 @@ std::string InventoryJson(const GeneralInfos& general, const CpuInfos& cpu,
     content["videos"] = Videos(extended);
     content["monitors"] = Monitors(extended);
     content["softwares"] = Softwares(extended);
-    content["harvix"] = HarvixObject(general, cpu, memory, disks, volumes, extended);
 
     // GLPI finds the agent by it: one that changed on every run would be a new agent each time.
     json doc = {{"deviceid", StableDeviceId(general, extended)},
                 {"itemtype", "Computer"},
                 {"action", "inventory"},
                 {"content", std::move(content)}};
+    if (own)
+        *own = HarvixJson(doc["deviceid"].get<std::string>(), general, cpu, memory, disks, volumes,
+                          extended, stamp);
     // Compact, as GLPI's agents send it: a thousand programs would double it indented.
     return doc.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
 }

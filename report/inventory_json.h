@@ -1,5 +1,5 @@
-// The inventory file: the computer in GLPI's native inventory format, with
-// what that format has no place for under content.harvix.
+// The inventory file: the computer in GLPI's native inventory format, and
+// Harvix's own file beside it with what that format has no place for.
 #pragma once
 
 #include <string>
@@ -16,9 +16,20 @@ struct JsonStamp {
 };
 
 // UTF-8 JSON text; bytes of the records that are not UTF-8 become U+FFFD.
+// GLPI's document holds only members its format names: GLPI 10.0 refuses a
+// file with any other. own, when given, gets Harvix's own file (HarvixJson)
+// with the same deviceid.
 std::string InventoryJson(const GeneralInfos& general, const CpuInfos& cpu,
                           const MemoryInfos& memory, const DiskList& disks,
                           const VolumeList& volumes, const ExtendedInfos& extended,
-                          const JsonStamp& stamp);
+                          const JsonStamp& stamp, std::string* own = nullptr);
+
+// Harvix's own file: the page's exact values and what GLPI's format has no
+// member for, tied to the inventory file by its deviceid and the computer's name.
+inline constexpr int kHarvixFileVersion = 1;
+std::string HarvixJson(const std::string& deviceId, const GeneralInfos& general,
+                       const CpuInfos& cpu, const MemoryInfos& memory, const DiskList& disks,
+                       const VolumeList& volumes, const ExtendedInfos& extended,
+                       const JsonStamp& stamp);
 
 }  // namespace harvix

@@ -1,4 +1,4 @@
-// content.harvix: the page's own values, exactly as it shows them, and what
+// Harvix's own file: the page's own values, exactly as it shows them, and what
 // GLPI's format has no place for.
 #include "report/inventory_json_parts.h"
 
@@ -154,3 +154,24 @@ json HarvixObject(const GeneralInfos& general, const CpuInfos& cpu, const Memory
 }
 
 }  // namespace harvix::inventory_json
+
+namespace harvix {
+
+std::string HarvixJson(const std::string& deviceId, const GeneralInfos& general,
+                       const CpuInfos& cpu, const MemoryInfos& memory, const DiskList& disks,
+                       const VolumeList& volumes, const ExtendedInfos& extended,
+                       const JsonStamp& stamp) {
+    using inventory_json::json;
+    // What ties it to its inventory file first, then the facts.
+    json doc = {{"format", "harvix"}, {"format_version", kHarvixFileVersion}};
+    inventory_json::Put(doc, "deviceid", deviceId);
+    inventory_json::Put(doc, "computer_name", general.ComputerName);
+    inventory_json::Put(doc, "date", stamp.DateTime);
+    doc["versionclient"] = "Harvix-" + stamp.Version;
+    json facts = inventory_json::HarvixObject(general, cpu, memory, disks, volumes, extended);
+    for (auto& item : facts.items()) doc[item.key()] = std::move(item.value());
+    // Indented: no program list makes it long, and a technician may open it.
+    return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace harvix

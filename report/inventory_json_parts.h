@@ -35,7 +35,7 @@ inline std::optional<std::uint64_t> MiB(const std::optional<std::uint64_t>& byte
 // A count of bytes the report keeps as digits; unknown when it is not one.
 std::optional<std::uint64_t> ByteCount(const std::string& digits);
 
-// content.harvix: the report's own values and what the format has no place for.
+// Harvix's own facts: the report's own values and what the format has no place for.
 json HarvixObject(const GeneralInfos& general, const CpuInfos& cpu, const MemoryInfos& memory,
                   const DiskList& disks, const VolumeList& volumes, const ExtendedInfos& ext);
 

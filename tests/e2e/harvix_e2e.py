@@ -21,6 +21,35 @@ GLPI_FORMAT = next((c for c in (os.environ.get("HARVIX_GLPI_FORMAT", ""),
                     if c and os.path.isdir(c)), None)
 
 
+# Both schema versions GLPI ships: 1.1.34, locked by GLPI 10.0 and strict on unknown members,
+# and the newer one.
+SCHEMAS = ("inventory.schema-1.1.34.json", "inventory.schema.json")
+
+
+def schema_errors(doc):
+    """What GLPI's validation finds wrong in an inventory document, against each schema;
+    None when GLPI's format is not beside the checkout."""
+    if not GLPI_FORMAT:
+        return None
+    import jsonschema
+    errors = []
+    for name in SCHEMAS:
+        with open(os.path.join(GLPI_FORMAT, name), encoding="utf-8") as f:
+            checker = jsonschema.Draft7Validator(json.load(f), format_checker=jsonschema.FormatChecker())
+        errors += ["%s: %s: %s" % (name, list(e.absolute_path), e.message) for e in checker.iter_errors(doc)]
+    return errors
+
+
+NO_SCHEMA = "GLPI's inventory format (../shared/glpi-inventory-format) is absent: validation not checked"
+
+
+def glpi_takes(name):
+    """Whether one of GLPI's import paths takes a file of this name for an inventory: the
+    injector's directory walk (glpi-injector -d) or GLPI's import from file, alone or in an
+    archive (anywhere in the name, any case)."""
+    return bool(re.search(r"\.(?:data|json|ocs|xml)$", name) or re.search(r"\.(json|xml|ocs)", name, re.I))
+
+
 def temp_folder(prefix):
     """A folder under the temporary directory, removed when the test process ends, also after
     a failure."""

@@ -40,15 +40,16 @@ def write(path, text, mode="w"):
 
 
 def report(tree, computer, dest, user="tech", date=None, inventory=False):
-    """harvix's report of a machine tree, moved into dest (and its inventory file with
-    inventory); date stands in for the clock."""
+    """harvix's report of a machine tree, moved into dest (and its inventory file and own
+    file with inventory); date stands in for the clock."""
     folder = program_copy()
     result = run(folder, "/silent", env={"COMPUTERNAME": computer, "USERNAME": user, "HARVIX_ROOT": tree})
     assert result.returncode == 0, result.stderr
     path = os.path.join(dest, computer + "_report.html")
     shutil.move(os.path.join(folder, computer + "_report.html"), path)
     if inventory:
-        shutil.move(os.path.join(folder, computer + "_inventory.json"), dest)
+        for suffix in ("_inventory.json", "_harvix.txt"):
+            shutil.move(os.path.join(folder, computer + suffix), dest)
     shutil.rmtree(folder)
     if date:
         with open(path, "rb") as f:

@@ -98,7 +98,7 @@ class History(unittest.TestCase):
         first = index(folder, folder)
         self.assertEqual(first.returncode, 0, first.stdout)
         self.assertEqual(self.changes(folder), [])
-        with open(os.path.join(folder, "historique-index.json"), encoding="utf-8") as f:
+        with open(os.path.join(folder, "historique-index.txt"), encoding="utf-8") as f:
             self.assertEqual(json.load(f)["version"], 1)
         add_comment(folder, "LAPTOP", "écran à changer")
 
@@ -129,9 +129,9 @@ class History(unittest.TestCase):
         self.assertNotIn("Historique", changed.stdout)
 
         # The history deleted: said, the last inventaire.csv is the start, nothing invented.
-        os.remove(os.path.join(folder, "historique-index.json"))
+        os.remove(os.path.join(folder, "historique-index.txt"))
         lost = index(folder, folder)
-        self.assertIn("Historique de l'index absent (historique-index.json) : il commence à partir de "
+        self.assertIn("Historique de l'index absent (historique-index.txt) : il commence à partir de "
                       "l'inventaire.csv précédent (3 ordinateurs), sans les changements passés.", lost.stdout)
         self.assertEqual(self.changes(folder), [])
         with open(os.path.join(folder, "index.html"), encoding="utf-8") as f:
@@ -141,12 +141,21 @@ class History(unittest.TestCase):
         self.assertEqual(read_csv(os.path.join(folder, "inventaire.csv"))[0]["Commentaire"], "écran à changer")
 
         # Damaged: kept aside under a dated name, said, a new history from inventaire.csv.
-        write(os.path.join(folder, "historique-index.json"), '{"version": 2}')
+        write(os.path.join(folder, "historique-index.txt"), '{"version": 2}')
         damaged = index(folder, folder)
-        kept = [n for n in os.listdir(folder) if re.fullmatch(r"historique-index-\d{8}-\d{6}\.json", n)]
+        kept = [n for n in os.listdir(folder) if re.fullmatch(r"historique-index-\d{8}-\d{6}\.txt", n)]
         self.assertEqual(len(kept), 1)
         self.assertIn("est illisible (version 2 inconnue de ce programme) : il est conservé sous " + kept[0],
                       damaged.stdout)
+
+        # Under the name the version before gave it, which GLPI's injector would push: taken over.
+        found = self.changes(folder)
+        os.rename(os.path.join(folder, "historique-index.txt"), os.path.join(folder, "historique-index.json"))
+        taken = index(folder, folder)
+        self.assertNotIn("Historique", taken.stdout)
+        self.assertEqual(self.changes(folder), found)
+        self.assertEqual(sorted(n for n in os.listdir(folder) if n.startswith("historique-index.")),
+                         ["historique-index.lock", "historique-index.txt"])
 
     def test_a_second_run_waits_for_the_first(self):
         folder = self.fleet()
@@ -169,7 +178,7 @@ class History(unittest.TestCase):
             self.assertFalse(os.path.exists(os.path.join(folder, "index.html")))
         out, _ = waiting.communicate(timeout=60)
         self.assertEqual(waiting.returncode, 0, out)
-        self.assertTrue(os.path.exists(os.path.join(folder, "historique-index.json")))
+        self.assertTrue(os.path.exists(os.path.join(folder, "historique-index.txt")))
 
     def test_the_page_opens_a_computers_history(self):
         folder = self.fleet()

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """The index over a folder of reports and inventory files: GLPI's own example
-inventories given a Harvix object, beside real reports of the recorded trees;
-the page still fits 1600 pixels in Tahoma, and logiciels.csv keeps versions as
-texts in LibreOffice Calc (fr-FR)."""
+inventories given Harvix's own file (or, as the version before wrote them, its
+object inside), beside real reports of the recorded trees; the page still fits
+1600 pixels in Tahoma, and logiciels.csv keeps versions as texts in LibreOffice
+Calc (fr-FR). A share of the real program's files: read the same in both forms,
+and GLPI's import paths take exactly its inventory files."""
 
 import html
 import json
@@ -14,7 +16,7 @@ import unittest
 from test_index import (TODAY, WINE_FONTS, calc_cells, chromium, index, read_csv, report, tree_copy,
                         write)
 
-from harvix_e2e import GLPI_FORMAT, temp_folder
+from harvix_e2e import GLPI_FORMAT, NO_SCHEMA, glpi_takes, schema_errors, temp_folder
 
 EXAMPLES = os.path.join(GLPI_FORMAT, "examples") if GLPI_FORMAT else None
 
@@ -32,7 +34,8 @@ document.getElementById("f").addEventListener("load", function () {
 
 def inventory(name, uuid, mac, verdict="prêt", tpm="2.0", os_caption="Microsoft Windows 11 Professionnel",
               build="10.0.22631", display_version="23H2"):
-    """GLPI's example computer as Harvix writes it for name: its standard members, and content.harvix."""
+    """GLPI's example computer as the version before wrote it for name: its standard members, and
+    content.harvix."""
     with open(os.path.join(EXAMPLES, "computer_1.json"), encoding="utf-8") as f:
         doc = json.load(f)
     c = doc["content"]
@@ -68,8 +71,19 @@ def inventory(name, uuid, mac, verdict="prêt", tpm="2.0", os_caption="Microsoft
     return doc
 
 
-def put(folder, name, doc):
+def split(doc):
+    """The same computer as this version writes it: GLPI's document and Harvix's own file."""
+    doc = json.loads(json.dumps(doc))
+    own = dict(format="harvix", format_version=1, deviceid=doc["deviceid"], **doc["content"].pop("harvix"))
+    return doc, own
+
+
+def put(folder, name, doc, before=False):
+    """Harvix's files for name, as this version writes them, or with before as the version before."""
+    doc, own = (doc, None) if before else split(doc)
     write(os.path.join(folder, name + "_inventory.json"), json.dumps(doc, ensure_ascii=False, indent=2))
+    if own:
+        write(os.path.join(folder, name + "_harvix.txt"), json.dumps(own, ensure_ascii=False, indent=2))
 
 
 @unittest.skipUnless(EXAMPLES, "GLPI's inventory format examples (../shared/glpi-inventory-format) are absent")
@@ -87,7 +101,8 @@ class InventoryFolder(unittest.TestCase):
                                             build="10.0.19045", display_version="22H2"))
         # A clone of the first, with no report beside it; a damaged file beside the third's report.
         put(cls.folder, "LAPTOP-WWM4H0QD", inventory("LAPTOP-WWM4H0QD", "4c4c4544-0034-3010-8048-b6c04f503732",
-                                                     "a4:4c:c8:00:00:09", verdict="indéterminé", tpm="absent"))
+                                                     "a4:4c:c8:00:00:09", verdict="indéterminé", tpm="absent"),
+            before=True)
         write(os.path.join(cls.folder, names[2] + "_inventory.json"), '{"deviceid": "DESKTOP-MW0O8BQ-')
         cls.result = index(cls.folder, cls.folder)
 
@@ -99,7 +114,8 @@ class InventoryFolder(unittest.TestCase):
 
     def test_one_row_per_computer_with_the_inventory_values(self):
         self.assertEqual(self.result.returncode, 1, self.result.stdout + self.result.stderr)  # the damaged file
-        self.assertIn("3 inventaires importables dans GLPI", self.result.stdout)
+        # GLPI 10.0 refuses the version before's file: an unknown member under content.
+        self.assertIn("2 inventaires importables dans GLPI", self.result.stdout)
         rows = {r["Nom"]: r for r in read_csv(os.path.join(self.folder, "inventaire.csv"))}
         self.assertEqual(sorted(rows), ["DESKTOP-7K2Q9JM", "DESKTOP-MW0O8BQ", "LAPTOP-WWM4H0QD", "SRV-COMPTA-WWWW"])
         first, server, clone = rows["DESKTOP-7K2Q9JM"], rows["SRV-COMPTA-WWWW"], rows["LAPTOP-WWM4H0QD"]
@@ -151,19 +167,43 @@ class InventoryFolder(unittest.TestCase):
 
 class FromReportToInventory(unittest.TestCase):
     def test_a_computer_whose_harvix_starts_writing_its_inventory_changes_nothing(self):
-        # The real program's report, then its inventory file beside it: same values, no change.
+        # The real program's report; then its files as the version before wrote them; then as
+        # this one writes them: the same values, no change, and GLPI takes only the inventory.
         folder = temp_folder("harvix-fleet-switch-")
         try:
             held = temp_folder("harvix-fleet-held-")
             report(tree_copy("laptop"), "LAPTOP", held, inventory=True)
             shutil.copy2(os.path.join(held, "LAPTOP_report.html"), folder)
             index(folder, folder, "/silent")
-            shutil.copy2(os.path.join(held, "LAPTOP_inventory.json"), folder)
+            with open(os.path.join(held, "LAPTOP_inventory.json"), encoding="utf-8") as f:
+                doc = json.load(f)
+            with open(os.path.join(held, "LAPTOP_harvix.txt"), encoding="utf-8") as f:
+                own = json.load(f)
+            errors = schema_errors(doc)
+            if errors is None:
+                print(NO_SCHEMA)
+            self.assertEqual(errors or [], [])
+            before = json.loads(json.dumps(doc))
+            before["content"]["harvix"] = {k: v for k, v in own.items()
+                                           if k not in ("format", "format_version", "deviceid", "computer_name",
+                                                        "date", "versionclient")}
+            write(os.path.join(folder, "LAPTOP_inventory.json"), json.dumps(before))
+            self.assertNotIn("importable", index(folder, folder, "/silent").stdout)
+            self.assertEqual(read_csv(os.path.join(folder, "changements.csv")), [])
+            rows = read_csv(os.path.join(folder, "inventaire.csv"))
+            self.assertEqual((rows[0]["Windows 11"], rows[0]["Modifié"]), ("prêt", "non"))
+
+            for name in ("LAPTOP_inventory.json", "LAPTOP_harvix.txt"):
+                shutil.copy2(os.path.join(held, name), folder)
             shutil.rmtree(held)
             self.assertIn("1 inventaire importable dans GLPI", index(folder, folder, "/silent").stdout)
             self.assertEqual(read_csv(os.path.join(folder, "changements.csv")), [])
-            row = read_csv(os.path.join(folder, "inventaire.csv"))[0]
-            self.assertEqual((row["Windows 11"], row["Modifié"]), ("prêt", "non"))
+            self.assertEqual(read_csv(os.path.join(folder, "inventaire.csv")), rows)
+            # The whole share as GLPI's injector walks it, or its import from file reads it.
+            names = sorted(os.listdir(folder))
+            self.assertIn("LAPTOP_harvix.txt", names)
+            self.assertIn("historique-index.txt", names)
+            self.assertEqual([n for n in names if glpi_takes(n)], ["LAPTOP_inventory.json"])
         finally:
             shutil.rmtree(folder)
 

@@ -83,8 +83,8 @@ class IndexOnADisplayThatNeverAnswers(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertEqual(result.stdout.decode(), "L'index a été créé dans le dossier:\n%s/index.html\n1 rapport lu.\n"
                          % folder)
-        self.assertEqual(sorted(os.listdir(folder)), ["VM_report.html", "changements.csv", "historique-index.json",
-                                                     "historique-index.lock", "index.html", "inventaire.csv",
+        self.assertEqual(sorted(os.listdir(folder)), ["VM_report.html", "changements.csv", "historique-index.lock",
+                                                     "historique-index.txt", "index.html", "inventaire.csv",
                                                      "logiciels.csv", "volumes.csv"])
 
 

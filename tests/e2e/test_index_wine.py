@@ -93,7 +93,7 @@ class IndexUnderWine(unittest.TestCase):
         linux = self.copy()
         subprocess.run([os.path.join(HOST, "harvix-index"), linux, "/silent"], capture_output=True, timeout=60)
         for name in ("inventaire.csv", "volumes.csv", "logiciels.csv", "changements.csv",
-                     "historique-index.json"):
+                     "historique-index.txt"):
             with open(os.path.join(folder, name), "rb") as a, open(os.path.join(linux, name), "rb") as b:
                 self.assertEqual(a.read(), b.read(), name)
         with open(os.path.join(folder, "index.html"), encoding="utf-8") as f:

@@ -1,16 +1,15 @@
-"""The inventory file beside the report: on this machine and on every recorded
-tree, valid against GLPI's own schema, holding what the page shows; the page
-unchanged by it; a file that cannot be written is a failure that leaves the
-page complete."""
+"""The inventory file and Harvix's own file beside the report: on this machine
+and on every recorded tree, the inventory valid against both of GLPI's schemas,
+the own file tied to it and holding what the page shows; the page unchanged by
+them; a file that cannot be written is a failure that leaves the page complete."""
 import json
 import os
 import re
 import unittest
 
-from harvix_e2e import GLPI_FORMAT, TREES, parse_report, program_copy, report_lines, run
+from harvix_e2e import NO_SCHEMA, TREES, parse_report, program_copy, report_lines, run, schema_errors
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-SCHEMA = os.path.join(GLPI_FORMAT or "../shared/glpi-inventory-format", "inventory.schema.json")
 ENV = {"COMPUTERNAME": "PC", "USERNAME": "tech", "LC_ALL": "C"}
 
 
@@ -26,7 +25,9 @@ def inventory(tree):
     result = run(folder, "/silent", env=env)
     assert result.returncode == 0, result.stderr
     with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
-        return folder, json.load(f)
+        doc = json.load(f)
+    with open(os.path.join(folder, "PC_harvix.txt"), encoding="utf-8") as f:
+        return folder, doc, json.load(f)
 
 
 class InventoryFile(unittest.TestCase):
@@ -34,22 +35,20 @@ class InventoryFile(unittest.TestCase):
     def setUpClass(cls):
         cls.runs = {tree: inventory(tree) for tree in machines()}
 
-    def test_every_file_is_valid_glpi_inventory(self):
-        if not os.path.exists(SCHEMA):
-            self.skipTest("GLPI's schema is not at %s: validation not checked" % SCHEMA)
-        import jsonschema
-        with open(SCHEMA) as f:
-            schema = json.load(f)
-        checker = jsonschema.Draft7Validator(schema, format_checker=jsonschema.FormatChecker())
-        for tree, (_, doc) in self.runs.items():
-            errors = ["%s: %s" % (list(e.absolute_path), e.message) for e in checker.iter_errors(doc)]
+    def test_every_file_is_valid_glpi_inventory_tied_to_its_own_file(self):
+        for tree, (_, doc, own) in self.runs.items():
+            errors = schema_errors(doc)
+            if errors is None:
+                self.skipTest(NO_SCHEMA)
             self.assertEqual(errors, [], tree or "this machine")
             self.assertRegex(doc["deviceid"], r"^harvix-[0-9a-f]{16}$")
+            self.assertEqual((own["format"], own["format_version"], own["deviceid"], own["computer_name"]),
+                             ("harvix", 1, doc["deviceid"], "PC"), tree)
 
     def test_the_page_values_are_all_there(self):
-        for tree, (folder, doc) in self.runs.items():
+        for tree, (folder, doc, own) in self.runs.items():
             rows, disks = parse_report(os.path.join(folder, "PC_report.html"))
-            mine = doc["content"]["harvix"]["report"]
+            mine = own["report"]
             self.assertEqual(mine.get("operating_system", ""), rows["OS"], tree)
             self.assertEqual(mine.get("model", ""), rows["Modèle de l'ordinateur"], tree)
             self.assertEqual(mine["cpu"].get("name", ""), rows["CPU"], tree)
@@ -67,7 +66,7 @@ class InventoryFile(unittest.TestCase):
     def test_white_box_pcs_are_told_apart(self):
         # Four boards sharing "Default string" and the placeholder UUID: GLPI must not see
         # one computer in them.
-        docs = [doc for tree, (_, doc) in self.runs.items() if tree and tree.startswith("whitebox")]
+        docs = [doc for tree, (_, doc, _) in self.runs.items() if tree and tree.startswith("whitebox")]
         self.assertEqual(len(docs), 4)
         for doc in docs:
             text = json.dumps({k: doc["content"][k] for k in ("bios", "hardware")})
@@ -91,13 +90,16 @@ class InventoryFile(unittest.TestCase):
 
 class AFileThatCannotBeWritten(unittest.TestCase):
     def test_fails_and_leaves_the_page_complete(self):
-        folder = program_copy()
-        os.mkdir(os.path.join(folder, "PC_inventory.json"))  # cannot be replaced, even by root
-        result = run(folder, "/silent", env=dict(ENV, HARVIX_ROOT=os.path.join(TREES, "vm")))
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("PC_inventory.json", result.stderr.decode())
-        report_lines(os.path.join(folder, "PC_report.html"))  # ends with the footer
-        self.assertEqual(sorted(os.listdir(folder)), ["PC_inventory.json", "PC_report.html", "harvix"])
+        for blocked in ("PC_inventory.json", "PC_harvix.txt"):
+            folder = program_copy()
+            os.mkdir(os.path.join(folder, blocked))  # cannot be replaced, even by root
+            result = run(folder, "/silent", env=dict(ENV, HARVIX_ROOT=os.path.join(TREES, "vm")))
+            self.assertEqual(result.returncode, 1)
+            self.assertIn("Impossible d'écrire le fichier " + os.path.join(folder, blocked),
+                          result.stderr.decode())
+            report_lines(os.path.join(folder, "PC_report.html"))  # ends with the footer
+            self.assertEqual(sorted(os.listdir(folder)), sorted({blocked, "PC_inventory.json", "PC_report.html",
+                                                                 "harvix"}))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 """The inventory file of this machine against its peers: fusioninventory-agent
 --local (the agent GLPI's own descends from), dpkg-query, ip, lscpu, lsblk and
-df; and each recorded tree's inventory against the one kept beside it."""
+df; and each recorded tree's inventory and own file against those kept beside it."""
 import datetime
 import glob
 import ipaddress
@@ -41,7 +41,9 @@ def inventory(tree=None):
         result = subprocess.run(cmd, env=env, capture_output=True, timeout=60)
         assert result.returncode == 0, result.stderr
         with open(os.path.join(folder, "PC_inventory.json"), encoding="utf-8") as f:
-            return json.load(f)
+            doc = json.load(f)
+        with open(os.path.join(folder, "PC_harvix.txt"), encoding="utf-8") as f:
+            return doc, json.load(f)
     finally:
         shutil.rmtree(folder)
         if copy:
@@ -57,7 +59,8 @@ class ThisMachine(unittest.TestCase):
     def setUpClass(cls):
         # Used space moves while other tests write: read it on both sides of the run.
         cls.used_before = used_space()
-        cls.doc = inventory()["content"]
+        doc, cls.own = inventory()
+        cls.doc = doc["content"]
         cls.used_after = used_space()
 
     def test_every_installed_package_with_its_exact_version(self):
@@ -127,7 +130,7 @@ class ThisMachine(unittest.TestCase):
         cpu = {f["field"].rstrip(":"): f["data"] for f in json.loads(output("lscpu", "-J"))["lscpu"]}
         self.assertEqual(self.doc["cpus"][0]["name"], cpu["Model name"])
         self.assertEqual(self.doc["cpus"][0]["stepping"], int(cpu["Stepping"]))
-        for v in self.doc["harvix"]["report"]["volumes"]:
+        for v in self.own["report"]["volumes"]:
             (size, before), (_, after) = self.used_before[v["name"]], self.used_after[v["name"]]
             self.assertEqual(v["size_bytes"], size, v["name"])
             self.assertTrue(min(before, after) - 2**26 <= v["used_bytes"] <= max(before, after) + 2**26,
@@ -137,7 +140,7 @@ class ThisMachine(unittest.TestCase):
         disks = {d["name"]: d for d in json.loads(output("lsblk", "-J", "-b", "-d", "-o",
                                                         "NAME,SIZE,ROTA,TYPE"))["blockdevices"]
                  if d["type"] == "disk" and not d["name"].startswith(("zram", "ram"))}  # RAM
-        mine = self.doc["harvix"]["report"]["disks"]
+        mine = self.own["report"]["disks"]
         self.assertEqual(sorted(d["size_bytes"] for d in mine), sorted(d["size"] for d in disks.values()))
         rota = sorted(d["type"] for d in self.doc["storages"] if "type" in d)
         self.assertEqual(rota, sorted("HDD" if d["rota"] else "SSD" for d in disks.values()))
@@ -147,14 +150,17 @@ class RecordedTrees(unittest.TestCase):
     def test_each_tree_gives_the_inventory_kept_beside_it(self):
         record = os.environ.get("HARVIX_RECORD") == "1"  # writes them afresh, to review
         for tree in sorted(n for n in os.listdir(TREES) if os.path.isdir(os.path.join(TREES, n))):
-            doc = inventory(tree)
-            path = os.path.join(TREES, tree + ".inventory.json")
-            if record:
-                with open(path, "w", encoding="utf-8") as f:
-                    json.dump(doc, f, ensure_ascii=False, indent=1, sort_keys=True)
-                    f.write("\n")
-            with open(path, encoding="utf-8") as f:
-                self.assertEqual(doc, json.load(f), tree)
+            doc, own = inventory(tree)
+            self.assertEqual(own["deviceid"], doc["deviceid"], tree)
+            del own["date"]  # the run's time
+            for got, path in ((doc, os.path.join(TREES, tree + ".inventory.json")),
+                              (own, os.path.join(TREES, tree + ".harvix.json"))):
+                if record:
+                    with open(path, "w", encoding="utf-8") as f:
+                        json.dump(got, f, ensure_ascii=False, indent=1, sort_keys=True)
+                        f.write("\n")
+                with open(path, encoding="utf-8") as f:
+                    self.assertEqual(got, json.load(f), path)
 
 
 if __name__ == "__main__":

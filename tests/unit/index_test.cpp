@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
@@ -562,7 +563,7 @@ std::string Inventory(const std::string& name, const std::string& uuid, const st
                       const std::string& tpm = "2.0") {
     return R"({"deviceid": ")" + name + R"(-2026-12-01-09-30-00", "itemtype": "Computer",
  "action": "inventory", "content": {
-  "hardware": {"name": ")" +
+  "versionclient": "Harvix-4.0", "hardware": {"name": ")" +
            name + R"(", "uuid": ")" + uuid + R"(", "memory": 16000},
   "bios": {"bdate": "2016-02-06", "bversion": "1.4.3", "smodel": "XPS 13 9350", "ssn": "640HP72",
            "secure_boot": "disabled"},
@@ -593,13 +594,26 @@ std::string Inventory(const std::string& name, const std::string& uuid, const st
    "windows11": {"verdict": "non", "failed": ["processeur"], "unknown": ["TPM"]}}}})";
 }
 
+// The same computer as this version writes it: GLPI's document, and Harvix's
+// own file beside it.
+std::pair<std::string, std::string> Split(const std::string& before) {
+    nlohmann::ordered_json glpi = nlohmann::ordered_json::parse(before);
+    nlohmann::ordered_json own = {{"format", "harvix"}, {"deviceid", glpi["deviceid"]}};
+    own.update(glpi["content"]["harvix"]);
+    glpi["content"].erase("harvix");
+    return {glpi.dump(), own.dump()};
+}
+
 TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
     ComputerRow r;
     std::vector<ProgramEntry> programs;
     std::string volumes, reason;
-    ASSERT_TRUE(ReadInventory("PC-1_report.html", Inventory("PC-1", "4C4C-1", "AA:BB:CC:00:00:01"),
-                              r, programs, volumes, reason))
+    std::string ownProblem;
+    const auto [glpi, own] = Split(Inventory("PC-1", "4C4C-1", "AA:BB:CC:00:00:01"));
+    ASSERT_TRUE(
+        ReadInventory("PC-1_report.html", glpi, own, r, programs, volumes, reason, ownProblem))
         << reason;
+    EXPECT_EQ(ownProblem, "");
     EXPECT_EQ(r.File, "PC-1_report.html");
     EXPECT_EQ(r.Name, "PC-1");
     EXPECT_EQ(r.User, "CORP\\alice");
@@ -616,6 +630,35 @@ TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
     EXPECT_NE(volumes.find("C:;OS;NTFS;950;1000;95,0"), std::string::npos) << volumes;
     const InventoryFacts& f = r.Inventory;
     EXPECT_TRUE(f.Present && f.Importable);
+    {
+        // The version before's single file reads to the same row; GLPI 10.0 refuses it.
+        ComputerRow before;
+        std::vector<ProgramEntry> p;
+        std::string v;
+        ASSERT_TRUE(ReadInventory("PC-1_report.html",
+                                  Inventory("PC-1", "4C4C-1", "AA:BB:CC:00:00:01"), "", before, p,
+                                  v, reason, ownProblem));
+        EXPECT_EQ(InventoryLine(before), InventoryLine(r));
+        EXPECT_EQ(v, volumes);
+        EXPECT_EQ(before.Inventory.Win11Reasons, f.Win11Reasons);
+        EXPECT_FALSE(before.Inventory.Importable);
+        // An own file of another run, or none that is one, is left aside and said.
+        for (const std::string& other :
+             {own.substr(0, own.find("PC-1-")) + "PC-1-2025" + own.substr(own.find("PC-1-") + 9),
+              std::string("{\"deviceid\": \"PC-1-2026-12-01-09-30-00\"}"), std::string("{")}) {
+            ownProblem.clear();
+            ASSERT_TRUE(
+                ReadInventory("PC-1_report.html", glpi, other, before, p, v, reason, ownProblem));
+            EXPECT_NE(ownProblem, "") << other;
+            EXPECT_EQ(before.User, "") << other;
+        }
+        // Harvix's own date of the run wins over the device id's.
+        nlohmann::json later = nlohmann::json::parse(own);
+        later["date"] = "2026-12-05 10:00:00";
+        ASSERT_TRUE(ReadInventory("PC-1_report.html", glpi, later.dump(), before, p, v, reason,
+                                  ownProblem));
+        EXPECT_EQ(before.ReportDate.Iso(), "2026-12-05");
+    }
     EXPECT_EQ(f.Macs, std::vector<std::string>{"aa:bb:cc:00:00:01"});
     EXPECT_EQ(f.OsBuild, "10.0.19045.4460");
     EXPECT_EQ(f.Win11Reasons, (std::vector<std::string>{"processeur", "TPM"}));
@@ -649,11 +692,12 @@ TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
                               R"({"deviceid": 5, "content": {"cpus": {}, "memories": "8",
                                   "harvix": {"memory": [], "tpm": {"present": "yes"},
                                   "disks": [1, "x"], "volumes": {"name": 3}}}})",
-                              r, programs, volumes, reason));
+                              "[1]", r, programs, volumes, reason, ownProblem));
     EXPECT_EQ(r.Name, "X");
     EXPECT_FALSE(r.Inventory.Importable);
     for (const char* notOne : {"[]", "{}", "{\"content\": {}}", "{\"deviceid\": \"x\"", "\xFF"})
-        EXPECT_FALSE(ReadInventory("X_report.html", notOne, r, programs, volumes, reason))
+        EXPECT_FALSE(
+            ReadInventory("X_report.html", notOne, "", r, programs, volumes, reason, ownProblem))
             << notOne;
 }
 
@@ -669,14 +713,56 @@ void WriteReportFile(const std::string& path, const std::string& computer) {
     WriteReportFooter(path);
 }
 
+TEST_F(IndexFiles, TheHistoryUnderItsFormerNameIsTakenOver) {
+    const fs::path now = fs::path(dir_) / kHistoryName,
+                   former = fs::path(dir_) / kFormerHistoryName;
+    WriteReportFile(dir_ + "/A_report.html", "A");
+    RunIndex(dir_);
+    ASSERT_TRUE(fs::exists(now));
+    fs::rename(now, former);
+    fs::remove(fs::path(dir_) / kInventoryName);  // the history alone tells B is new
+    WriteReportFile(dir_ + "/B_report.html", "B");
+    std::ofstream(fs::path(dir_) / "historique-index-20250101-120000.json") << "{";
+    IndexOutcome outcome = RunIndex(dir_);
+    EXPECT_EQ(outcome.Status.find("Historique"), std::string::npos) << outcome.Status;
+    EXPECT_TRUE(fs::exists(now));
+    EXPECT_FALSE(fs::exists(former));
+    EXPECT_EQ(Slurp(fs::path(dir_) / "historique-index-20250101-120000.txt"), "{");
+    const std::string changes = Slurp(fs::path(dir_) / kChangesName);
+    EXPECT_NE(changes.find(";B;Ordinateur;(absent);"), std::string::npos) << changes;
+
+    // A damaged one is kept aside under a name no GLPI import path takes.
+    fs::rename(now, former);
+    std::ofstream(former, std::ios::binary) << "{";
+    outcome = RunIndex(dir_);
+    EXPECT_NE(outcome.Status.find(kFormerHistoryName), std::string::npos) << outcome.Status;
+    EXPECT_FALSE(fs::exists(former));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_))
+        names.push_back(e.path().filename().string());
+    std::erase_if(names, [](const std::string& n) { return !n.starts_with("historique-index"); });
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 4u);  // the old aside, the new aside, the lock and the new history
+    EXPECT_TRUE(names[1].starts_with("historique-index-") && names[1].ends_with(".txt"))
+        << names[1];
+    EXPECT_EQ(Slurp(fs::path(dir_) / names[1]), "{");
+    EXPECT_EQ(names[2], "historique-index.lock");
+}
+
 TEST_F(IndexFiles, OneRowPerComputerFromItsInventoryFileOrItsReport) {
     auto put = [&](const std::string& file, const std::string& bytes) {
         std::ofstream(fs::path(dir_) / file, std::ios::binary) << bytes;
     };
+    // A and C as this version writes them, the others as the version before.
+    auto putPair = [&](const std::string& name, const std::string& before) {
+        const auto [glpi, own] = Split(before);
+        put(name + "_inventory.json", glpi);
+        put(name + "_harvix.txt", own);
+    };
     WriteReportFile(dir_ + "/A_report.html", "A");
-    put("A_inventory.json", Inventory("A", "UUID-A", "aa:00:00:00:00:01"));
+    putPair("A", Inventory("A", "UUID-A", "aa:00:00:00:00:01"));
     WriteReportFile(dir_ + "/B_report.html", "B");
-    put("C_inventory.json", Inventory("C", "UUID-C", "aa:00:00:00:00:03"));
+    putPair("C", Inventory("C", "UUID-C", "aa:00:00:00:00:03"));
     WriteReportFile(dir_ + "/D_report.html", "D");
     put("D_inventory.json", "{\"deviceid\": ");
     put("E_inventory.json", Inventory("E", "UUID-C", "aa:00:00:00:00:05"));
@@ -685,7 +771,7 @@ TEST_F(IndexFiles, OneRowPerComputerFromItsInventoryFileOrItsReport) {
     IndexOutcome outcome = RunIndex(dir_);
     EXPECT_EQ(outcome.Reports, 6);
     EXPECT_EQ(outcome.Unread, 1);
-    EXPECT_NE(outcome.Status.find("4 inventaires importables dans GLPI."), std::string::npos)
+    EXPECT_NE(outcome.Status.find("2 inventaires importables dans GLPI."), std::string::npos)
         << outcome.Status;
     std::map<std::string, std::vector<std::string>> byName;
     const auto records = ParseCsv(Slurp(fs::path(dir_) / "inventaire.csv"));
@@ -715,7 +801,7 @@ TEST_F(IndexFiles, OneRowPerComputerFromItsInventoryFileOrItsReport) {
         << volumes;
 
     // A change that matters is told; a value first known with the inventory file is not.
-    put("A_inventory.json", Inventory("A", "UUID-A", "aa:00:00:00:00:01", "1.2"));
+    putPair("A", Inventory("A", "UUID-A", "aa:00:00:00:00:01", "1.2"));
     put("D_inventory.json", Inventory("D", "UUID-D", "aa:00:00:00:00:04"));
     RunIndex(dir_);
     for (const auto& rec : ParseCsv(Slurp(fs::path(dir_) / "inventaire.csv"))) byName[rec[0]] = rec;

@@ -86,15 +86,20 @@ struct WindowsLike {
         ext.Software.push_back(zip);
         ext.Unreadable.push_back({"UUID", "lecture réservée à l'administrateur"});
     }
-    json Parse() const {
-        return json::parse(InventoryJson(general, cpu, memory, disks, volumes, ext, kStamp));
+    json Parse(json* own = nullptr) const {
+        std::string ownText;
+        json doc =
+            json::parse(InventoryJson(general, cpu, memory, disks, volumes, ext, kStamp, &ownText));
+        if (own) *own = json::parse(ownText);
+        return doc;
     }
 };
 
 TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     WindowsLike pc;
     pc.general.UserName = "mari\xE9";  // not UTF-8: replaced, never a throw
-    const json doc = pc.Parse();
+    json h;
+    const json doc = pc.Parse(&h);
     EXPECT_EQ(doc["deviceid"].get<std::string>().rfind("harvix-", 0), 0u);
     EXPECT_EQ(doc["itemtype"], "Computer");
     const json& c = doc["content"];
@@ -120,8 +125,16 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     EXPECT_EQ(c["networks"][1]["ipmask6"], "ffff:ffff:ffff:ffff::");
     EXPECT_FALSE(c["networks"][1].contains("ipaddress"));
     EXPECT_EQ(c["softwares"][0]["publisher"], "Igor Pavlov");
-    // The page's own values, exactly, and what GLPI has no place for.
-    const json& h = c["harvix"];
+    // GLPI 10.0 refuses any member its format does not name.
+    EXPECT_FALSE(c.contains("harvix"));
+    // Harvix's own file: tied by the deviceid and the name; the page's own values,
+    // exactly, and what GLPI has no place for.
+    EXPECT_EQ(h["format"], "harvix");
+    EXPECT_EQ(h["format_version"], 1);
+    EXPECT_EQ(h["deviceid"], doc["deviceid"]);
+    EXPECT_EQ(h["computer_name"], "PC-ACCUEIL");
+    EXPECT_EQ(h["date"], "2026-03-04 05:06:07");
+    EXPECT_EQ(h["report"]["user_name"], "mari\xEF\xBF\xBD");
     EXPECT_EQ(h["report"]["model"], pc.general.Model);
     EXPECT_EQ(h["report"]["memory"]["modules"][0]["capacity"], "16 Go");
     EXPECT_EQ(h["report"]["disks"][0]["partitions"], 3);
@@ -133,6 +146,7 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     EXPECT_EQ(h["windows11"]["verdict"], Windows11Readiness(pc.ext).Verdict);
     EXPECT_EQ(h["unread"][0]["what"], "UUID");
     EXPECT_FALSE(HasEmptyText(doc));
+    EXPECT_FALSE(HasEmptyText(h));
 }
 
 // GLPI matches computers on these: a placeholder would fold every board that carries it
