@@ -184,6 +184,8 @@ class FromReportToInventory(unittest.TestCase):
                 print(NO_SCHEMA)
             self.assertEqual(errors or [], [])
             before = json.loads(json.dumps(doc))
+            # That version named the agent by the computer and the run's moment.
+            before["deviceid"] = "LAPTOP-" + own["date"].replace(" ", "-").replace(":", "-")
             before["content"]["harvix"] = {k: v for k, v in own.items()
                                            if k not in ("format", "format_version", "deviceid", "computer_name",
                                                         "date", "versionclient")}
