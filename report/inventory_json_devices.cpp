@@ -50,12 +50,12 @@ bool IsDriveLetter(const std::string& name) {
 // A lettered volume's kind, in the words GLPI's agent gives Win32_LogicalDisk's
 // DriveType and GLPI tests to leave out removable and network drives; "Compact
 // Disk" as GLPI spells it, so that its removable media setting covers CD drives.
-std::optional<std::string> DriveTypeName(const std::optional<std::int32_t>& type) {
+std::optional<std::string> DriveTypeName(std::int32_t type) {
     static const char* const names[] = {"Unknown",    "No Root Directory", "Removable Disk",
                                         "Local Disk", "Network Drive",     "Compact Disk",
                                         "RAM Disk"};
-    if (!type || *type < 0 || *type > 6) return std::nullopt;
-    return names[*type];
+    if (type < 0 || type > 6) return std::nullopt;
+    return names[type];
 }
 
 json Drive(const VolumeInfos* shown, const VolumeDetails* more, const ExtendedInfos& ext) {
@@ -64,8 +64,11 @@ json Drive(const VolumeInfos* shown, const VolumeDetails* more, const ExtendedIn
     // A mount point goes in type, as on Linux; a letter has its kind there.
     if (IsDriveLetter(name)) {
         Put(j, "letter", name);
-        std::optional<std::int32_t> type = more ? more->DriveType : std::nullopt;
-        if (!type && shown && shown->DriveType > 0) type = shown->DriveType;
+        std::int32_t type = -1;
+        if (more && more->DriveType)
+            type = *more->DriveType;
+        else if (shown && shown->DriveType > 0)
+            type = shown->DriveType;
         Put(j, "type", DriveTypeName(type));
     } else {
         Put(j, "type", name);
