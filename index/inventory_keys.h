@@ -25,6 +25,7 @@ inline constexpr const char* Os = "operatingsystem";
 inline constexpr const char* FullName = "full_name";
 inline constexpr const char* Version = "version";
 inline constexpr const char* Kernel = "kernel_version";
+inline constexpr const char* ServicePack = "service_pack";
 inline constexpr const char* Cpus = "cpus";
 inline constexpr const char* Cores = "core";
 inline constexpr const char* Threads = "thread";

@@ -199,6 +199,34 @@ bool Importable(const json& doc, const json& content) {
            OnlyNamed(content, key::ContentMembers);
 }
 
+// "10.0.22631": digits in three or more parts.
+bool IsWindowsBuild(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789.") == std::string::npos &&
+           std::count(text.begin(), text.end(), '.') >= 2 && text.front() != '.' &&
+           text.back() != '.' && text.find("..") == std::string::npos;
+}
+
+// ".4460" from "22631.4460" when the build is "10.0.22631"; empty otherwise.
+std::string UpdateRevision(const std::string& build, const std::string& number) {
+    const std::string head = build.substr(build.rfind('.') + 1) + ".";
+    if (number.compare(0, head.size(), head) != 0 || number.size() == head.size() ||
+        number.find_first_not_of("0123456789", head.size()) != std::string::npos)
+        return std::string();
+    return number.substr(head.size() - 1);
+}
+
+// "10.0.22631.4460" from the kernel's version and service_pack's revision, as
+// GLPI's agent and this version write them; earlier versions wrote the build as
+// version and the revision in content.harvix.
+std::string WindowsBuild(const json& os, const json& details) {
+    std::string build = Text(At(os, key::Kernel));
+    if (!IsWindowsBuild(build)) build = Text(At(os, key::Version));
+    if (!IsWindowsBuild(build)) return build;
+    std::string revision = UpdateRevision(build, Text(At(os, key::ServicePack)));
+    if (revision.empty()) revision = UpdateRevision(build, Text(At(details, key::Build)));
+    return build + revision;
+}
+
 void ReadFacts(const json& doc, const json& content, const json& harvix, InventoryFacts& f) {
     const json& os = At(content, key::Os);
     const json& bios = At(content, key::Bios);
@@ -211,13 +239,9 @@ void ReadFacts(const json& doc, const json& content, const json& harvix, Invento
     f.OsVersion = First(Text(At(details, key::DisplayVersion)), Text(At(os, key::Version)));
     f.OsEdition = Text(At(details, key::Edition));
     const bool windows = f.OsName.find("Windows") != std::string::npos;
-    // Windows: the version and the update revision the build carries ("10.0.22631" and
-    // "22631.4460" give "10.0.22631.4460"); elsewhere the kernel.
-    f.OsBuild = windows ? Text(At(os, key::Version)) : Text(At(os, key::Kernel));
-    const std::string build = Text(At(details, key::Build));
-    if (const std::size_t dot = build.rfind('.');
-        windows && !f.OsBuild.empty() && dot != std::string::npos)
-        f.OsBuild += build.substr(dot);
+    f.OsBuild = windows ? WindowsBuild(os, details) : Text(At(os, key::Kernel));
+    // A Windows without a display version (8.1 and older): its build, as before.
+    if (windows && f.OsVersion.empty()) f.OsVersion = Text(At(os, key::Kernel));
     const json& w11 = At(harvix, key::Win11);
     f.Win11Verdict = Text(At(w11, key::Verdict));
     for (const char* list : {key::Failed, key::Unknown})

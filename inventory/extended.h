@@ -42,6 +42,9 @@ struct TpmInfos {
 
 struct OsInfos {
     std::optional<std::string> Name, Caption, Edition, Version, DisplayVersion, Build;
+    // Windows: the build with its update revision ("22631.4317"), else the service
+    // pack's name ("Service Pack 1").
+    std::optional<std::string> ServicePack;
     std::optional<std::string> KernelName, KernelVersion, Architecture;
     std::optional<std::string> InstallDate, LastBoot;  // YYYY-MM-DD HH:MM:SS
     std::optional<std::string> TimeZone;               // name, e.g. "Europe/Paris"

@@ -147,13 +147,14 @@ std::optional<std::string> OsArchitecture(const std::optional<std::string>& osAr
 
 void ReadSystem(ExtendedInfos& infos) {
     OsInfos& os = infos.Os;
-    std::optional<std::string> osArch, install, boot, buildNumber;
+    std::optional<std::string> osArch, install, boot, buildNumber, servicePack;
     std::optional<std::int32_t> ubr;
     ForEachObject("Select * from Win32_OperatingSystem", [&](const CurrentObject& obj) {
         Props p(obj);
         p.Text("Caption", os.Caption);
         p.Text("Version", os.Version);
         p.Text("BuildNumber", buildNumber);
+        p.Text("CSDVersion", servicePack);
         p.Text("OSArchitecture", osArch);
         p.Text("InstallDate", install);
         p.Text("LastBootUpTime", boot);
@@ -175,6 +176,8 @@ void ReadSystem(ExtendedInfos& infos) {
     if (buildNumber) {
         os.Build = *buildNumber;
         if (windows && ubr) os.Build->append(".").append(std::to_string(*ubr));
+        // Updates are counted by revision where service packs used to be.
+        if (windows) os.ServicePack = ubr ? os.Build : servicePack;
         os.KernelName = windows ? "MSWin32" : "linux";
         os.KernelVersion = windows ? os.Version : buildNumber;
     }

@@ -81,7 +81,11 @@ json OperatingSystem(const GeneralInfos& general, const ExtendedInfos& ext) {
     json j = json::object();
     Put(j, "name", os.Name);
     Put(j, "full_name", os.Caption ? *os.Caption : general.OperatingSystem);
-    Put(j, "version", os.Version);
+    // Windows: the display version ("23H2") as GLPI's agent gives it; the build
+    // ("10.0.22631") stays in kernel_version.
+    const bool windows = os.KernelName == "MSWin32";
+    Put(j, "version", windows ? os.DisplayVersion : os.Version);
+    Put(j, "service_pack", os.ServicePack);
     Put(j, "kernel_name", os.KernelName);
     Put(j, "kernel_version", os.KernelVersion);
     Put(j, "arch", os.Architecture);

@@ -48,10 +48,32 @@ bool IsDriveLetter(const std::string& name) {
            ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
 }
 
+// A lettered volume's kind, in the words GLPI's agent gives Win32_LogicalDisk's
+// DriveType and GLPI tests to leave out removable and network drives; "Compact
+// Disk" as GLPI spells it, so that its removable media setting covers CD drives.
+std::optional<std::string> DriveTypeName(std::int32_t type) {
+    static const char* const names[] = {"Unknown",    "No Root Directory", "Removable Disk",
+                                        "Local Disk", "Network Drive",     "Compact Disk",
+                                        "RAM Disk"};
+    if (type < 0 || type > 6) return std::nullopt;
+    return names[type];
+}
+
 json Drive(const VolumeInfos* shown, const VolumeDetails* more, const ExtendedInfos& ext) {
     json j = json::object();
     const std::string name = shown ? shown->Name : more->Name;
-    Put(j, IsDriveLetter(name) ? "letter" : "type", name);
+    // A mount point goes in type, as on Linux; a letter has its kind there.
+    if (IsDriveLetter(name)) {
+        Put(j, "letter", name);
+        std::int32_t type = -1;
+        if (more && more->DriveType)
+            type = *more->DriveType;
+        else if (shown && shown->DriveType > 0)
+            type = shown->DriveType;
+        Put(j, "type", DriveTypeName(type));
+    } else {
+        Put(j, "type", name);
+    }
     std::optional<std::uint64_t> size, freeBytes;
     if (more) {
         Put(j, "label", more->Label);
@@ -104,10 +126,16 @@ std::string Ipv4Text(std::uint32_t v) {
            std::to_string((v >> 8) & 255) + "." + std::to_string(v & 255);
 }
 
-json NetworkBase(const NetworkAdapter& a) {
+// Linux: the interface ("eth0") and its device as model. Windows: the adapter, as
+// GLPI's agent gives it; the connection's name ("Wi-Fi") has no member.
+json NetworkBase(const NetworkAdapter& a, bool windows) {
     json j = json::object();
-    Put(j, "description", a.Name ? a.Name : a.Description);
-    if (a.Name) Put(j, "model", a.Description);
+    if (windows) {
+        Put(j, "description", a.Description ? a.Description : a.Name);
+    } else {
+        Put(j, "description", a.Name ? a.Name : a.Description);
+        if (a.Name) Put(j, "model", a.Description);
+    }
     Put(j, "mac", a.Mac);
     // Only the words the format knows.
     if (OneOf(a.Status, {"up", "down", "dormant", "notpresent", "lowerlayerdown", "unknown",
@@ -189,8 +217,9 @@ json Drives(const VolumeList& volumes, const ExtendedInfos& ext) {
 // adapter without any.
 json Networks(const ExtendedInfos& ext) {
     json list = json::array();
+    const bool windows = ext.Os.KernelName == "MSWin32";
     for (const NetworkAdapter& a : ext.Networks) {
-        const json base = NetworkBase(a);
+        const json base = NetworkBase(a, windows);
         if (!base.contains("description")) continue;  // the format requires it
         if (a.Addresses.empty()) list.push_back(base);
         for (const NetworkAddress& addr : a.Addresses) {

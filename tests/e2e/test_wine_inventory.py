@@ -16,6 +16,10 @@ BUILD = os.environ.get("HARVIX_WIN_BUILD", os.path.join(os.path.dirname(__file__
 TESTS = os.path.join(BUILD, "tests")
 UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 SECURE_BOOT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SecureBoot"
+CURRENT_VERSION = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
+# Wine's own drive kinds (HKLM\Software\Wine\Drives), and DriveType's words in the file.
+WINE_DRIVES = {"e:": "floppy", "f:": "cdrom"}
+DRIVE_TYPES = {"2": "Removable Disk", "3": "Local Disk", "4": "Network Drive", "5": "Compact Disk"}
 
 
 def probe_objects(text):
@@ -32,6 +36,11 @@ def probe_objects(text):
             cls, _, why = line.partition(": ")
             errors[cls] = why
     return objects, errors
+
+
+def host_has_network():
+    """Whether the host has an interface besides the loopback, which Wine passes on."""
+    return bool(set(os.listdir("/sys/class/net")) - {"lo"}) if os.path.isdir("/sys/class/net") else True
 
 
 class HarvixClassesUnderWine(unittest.TestCase):
@@ -58,6 +67,15 @@ class HarvixClassesUnderWine(unittest.TestCase):
             for name, kind, data in values:
                 cls.reg("add", f"{hive}\\{UNINSTALL}\\{key}", "/v", name, "/t", kind, "/d", data, "/f", view)
         cls.reg("add", SECURE_BOOT + "\\State", "/v", "UEFISecureBootEnabled", "/t", "REG_DWORD", "/d", "1", "/f")
+        cls.reg("add", CURRENT_VERSION, "/v", "DisplayVersion", "/t", "REG_SZ", "/d", "23H2", "/f", "/reg:64")
+        cls.reg("add", CURRENT_VERSION, "/v", "UBR", "/t", "REG_DWORD", "/d", "4317", "/f", "/reg:64")
+        # A floppy and a CD drive, on folders of the prefix; Wine reads their kinds when it starts.
+        for letter, kind in WINE_DRIVES.items():
+            target = os.path.join(cls.prefix, "drive_" + kind)
+            os.mkdir(target)
+            os.symlink(target, os.path.join(cls.prefix, "dosdevices", letter))
+            cls.reg("add", "HKLM\\Software\\Wine\\Drives", "/v", letter, "/t", "REG_SZ", "/d", kind, "/f")
+        cls.wine("-w", program="wineserver")
         cls.reg("add", SECURE_BOOT + "\\Servicing", "/v", "UEFICA2023Status", "/t", "REG_SZ", "/d", "InProgress", "/f")
         system32 = os.path.join(cls.prefix, "drive_c", "windows", "system32")
         shutil.copy2(os.path.join(TESTS, "tbs.dll"), os.path.join(system32, "tbs.dll"))
@@ -127,6 +145,21 @@ class HarvixClassesUnderWine(unittest.TestCase):
         self.assertEqual(c["bios"].get("bmanufacturer"), self.wmic("Win32_BIOS", "Manufacturer")[0])
         self.assertEqual(c["bios"].get("bversion"), self.wmic("Win32_BIOS", "SMBIOSBIOSVersion")[0])
         self.assertEqual(c["operatingsystem"].get("kernel_version"), self.wmic("Win32_OperatingSystem", "Version")[0])
+        # As GLPI's agent: the display version, and the build with its update revision.
+        self.assertEqual((c["operatingsystem"].get("version"), c["operatingsystem"].get("service_pack")),
+                         ("23H2", self.wmic("Win32_OperatingSystem", "BuildNumber")[0] + ".4317"))
+        letters = dict(zip(self.wmic("Win32_LogicalDisk", "DeviceID"), self.wmic("Win32_LogicalDisk", "DriveType")))
+        self.assertTrue({"2", "3", "5"} <= set(letters.values()), letters)
+        self.assertEqual({d["letter"]: d.get("type") for d in c["drives"]},
+                         {letter: DRIVE_TYPES[kind] for letter, kind in letters.items()})
+        # The adapter describes each entry; Windows' lists leave the loopback out.
+        adapters = {a["Description"] for a in self.objects["Harvix_NetworkAdapter"]}
+        self.assertEqual(bool(c["networks"]), host_has_network())
+        for n in c["networks"]:
+            self.assertIn(n["description"], adapters)
+            self.assertNotIn("model", n)
+            self.assertNotEqual(n.get("type"), "loopback")
+            self.assertNotIn(n.get("ipaddress", n.get("ipaddress6")), ("127.0.0.1", "::1"))
         self.assertEqual(c["cpus"][0].get("description"), self.wmic("Win32_Processor", "Description")[0])
         self.assertEqual(own["tpm"], {"present": True, "version": "2.0", "manufacturer": "IFX"})
         self.assertEqual(own["ca2023_status"], "InProgress")
@@ -177,8 +210,8 @@ class HarvixClassesUnderWine(unittest.TestCase):
                 self.assertEqual(chassis, f.read().strip())
 
     def test_network_disks_and_reasons(self):
-        adapters = self.objects["Harvix_NetworkAdapter"]
-        self.assertTrue(adapters)
+        adapters = self.objects.get("Harvix_NetworkAdapter", [])
+        self.assertEqual(bool(adapters), host_has_network())
         names = {a["Name"] for a in adapters}
         for a in adapters:
             self.assertIn(a["Status"], ("up", "down", "dormant", "notpresent", "lowerlayerdown", "unknown", "testing"))
@@ -198,7 +231,8 @@ class HarvixClassesUnderWine(unittest.TestCase):
             self.assertIn(address["Adapter"], names)
             limit = 32 if address["Family"] == "4" else 128
             self.assertTrue(0 <= int(address["PrefixLength"]) <= limit, address)
-        self.assertIn("127.0.0.1", [a["Address"] for a in self.objects.get("Harvix_NetworkAddress", [])])
+        self.assertNotIn("loopback", [a["Type"] for a in adapters])
+        self.assertNotIn("127.0.0.1", [a["Address"] for a in self.objects.get("Harvix_NetworkAddress", [])])
         unread = [(u["What"], u["Why"]) for u in self.objects["Harvix_Unread"]]
         self.assertIn(("BitLocker", "lecture r\u00e9serv\u00e9e \u00e0 l'administrateur"), unread)
         for disk in self.objects.get("Harvix_PhysicalDisk", []):

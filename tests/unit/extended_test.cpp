@@ -36,6 +36,7 @@ void ScriptWindowsLaptop(testing::FakeService& fake) {
         FakeObject{{"Caption", "Microsoft Windows 11 Professionnel"},
                    {"Version", "10.0.22631"},
                    {"BuildNumber", "22631"},
+                   {"CSDVersion", "Service Pack 1"},
                    {"OSArchitecture", "64 bits"},
                    {"InstallDate", "20240102093015.000000+060"},
                    {"LastBootUpTime", "20261208071502.500000+060"},
@@ -118,6 +119,7 @@ TEST(ExtendedCollectors, WindowsLaptopReadJoinedAndReady) {
     EXPECT_EQ(x.Os.InstallDate, "2024-01-02 09:30:15");
     EXPECT_EQ(x.Os.LastBoot, "2026-12-08 07:15:02");
     EXPECT_EQ(x.Os.Build, "22631.4169");
+    EXPECT_EQ(x.Os.ServicePack, "22631.4169");  // the revision, where there is one
     EXPECT_EQ(x.Os.KernelVersion, "10.0.22631");
     EXPECT_EQ(x.Os.Architecture, "x86_64");
     EXPECT_EQ(x.Os.TimeZoneOffsetMinutes, 60);
@@ -165,6 +167,7 @@ TEST(ExtendedCollectors, ServiceWithoutHarvixClassesLeavesTheirFieldsOut) {
     EXPECT_EQ(x.Firmware.FirmwareType, std::nullopt);
     EXPECT_EQ(x.Tpm.Present, std::nullopt);
     EXPECT_EQ(x.Os.Build, "22631");
+    EXPECT_EQ(x.Os.ServicePack, "Service Pack 1");
     EXPECT_EQ(x.Identity.BoardMaker, std::nullopt);
     EXPECT_EQ(x.Disks[0].Rotational, std::nullopt);
     EXPECT_EQ(x.Volumes[0].EncryptionType, std::nullopt);

@@ -661,6 +661,31 @@ TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
     }
     EXPECT_EQ(f.Macs, std::vector<std::string>{"aa:bb:cc:00:00:01"});
     EXPECT_EQ(f.OsBuild, "10.0.19045.4460");
+    {
+        // GLPI's agent's members, and this version's: the display version as version,
+        // the revision in service_pack; the same facts without content.harvix's.
+        std::string now = Inventory("PC-1", "4C4C-1", "AA:BB:CC:00:00:01");
+        auto change = [&now](const std::string& from, const std::string& to) {
+            ASSERT_NE(now.find(from), std::string::npos) << from;
+            now.replace(now.find(from), from.size(), to);
+        };
+        change(
+            R"("version": "10.0.19045", "kernel_version": "19045")",
+            R"("version": "22H2", "kernel_version": "10.0.19045", "service_pack": "19045.4460")");
+        change(R"(, "display_version": "22H2", "build": "19045.4460")", "");
+        ComputerRow n;
+        std::vector<ProgramEntry> more;
+        std::string lines;
+        std::string aside;
+        ASSERT_TRUE(ReadInventory("PC-1_report.html", now, "", n, more, lines, reason, aside));
+        EXPECT_EQ(n.Inventory.OsVersion + "|" + n.Inventory.OsBuild, "22H2|10.0.19045.4460");
+        EXPECT_EQ(EndOfSupport(n.Inventory).Iso(), EndOfSupport(f).Iso());
+        // Windows 8.1 has no display version: its build stands as version, as it did.
+        change(R"("version": "22H2", "kernel_version": "10.0.19045", "service_pack": "19045.4460")",
+               R"("kernel_version": "6.3.9600", "service_pack": "9600.21620")");
+        ASSERT_TRUE(ReadInventory("PC-1_report.html", now, "", n, more, lines, reason, aside));
+        EXPECT_EQ(n.Inventory.OsVersion + "|" + n.Inventory.OsBuild, "6.3.9600|6.3.9600.21620");
+    }
     EXPECT_EQ(f.Win11Reasons, (std::vector<std::string>{"processeur", "TPM"}));
     EXPECT_EQ(f.SecureBoot + "|" + f.Tpm + "|" + f.BiosVersion + "|" + f.BiosDate.Text(),
               "disabled|2.0|1.4.3|06/02/2016");

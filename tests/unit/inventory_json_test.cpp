@@ -63,6 +63,16 @@ struct WindowsLike {
         ext.Os.TimeZone = "Romance Standard Time";
         ext.Os.TimeZoneOffsetMinutes = -90;
         ext.Os.SystemDrive = "C:";
+        ext.Os.KernelName = "MSWin32";
+        ext.Os.Version = ext.Os.KernelVersion = "10.0.22631";
+        ext.Os.DisplayVersion = "23H2";
+        ext.Os.ServicePack = "22631.4317";
+        for (auto [letter, type] : {std::pair{"E:", 2}, {"D:", 5}, {"Z:", 4}}) {
+            VolumeDetails more;
+            more.Name = letter;
+            more.DriveType = type;
+            ext.Volumes.push_back(more);
+        }
         MemoryModuleDetails module;
         module.Type = "DDR4";
         module.SpeedMHz = 3200;
@@ -75,6 +85,7 @@ struct WindowsLike {
         ext.Disks.push_back(disk);
         NetworkAdapter nic;
         nic.Name = "Ethernet";
+        nic.Description = "Intel(R) Ethernet Connection (13) I219-LM";
         nic.Type = "ethernet";
         nic.SpeedBitsPerSecond = 1000000000;
         nic.Gateways = {"fe80::1", "192.168.1.254"};
@@ -109,6 +120,9 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     EXPECT_EQ(c["bios"]["bdate"], "2023-06-12");
     EXPECT_EQ(c["bios"]["secure_boot"], "enabled");
     EXPECT_EQ(c["operatingsystem"]["timezone"]["offset"], "-0130");
+    EXPECT_EQ(c["operatingsystem"]["version"], "23H2");
+    EXPECT_EQ(c["operatingsystem"]["service_pack"], "22631.4317");
+    EXPECT_EQ(c["operatingsystem"]["kernel_version"], "10.0.22631");
     EXPECT_EQ(c["memories"][0]["capacity"], 16384);
     EXPECT_EQ(c["memories"][0]["model"], "M471A2K43EB1-CWE");
     EXPECT_EQ(c["storages"][0]["disksize"], 512110);
@@ -117,11 +131,18 @@ TEST(InventoryJson, WindowsLikeRecordInGlpiNamesAndUnits) {
     EXPECT_EQ(c["drives"][0]["total"], 487424);
     EXPECT_EQ(c["drives"][0]["free"], 102400);
     EXPECT_EQ(c["drives"][0]["systemdrive"], true);
+    // Each letter's kind, in the words GLPI tests to leave drives out.
+    std::vector<std::string> types;
+    for (const json& d : c["drives"]) types.push_back(d.value("type", ""));
+    EXPECT_EQ(types, (std::vector<std::string>{"Local Disk", "Removable Disk", "Compact Disk",
+                                               "Network Drive"}));
     ASSERT_EQ(c["networks"].size(), 2u);
     EXPECT_EQ(c["networks"][0]["ipmask"], "255.255.252.0");
     EXPECT_EQ(c["networks"][0]["ipsubnet"], "192.168.0.0");
     EXPECT_EQ(c["networks"][0]["ipgateway"], "192.168.1.254");
     EXPECT_EQ(c["networks"][0]["speed"], "1000");
+    EXPECT_EQ(c["networks"][1]["description"], "Intel(R) Ethernet Connection (13) I219-LM");
+    EXPECT_FALSE(c["networks"][1].contains("model"));
     EXPECT_EQ(c["networks"][1]["ipmask6"], "ffff:ffff:ffff:ffff::");
     EXPECT_FALSE(c["networks"][1].contains("ipaddress"));
     EXPECT_EQ(c["softwares"][0]["publisher"], "Igor Pavlov");

@@ -180,6 +180,9 @@ Answer NetworkObjects(bool addresses) {
         return answer;
     }
     for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
+        // Windows' own lists (Win32_NetworkAdapter, the Network Connections folder)
+        // leave the loopback pseudo-interface out.
+        if (a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
         if (addresses)
             AddAddresses(*a, answer.Objects);
         else
