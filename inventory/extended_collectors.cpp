@@ -193,6 +193,9 @@ void ReadProcessors(ExtendedInfos& infos) {
             cpu.Stepping = sig->Stepping;
         }
         p.Int("MaxClockSpeed", cpu.SpeedMHz);
+        // A Linux VM without cpufreq gives no maximum, only the kernel's "cpu MHz".
+        if (!cpu.SpeedMHz || *cpu.SpeedMHz <= 0) p.Int("CurrentClockSpeed", cpu.SpeedMHz);
+        if (cpu.SpeedMHz && *cpu.SpeedMHz <= 0) cpu.SpeedMHz.reset();
         p.Int("ExternalClock", cpu.ExternalClockMHz);
         p.Int("NumberOfCores", cpu.Cores);
         p.Int("NumberOfLogicalProcessors", cpu.Threads);
