@@ -204,6 +204,14 @@ void ReadProcessors(ExtendedInfos& infos) {
         if (arch) cpu.Architecture = ArchitectureName(*arch);
         p.Text("ProcessorId", cpu.Id);
     });
+    // The platform id is kept for the first processor only (CentralProcessor\0, cpu0).
+    ForEachObject("Select * from Harvix_Processor", [&](const CurrentObject& obj) {
+        Props p(obj);
+        std::optional<std::int32_t> id;
+        p.Int("PlatformId", id);
+        if (id && *id >= 0 && *id <= 7 && !infos.Processors.empty())
+            infos.Processors[0].PlatformId = id;
+    });
 }
 
 void ReadModules(ExtendedInfos& infos) {

@@ -154,6 +154,11 @@ class Tree:
         self.link(base + "/device", "../..")
         self.link("/sys/class/tpm/tpm0", self.rel("/sys/class/tpm/tpm0", base))
 
+    def msr(self, platform_id):
+        """cpu0's IA32_PLATFORM_ID (MSR 0x17) as root reads it from /dev/cpu/0/msr: the
+        register's 8 bytes at the offset of its number, the id in bits 52:50."""
+        self.write("/dev/cpu/0/msr", bytes(0x17) + struct.pack("<Q", platform_id << 50), binary=True)
+
     def acpi(self, *devices):
         for d in devices:
             self.write("/sys/bus/acpi/devices/" + d + "/hid", d.split(":")[0] + "\n")
@@ -601,8 +606,44 @@ def notroot():
     return t
 
 
+def stepping9(name, host, cpu_name, model, maker, product, platform_id):
+    """A Kaby Lake era laptop Windows 11 takes on everything but, maybe, its processor:
+    family 6, model 142 or 158, stepping 9, told apart by the platform id."""
+    t = small_machine(name, host, cpu_name, ("GenuineIntel", 6, model, 9, INTEL_FLAGS),
+                      (3900000, 2900000), [c // 2 for c in range(8)],
+                      [(8192, 2400, 0x1A)], ("SAMSUNG MZVLB256HAHQ-00000", 500118192))
+    t.dmi(sys_vendor=maker, product_name=product, bios_vendor=maker, bios_version="1.30.0",
+          bios_date="06/11/2023", chassis_type="10", chassis_vendor=maker)
+    t.efi(secure_boot=1, db_2023=False)
+    t.tpm(major=2)
+    t.os_details("Europe/Paris", btime=1733702400)
+    if platform_id is not None:
+        t.msr(platform_id)
+    return t
+
+
+def amberlake():
+    """An 8th generation i5-8200Y: platform id 4, which Windows keeps as 16."""
+    return stepping9("amberlake", "pc-aml", "Intel(R) Core(TM) i5-8200Y CPU @ 1.30GHz", 142,
+                     "LENOVO", "20KD", 4)
+
+
+def kabylake():
+    """A 7th generation i7-7700HQ whose platform id only root may read (no msr module)."""
+    return stepping9("kabylake", "pc-kbl", "Intel(R) Core(TM) i7-7700HQ CPU @ 2.80GHz", 158,
+                     "HP", "HP ZBook Studio G4", None)
+
+
+def precision5520():
+    """The i7-7820HQ, 7th generation by its platform id, on one of the two computers
+    Microsoft supports it on."""
+    return stepping9("precision5520", "pc-p5520", "Intel(R) Core(TM) i7-7820HQ CPU @ 2.90GHz", 158,
+                     "Dell Inc.", "Precision 5520", 1)
+
+
 MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped,
-            "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot}
+            "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot,
+            "amberlake": amberlake, "kabylake": kabylake, "precision5520": precision5520}
 
 if __name__ == "__main__":
     try:
