@@ -187,7 +187,7 @@ const Criterion kCriteria[] = {
     {"version du TPM", "TPM 1.2 (2.0 requis)", "tpm", TpmVersionPasses, kMissing},
     {"UEFI", "BIOS hérité (UEFI requis)", "firmware", UefiPasses, kMissing},
     {"Secure Boot", "Secure Boot non pris en charge", "secure boot", SecureBootPasses, kMissing},
-    {"RAM", "RAM inférieure à 4 Go", "mémoire", RamPasses, kMissing},
+    {"RAM", "RAM inférieure à 4 Go", "mémoire", RamPasses, "barrettes de mémoire non lues"},
     {"disque système", "disque système inférieur à 64 Go", "disque", DiskPasses, kMissing},
     {"cœurs", "moins de 2 cœurs", "processeur", CoresPass, kMissing},
     {"fréquence", "fréquence inférieure à 1 GHz", "processeur", ClockPasses, kMissing},

@@ -432,6 +432,30 @@ def vm():
     return t
 
 
+def smallvm():
+    """A 4 GiB VM showing 3.8 GiB, its memory modules out of sight (no SMBIOS table):
+    Windows 11's RAM criterion cannot be told from the visible total."""
+    t = Tree("smallvm")
+    t.write("/proc/sys/kernel/hostname", "smallvm\n")
+    t.write("/proc/sys/kernel/arch", "x86_64\n")
+    t.write("/proc/sys/kernel/osrelease", "6.12.38+deb13-cloud-amd64\n")
+    t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 13 (trixie)"\nVERSION_ID="13"\n')
+    t.cpus("AMD EPYC 7B13", [(0, 0), (0, 1)], ident=("AuthenticAMD", 25, 1, 0, AMD_FLAGS))
+    t.dmi(bios_vendor="SeaBIOS", bios_version="1.16.3-debian-1.16.3-2", bios_date="04/01/2014",
+          chassis_type="1", chassis_vendor="QEMU")
+    t.efi(secure_boot=1, db_2023=True)
+    t.tpm(major=2)
+    t.os_details("Etc/UTC", btime=1733700000)
+    t.dpkg([package("base-files", "13.8")], {})
+    t.write("/proc/meminfo", "MemTotal:        4015104 kB\n")
+    virtio = "/sys/devices/pci0000:00/0000:00:05.0/virtio2"
+    t.write(virtio + "/vendor", "0x1af4\n")
+    t.block("vda", virtio + "/block", "254:0", 134217728, device=virtio, serial_file="4652669")
+    t.mounts([("0:20", "/", "/proc", "proc", "proc"), ("254:0", "/", "/", "ext4", "/dev/vda")])
+    t.statvfs([("/", 67108864000, 40000000000)])
+    return t
+
+
 def container():
     """A desktop's storage seen by a normal user in a container: no udev records,
     no access to /dev, a loop-mounted disk image, a snap and a bind mount."""
@@ -643,7 +667,7 @@ def precision5520():
 
 MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped,
             "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot,
-            "amberlake": amberlake, "kabylake": kabylake, "precision5520": precision5520}
+            "smallvm": smallvm, "amberlake": amberlake, "kabylake": kabylake, "precision5520": precision5520}
 
 if __name__ == "__main__":
     try:

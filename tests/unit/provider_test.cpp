@@ -644,8 +644,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
 
 INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine,
                          ::testing::Values("laptop", "server", "vm", "container", "escaped",
-                                           "win11laptop", "legacytpm12", "notroot", "amberlake",
-                                           "kabylake", "precision5520"));
+                                           "win11laptop", "legacytpm12", "notroot", "smallvm",
+                                           "amberlake", "kabylake", "precision5520"));
 
 }  // namespace
 }  // namespace harvix
