@@ -9,8 +9,8 @@
 // (https://learn.microsoft.com/windows-hardware/design/minimum/supported/
 // windows-11-supported-intel-processors, -amd-processors, -qualcomm-processors):
 // Intel from the 8th generation, Skylake-X and Xeon Scalable (model 85) and Gemini
-// Lake, with the i7-7820HQ the only 7th generation part; AMD from Zen+ (Ryzen 2000,
-// EPYC 7002) but Raven Ridge; every Qualcomm part but the Snapdragon 835.
+// Lake, with the i7-7820HQ the only 7th generation processor; AMD from Zen+ (Ryzen 2000,
+// EPYC 7002) but Raven Ridge; every Qualcomm processor but the Snapdragon 835.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -26,7 +26,7 @@ bool Contains(const std::optional<std::string>& text, std::string_view part) {
     return text && AsciiLower(*text).find(part) != std::string::npos;
 }
 
-// Family 6, models 142 and 158, stepping 9 holds both 7th generation parts (i7-7700,
+// Family 6, models 142 and 158, stepping 9 holds both 7th generation processors (i7-7700,
 // i5-7200U) and 8th generation ones (i5-8200Y, m3-8100Y, i7-8705G): only the platform
 // id tells them apart.
 bool NeedsPlatformId(const ProcessorInfos& cpu) {
