@@ -59,6 +59,8 @@ struct ProcessorInfos {
     std::optional<std::int32_t> SpeedMHz, ExternalClockMHz, Cores, Threads;
     std::optional<std::string> Architecture;  // "x86_64", "i686", "aarch64"...
     std::optional<std::string> Id;
+    // Intel's platform id, 0 to 7 (IA32_PLATFORM_ID bits 52:50): the first processor's only.
+    std::optional<std::int32_t> PlatformId;
 };
 
 struct MemoryModuleDetails {
@@ -147,7 +149,9 @@ ExtendedInfos GetExtendedInfos();
 // The verdict from what was read; a criterion not readable is never failed.
 Win11Readiness Windows11Readiness(const ExtendedInfos& infos);
 
-// Whether Windows 11 supports this processor: true, false, or unknown.
-std::optional<bool> ProcessorSupportsWindows11(const ProcessorInfos& cpu);
+// Whether Windows 11 supports this processor: true, false, or unknown. The computer's
+// model decides for the one processor Microsoft supports on named models only.
+std::optional<bool> ProcessorSupportsWindows11(
+    const ProcessorInfos& cpu, const std::optional<std::string>& computerModel = std::nullopt);
 
 }  // namespace harvix

@@ -196,6 +196,9 @@ void ReadProcessors(ExtendedInfos& infos) {
             cpu.Stepping = sig->Stepping;
         }
         p.Int("MaxClockSpeed", cpu.SpeedMHz);
+        // A Linux VM without cpufreq gives no maximum, only the kernel's "cpu MHz".
+        if (!cpu.SpeedMHz || *cpu.SpeedMHz <= 0) p.Int("CurrentClockSpeed", cpu.SpeedMHz);
+        if (cpu.SpeedMHz && *cpu.SpeedMHz <= 0) cpu.SpeedMHz.reset();
         p.Int("ExternalClock", cpu.ExternalClockMHz);
         p.Int("NumberOfCores", cpu.Cores);
         p.Int("NumberOfLogicalProcessors", cpu.Threads);
@@ -203,6 +206,14 @@ void ReadProcessors(ExtendedInfos& infos) {
         p.Int("Architecture", arch);
         if (arch) cpu.Architecture = ArchitectureName(*arch);
         p.Text("ProcessorId", cpu.Id);
+    });
+    // The platform id is kept for the first processor only (CentralProcessor\0, cpu0).
+    ForEachObject("Select * from Harvix_Processor", [&](const CurrentObject& obj) {
+        Props p(obj);
+        std::optional<std::int32_t> id;
+        p.Int("PlatformId", id);
+        if (id && *id >= 0 && *id <= 7 && !infos.Processors.empty())
+            infos.Processors[0].PlatformId = id;
     });
 }
 

@@ -6,6 +6,7 @@ import glob
 import ipaddress
 import json
 import os
+import re
 import shutil
 import subprocess
 import unittest
@@ -130,6 +131,11 @@ class ThisMachine(unittest.TestCase):
         cpu = {f["field"].rstrip(":"): f["data"] for f in json.loads(output("lscpu", "-J"))["lscpu"]}
         self.assertEqual(self.doc["cpus"][0]["name"], cpu["Model name"])
         self.assertEqual(self.doc["cpus"][0]["stepping"], int(cpu["Stepping"]))
+        # The speed: the maximum cpufreq gives, else the kernel's "cpu MHz" (a VM without cpufreq).
+        with open("/proc/cpuinfo") as f:
+            mhz = re.search(r"^cpu MHz\s*:\s*(\d+)", f.read(), re.M)
+        speed = round(float(cpu["CPU max MHz"])) if "CPU max MHz" in cpu else mhz and int(mhz.group(1))
+        self.assertEqual(self.doc["cpus"][0].get("speed"), speed)
         for v in self.own["report"]["volumes"]:
             (size, before), (_, after) = self.used_before[v["name"]], self.used_after[v["name"]]
             self.assertEqual(v["size_bytes"], size, v["name"])

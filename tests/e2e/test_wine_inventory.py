@@ -20,6 +20,7 @@ CURRENT_VERSION = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
 # Wine's own drive kinds (HKLM\Software\Wine\Drives), and DriveType's words in the file.
 WINE_DRIVES = {"e:": "floppy", "f:": "cdrom"}
 DRIVE_TYPES = {"2": "Removable Disk", "3": "Local Disk", "4": "Network Drive", "5": "Compact Disk"}
+CPU0 = "HKLM\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0"
 
 
 def probe_objects(text):
@@ -79,7 +80,14 @@ class HarvixClassesUnderWine(unittest.TestCase):
         cls.reg("add", SECURE_BOOT + "\\Servicing", "/v", "UEFICA2023Status", "/t", "REG_SZ", "/d", "InProgress", "/f")
         system32 = os.path.join(cls.prefix, "drive_c", "windows", "system32")
         shutil.copy2(os.path.join(TESTS, "tbs.dll"), os.path.join(system32, "tbs.dll"))
-        run = cls.wine(os.path.join(TESTS, "harvix_classes_probe.exe"))
+        # HKLM\HARDWARE lives as long as the session, as on Windows: the processor's
+        # platform id is set in the probe's own.
+        script = os.path.join(cls.prefix, "drive_c", "probe.cmd")
+        probe = "Z:" + os.path.abspath(os.path.join(TESTS, "harvix_classes_probe.exe")).replace("/", "\\")
+        with open(script, "w", newline="\r\n") as f:
+            f.write('@reg add "%s" /v "Platform Specific Field 1" /t REG_DWORD /d 16 /f >nul\n' % CPU0)
+            f.write('@"%s"\n' % probe)
+        run = cls.wine("cmd", "/c", "C:\\probe.cmd")
         cls.output = run.stdout.decode("utf-8", "replace")
         assert run.returncode == 0, run.stderr[-2000:]
         cls.objects, cls.errors = probe_objects(cls.output)
@@ -190,6 +198,8 @@ class HarvixClassesUnderWine(unittest.TestCase):
         expected = "enabled" if firmware[0]["FirmwareType"] == "UEFI" else "unsupported"
         self.assertEqual((firmware[0]["SecureBoot"], firmware[0]["Ca2023Status"]), (expected, "InProgress"))
         self.assertEqual(self.objects["Harvix_Tpm"], [{"Present": "-1", "SpecVersion": "2.0", "Manufacturer": "IFX"}])
+        # "Platform Specific Field 1" holds 1 << platform id, as the readiness script reads it.
+        self.assertEqual(self.objects["Harvix_Processor"], [{"PlatformId": "4"}])
         os_ = self.objects["Harvix_OperatingSystem"]
         version = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
         self.assertEqual(os_[0]["Edition"], self.reg_value(version, "EditionID"))

@@ -18,6 +18,7 @@ const char* const kClasses[] = {"Win32_DiskDrive", "Win32_DiskPartition",
                                 "Win32_LogicalDiskToPartition"};
 #else
 const char* const kClasses[] = {"Win32_Processor",
+                                "Harvix_Processor",
                                 "Win32_ComputerSystemProduct",
                                 "Win32_ComputerSystem",
                                 "Win32_OperatingSystem",

@@ -154,6 +154,11 @@ class Tree:
         self.link(base + "/device", "../..")
         self.link("/sys/class/tpm/tpm0", self.rel("/sys/class/tpm/tpm0", base))
 
+    def msr(self, platform_id):
+        """cpu0's IA32_PLATFORM_ID (MSR 0x17) as root reads it from /dev/cpu/0/msr: the
+        register's 8 bytes at the offset of its number, the id in bits 52:50."""
+        self.write("/dev/cpu/0/msr", bytes(0x17) + struct.pack("<Q", platform_id << 50), binary=True)
+
     def acpi(self, *devices):
         for d in devices:
             self.write("/sys/bus/acpi/devices/" + d + "/hid", d.split(":")[0] + "\n")
@@ -427,6 +432,30 @@ def vm():
     return t
 
 
+def smallvm():
+    """A 4 GiB VM showing 3.8 GiB, its memory modules out of sight (no SMBIOS table):
+    Windows 11's RAM criterion cannot be told from the visible total."""
+    t = Tree("smallvm")
+    t.write("/proc/sys/kernel/hostname", "smallvm\n")
+    t.write("/proc/sys/kernel/arch", "x86_64\n")
+    t.write("/proc/sys/kernel/osrelease", "6.12.38+deb13-cloud-amd64\n")
+    t.write("/etc/os-release", 'PRETTY_NAME="Debian GNU/Linux 13 (trixie)"\nVERSION_ID="13"\n')
+    t.cpus("AMD EPYC 7B13", [(0, 0), (0, 1)], ident=("AuthenticAMD", 25, 1, 0, AMD_FLAGS))
+    t.dmi(bios_vendor="SeaBIOS", bios_version="1.16.3-debian-1.16.3-2", bios_date="04/01/2014",
+          chassis_type="1", chassis_vendor="QEMU")
+    t.efi(secure_boot=1, db_2023=True)
+    t.tpm(major=2)
+    t.os_details("Etc/UTC", btime=1733700000)
+    t.dpkg([package("base-files", "13.8")], {})
+    t.write("/proc/meminfo", "MemTotal:        4015104 kB\n")
+    virtio = "/sys/devices/pci0000:00/0000:00:05.0/virtio2"
+    t.write(virtio + "/vendor", "0x1af4\n")
+    t.block("vda", virtio + "/block", "254:0", 134217728, device=virtio, serial_file="4652669")
+    t.mounts([("0:20", "/", "/proc", "proc", "proc"), ("254:0", "/", "/", "ext4", "/dev/vda")])
+    t.statvfs([("/", 67108864000, 40000000000)])
+    return t
+
+
 def container():
     """A desktop's storage seen by a normal user in a container: no udev records,
     no access to /dev, a loop-mounted disk image, a snap and a bind mount."""
@@ -601,6 +630,43 @@ def notroot():
     return t
 
 
+def stepping9(name, host, cpu_name, model, maker, product, platform_id):
+    """A Kaby Lake era laptop Windows 11 takes on everything but, maybe, its processor:
+    family 6, model 142 or 158, stepping 9, told apart by the platform id."""
+    t = small_machine(name, host, cpu_name, ("GenuineIntel", 6, model, 9, INTEL_FLAGS),
+                      (3900000, 2900000), [c // 2 for c in range(8)],
+                      [(8192, 2400, 0x1A)], ("SAMSUNG MZVLB256HAHQ-00000", 500118192))
+    t.dmi(sys_vendor=maker, product_name=product, bios_vendor=maker, bios_version="1.30.0",
+          bios_date="06/11/2023", chassis_type="10", chassis_vendor=maker)
+    t.efi(secure_boot=1, db_2023=False)
+    t.tpm(major=2)
+    t.os_details("Europe/Paris", btime=1733702400)
+    if platform_id is not None:
+        t.msr(platform_id)
+    return t
+
+
+def amberlake():
+    """An 8th generation i5-8200Y: platform id 4, which Windows keeps as 16."""
+    return stepping9("amberlake", "pc-aml", "Intel(R) Core(TM) i5-8200Y CPU @ 1.30GHz", 142,
+                     "LENOVO", "20KD", 4)
+
+
+def kabylake():
+    """A 7th generation i7-7700HQ whose platform id only root may read (no msr module)."""
+    return stepping9("kabylake", "pc-kbl", "Intel(R) Core(TM) i7-7700HQ CPU @ 2.80GHz", 158,
+                     "HP", "HP ZBook Studio G4", None)
+
+
+def precision5520():
+    """The i7-7820HQ, 7th generation by its platform id, on one of the two computers
+    Microsoft supports it on."""
+    return stepping9("precision5520", "pc-p5520", "Intel(R) Core(TM) i7-7820HQ CPU @ 2.90GHz", 158,
+                     "Dell Inc.", "Precision 5520", 1)
+
+
+
+
 def whitebox(number):
     """One of a room of identical cheap desktops: the board maker's placeholders as serial,
     maker and model, and the UUID many boards share; only the name and the network card
@@ -627,7 +693,8 @@ def whitebox(number):
 
 
 MACHINES = {"laptop": laptop, "server": server, "vm": vm, "container": container, "escaped": escaped,
-            "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot}
+            "win11laptop": win11laptop, "legacytpm12": legacytpm12, "notroot": notroot,
+            "smallvm": smallvm, "amberlake": amberlake, "kabylake": kabylake, "precision5520": precision5520}
 MACHINES.update({"whitebox%d" % n: whitebox(n) for n in range(1, 5)})
 
 if __name__ == "__main__":

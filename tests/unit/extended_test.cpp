@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "inventory/extended_values.h"
 #include "wmi_double.h"
 
@@ -237,7 +240,9 @@ TEST(Windows11, EveryFailureUnknownsNeverFail) {
     bad.Tpm.Version = "1.2";
     bad.Firmware.FirmwareType = "BIOS";
     bad.Firmware.SecureBoot = "unsupported";
-    bad.Identity.TotalMemoryBytes = 3ull << 30;
+    bad.Modules.resize(2);
+    bad.Modules[0].CapacityBytes = 2ull << 30;
+    bad.Modules[1].CapacityBytes = 1ull << 30;
     bad.Disks[0].SizeBytes = 32ull << 30;
     Win11Readiness r = Windows11Readiness(bad);
     EXPECT_EQ(r.Verdict, "non");
@@ -266,6 +271,75 @@ TEST(Windows11, EveryFailureUnknownsNeverFail) {
                                         "disque système : information non lue"}));
     unread.Firmware.FirmwareType = "BIOS";  // one read failure outweighs the unknowns
     EXPECT_EQ(Windows11Readiness(unread).Verdict, "non");
+}
+
+// Family 6, models 142 and 158, stepping 9: the platform id decides, as the readiness
+// script reads it; the i7-7820HQ passes on the two computers the script names.
+TEST(Windows11, PlatformIdCoreCountsAndMemory) {
+    ProcessorInfos cpu;
+    cpu.Manufacturer = "GenuineIntel";
+    cpu.Family = 6;
+    cpu.Stepping = 9;
+    for (auto [model, id, passes] : {std::tuple{142, 4, true},
+                                     {142, 3, false},
+                                     {158, 3, true},
+                                     {158, 4, false},
+                                     {158, 1, false}}) {
+        cpu.Model = model;
+        cpu.PlatformId = id;
+        EXPECT_EQ(ProcessorSupportsWindows11(cpu), passes) << model << " " << id;
+    }
+    cpu.Name = "Intel(R) Core(TM) i7-7820HQ CPU @ 2.90GHz";
+    EXPECT_EQ(ProcessorSupportsWindows11(cpu, std::string("Precision 5520 ")), true);
+    EXPECT_EQ(ProcessorSupportsWindows11(cpu, std::string("Surface Studio 2")), true);
+    EXPECT_EQ(ProcessorSupportsWindows11(cpu, std::string("Precision 5510")), false);
+    cpu.PlatformId.reset();
+    EXPECT_EQ(ProcessorSupportsWindows11(cpu, std::string("Precision 5510")), std::nullopt);
+    EXPECT_EQ(ProcessorSupportsWindows11(cpu, std::string("Precision 5520")), true);
+
+    ExtendedInfos x;
+    x.Processors = {cpu, cpu};
+    x.Processors[0].Name = "Intel(R) Core(TM) i7-7700 CPU @ 3.60GHz";
+    x.Unreadable = {
+        {"Identifiant de plateforme", "lecture réservée à l'administrateur (/dev/cpu/0/msr)"}};
+    Win11Readiness r = Windows11Readiness(x);
+    ASSERT_FALSE(r.Unknown.empty());
+    EXPECT_EQ(r.Unknown[0],
+              "processeur : identifiant de plateforme non lu, lecture réservée à "
+              "l'administrateur (/dev/cpu/0/msr)");
+
+    // Core counts summed without wrapping; a count below one is no count.
+    x.Processors[0].Cores = x.Processors[1].Cores = INT32_MAX;
+    auto failed = [&] { return Windows11Readiness(x).Failed; };
+    auto unknown = [&] { return Windows11Readiness(x).Unknown; };
+    auto has = [](const std::vector<std::string>& v, const std::string& what) {
+        return std::find_if(v.begin(), v.end(),
+                            [&](const std::string& s) { return s.rfind(what, 0) == 0; }) != v.end();
+    };
+    EXPECT_FALSE(has(failed(), "moins de 2 cœurs"));
+    EXPECT_FALSE(has(unknown(), "cœurs"));
+    x.Processors[1].Cores = -5;
+    EXPECT_TRUE(has(unknown(), "cœurs"));
+    x.Processors[0].Cores = x.Processors[1].Cores = 1;
+    EXPECT_FALSE(has(failed(), "moins de 2 cœurs"));  // two packages of one core
+
+    // With no module read, the visible total passes at 4 GiB and is unknown below.
+    x.Identity.TotalMemoryBytes = (4ull << 30) - (256ull << 20);
+    EXPECT_TRUE(has(unknown(), "RAM"));
+    EXPECT_FALSE(has(failed(), "RAM"));
+    x.Modules.resize(2);  // modules of unknown size are no better
+    EXPECT_TRUE(has(unknown(), "RAM"));
+    x.Modules[0].CapacityBytes = 2ull << 30;  // nor one of two
+    EXPECT_TRUE(has(unknown(), "RAM"));
+    x.Identity.TotalMemoryBytes = 4ull << 30;
+    EXPECT_FALSE(has(unknown(), "RAM") || has(failed(), "RAM"));
+    x.Modules[0].CapacityBytes = UINT64_MAX;  // crafted sizes do not wrap either
+    x.Modules[1] = x.Modules[0];
+    x.Identity.TotalMemoryBytes.reset();
+    EXPECT_FALSE(has(unknown(), "RAM") || has(failed(), "RAM"));
+    x.Modules = {x.Modules[0], x.Modules[0]};
+    x.Modules[0].CapacityBytes = x.Modules[1].CapacityBytes = 1ull << 30;
+    EXPECT_TRUE(has(failed(), "RAM inférieure à 4 Go"));  // the modules decide
 }
 
 }  // namespace

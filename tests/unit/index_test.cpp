@@ -705,12 +705,33 @@ TEST(IndexInventory, ExactValuesFromTheFileAndEndOfSupport) {
     EXPECT_EQ(EndOfSupport(w11).Iso(), "2025-11-11");
     w11.OsBuild.clear(), w11.OsVersion = "24H2";
     EXPECT_EQ(EndOfSupport(w11).Iso(), "2026-10-13");
+    // Pro Education is dated with Home and Pro; editions match whatever their accents.
+    w11 = {.OsName = "Microsoft Windows 11 Pro Education", .OsBuild = "10.0.22631.4460"};
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2025-11-11");
+    w11.OsName = "Microsoft Windows 11 Professionnel Éducation";
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2025-11-11");
+    w11.OsName = "Microsoft Windows 11", w11.OsEdition = "ProfessionalEducation";
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2025-11-11");
+    w11.OsEdition = "Education";
+    EXPECT_EQ(EndOfSupport(w11).Iso(), "2026-11-10");
+    EXPECT_EQ(
+        EndOfSupport({.OsName = "Microsoft Windows 10 Éducation", .OsBuild = "10.0.19044.1"}).Iso(),
+        "2024-06-11");
+    EXPECT_EQ(
+        EndOfSupport({.OsName = "Microsoft Windows 10 ÉDUCATION", .OsBuild = "10.0.19044.1"}).Iso(),
+        "2024-06-11");
+    EXPECT_EQ(EndOfSupport(
+                  {.OsName = "Microsoft Windows Server 2025 Standard", .OsBuild = "10.0.26100.1"})
+                  .Iso(),
+              "2034-10-10");
     EXPECT_FALSE(EndOfSupport({.OsName = "Microsoft Windows 10 Entreprise LTSC 2019",
                                .OsBuild = "10.0.17763.1"})
                      .Valid());
     EXPECT_EQ(EndOfSupport({.OsName = "Debian GNU/Linux 12 (bookworm)", .OsVersion = "12"}).Iso(),
               "2028-06-30");
     EXPECT_FALSE(EndOfSupport({.OsName = "Debian GNU/Linux", .OsVersion = "120"}).Valid());
+    EXPECT_EQ(EndOfSupport({.OsName = "Debian GNU/Linux 13 (trixie)", .OsVersion = "13.1"}).Iso(),
+              "2030-06-30");
 
     // Members of another type or missing never throw; what is no inventory says so.
     ASSERT_TRUE(ReadInventory("X_report.html",

@@ -497,6 +497,15 @@ TEST(Provider, OperatingSystemProcessorAndMemoryDetailsReadBack) {
     EXPECT_EQ(rows("laptop", "Win32_Processor", cpu),
               V{"GenuineIntel|Intel64 Family 6 Model 142 Stepping 12|4600|1800|100|"
                 "BFEBFBFF000806EC|9"});
+    // cpu0's platform id from its MSR, Intel only; where Windows 11's verdict needs it
+    // and it cannot be read, said why.
+    EXPECT_EQ(rows("amberlake", "Harvix_Processor", {"PlatformId"}), V{"4"});
+    EXPECT_EQ(rows("kabylake", "Harvix_Processor", {"PlatformId"}), V{"<null>"});
+    EXPECT_EQ(rows("vm", "Harvix_Processor", {"PlatformId"}), V{"<null>"});
+    EXPECT_EQ(rows("kabylake", "Harvix_Unread", {"What", "Why"}),
+              V{"Identifiant de plateforme|lecture réservée à l'administrateur, avec le module "
+                "msr (/dev/cpu/0/msr)"});
+    EXPECT_TRUE(rows("notroot", "Harvix_Unread", {"What"}).empty());  // no stepping 9
     EXPECT_EQ(rows("vm", "Win32_Processor", cpu),
               V{"AuthenticAMD|AMD64 Family 23 Model 49 Stepping 0|<null>|2000|<null>|"
                 "178BFBFF00830F10|9"});
@@ -636,7 +645,8 @@ TEST_P(RecordedMachine, ReplaysIntoTheExpectedReport) {
 
 INSTANTIATE_TEST_SUITE_P(Trees, RecordedMachine,
                          ::testing::Values("laptop", "server", "vm", "container", "escaped",
-                                           "win11laptop", "legacytpm12", "notroot"));
+                                           "win11laptop", "legacytpm12", "notroot", "smallvm",
+                                           "amberlake", "kabylake", "precision5520"));
 
 }  // namespace
 }  // namespace harvix

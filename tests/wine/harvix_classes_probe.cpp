@@ -15,6 +15,7 @@ const char* const kClasses[][2] = {
     {"Harvix_Firmware", "FirmwareType,SecureBoot,Ca2023Status"},
     {"Harvix_Tpm", "Present,SpecVersion,Manufacturer"},
     {"Harvix_OperatingSystem", "Edition,DisplayVersion,UBR,TimeZone"},
+    {"Harvix_Processor", "PlatformId"},
     {"Harvix_Software", "Name,Version,Publisher,InstallDate,Architecture,Source,Guid"},
     {"Harvix_NetworkAdapter",
      "Name,Description,MACAddress,Status,Type,Speed,Virtual,DHCPEnabled,DHCPServer,Gateways,MTU"},

@@ -72,7 +72,7 @@ std::vector<Instance> DmiUnread(const Root& root) {
 
 std::vector<Instance> UnreadInstances(const Root& root) {
     std::vector<Instance> out;
-    for (auto read : {DmiUnread, FirmwareUnread, TpmUnread})
+    for (auto read : {DmiUnread, FirmwareUnread, TpmUnread, ProcessorUnread})
         for (Instance& inst : read(root)) out.push_back(std::move(inst));
     return out;
 }

@@ -20,6 +20,7 @@ std::vector<Instance> Provider::Instances(const std::string& className) const {
     using Reader = std::vector<Instance> (*)(const Root&);
     static const std::pair<const char*, Reader> kClasses[] = {
         {"Win32_Processor", ProcessorInstances},
+        {"Harvix_Processor", HarvixProcessorInstances},
         {"Win32_ComputerSystemProduct", ComputerSystemProductInstances},
         {"Win32_ComputerSystem", ComputerSystemInstances},
         {"Win32_OperatingSystem", OperatingSystemInstances},

@@ -70,6 +70,8 @@ std::optional<std::string> Distributor(const Root& root);
 std::string Machine(const Root& root);
 
 std::vector<Instance> ProcessorInstances(const Root& root);
+// Harvix_Processor: cpu0's platform id (PlatformId, 0 to 7), Intel only.
+std::vector<Instance> HarvixProcessorInstances(const Root& root);
 std::vector<Instance> ComputerSystemProductInstances(const Root& root);
 std::vector<Instance> ComputerSystemInstances(const Root& root);
 std::vector<Instance> OperatingSystemInstances(const Root& root);
@@ -116,6 +118,7 @@ std::vector<Instance> UnreadInstances(const Root& root);
 std::vector<Instance> DmiUnread(const Root& root);
 std::vector<Instance> FirmwareUnread(const Root& root);
 std::vector<Instance> TpmUnread(const Root& root);
+std::vector<Instance> ProcessorUnread(const Root& root);
 
 // Devices: network interfaces, display controllers and monitors.
 std::vector<Instance> NetworkAdapterInstances(const Root& root);

@@ -37,6 +37,7 @@ void* SystemFunction(const wchar_t* dll, const char* name);
 // ---- one function per class ----
 Answer FirmwareObjects();         // Harvix_Firmware (native_firmware.cpp)
 Answer OperatingSystemObjects();  // Harvix_OperatingSystem (native_firmware.cpp)
+Answer ProcessorObjects();        // Harvix_Processor (native_firmware.cpp)
 Answer SoftwareObjects();         // Harvix_Software (native_software.cpp)
 Answer TpmObjects();              // Harvix_Tpm (native_tpm.cpp)
 // Harvix_NetworkAdapter, Harvix_NetworkAddress (native_network.cpp)

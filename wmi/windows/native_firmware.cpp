@@ -1,5 +1,5 @@
-// Harvix_Firmware and Harvix_OperatingSystem: GetFirmwareType, the Secure Boot keys
-// and the version keys of the registry.
+// Harvix_Firmware, Harvix_Processor and Harvix_OperatingSystem: GetFirmwareType, the
+// Secure Boot keys, the processor's and the version keys of the registry.
 #include "platform/wide.h"
 #include "wmi/windows/native.h"
 
@@ -53,6 +53,23 @@ Answer FirmwareObjects() {
     firmware.Set("Ca2023Status", TextOrNull(QueryText(servicing, L"UEFICA2023Status")));
     if (servicing) RegCloseKey(servicing);
     answer.Objects.push_back(std::move(firmware));
+    return answer;
+}
+
+Answer ProcessorObjects() {
+    Answer answer;
+    Instance cpu;
+    cpu.Set("DeviceID", WmiValue("CPU0"));
+    // Windows keeps the platform id as a mask, 1 << id, where any user may read it: the
+    // value Microsoft's readiness script reads. Anything but a single bit is no id.
+    HKEY key = OpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0");
+    auto mask = QueryDword(key, L"Platform Specific Field 1");
+    if (key) RegCloseKey(key);
+    WmiValue id;
+    for (std::int32_t bit = 0; mask && bit < 8; ++bit)
+        if (*mask == 1u << bit) id = WmiValue(bit);
+    cpu.Set("PlatformId", id);
+    answer.Objects.push_back(std::move(cpu));
     return answer;
 }
 

@@ -33,6 +33,7 @@ class CompositeService : public WmiServiceBase {
         static const std::map<std::string, Source> sources = {
             {"harvix_firmware", native::FirmwareObjects},
             {"harvix_operatingsystem", native::OperatingSystemObjects},
+            {"harvix_processor", native::ProcessorObjects},
             {"harvix_software", native::SoftwareObjects},
             {"harvix_tpm", native::TpmObjects},
             {"harvix_networkadapter", native::NetworkAdapterObjects},
