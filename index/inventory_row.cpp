@@ -157,16 +157,25 @@ void ReadVolumes(const json& harvix, ComputerRow& row, std::string& lines) {
     }
 }
 
-void ReadCpus(const json& content, ComputerRow& row) {
+// The page's counts where the own file gives them. Otherwise GLPI's members, whose
+// thread the agents read two ways: per core on Windows and in this program's files
+// (the format's meaning), a package's siblings in the agents' Linux files.
+void ReadCpus(const json& content, const json& page, ComputerRow& row) {
+    const bool perCore = Text(At(content, key::VersionClient)).rfind("Harvix-", 0) == 0;
     double cores = 0, threads = 0;
     bool anyCores = false, anyThreads = false;
     for (const json& c : Items(At(content, key::Cpus))) {
         if (row.Cpu.empty()) row.Cpu = Text(At(c, key::Name));
-        if (double n = Count(At(c, key::Cores)); n >= 0) cores += n, anyCores = true;
-        if (double n = Count(At(c, key::Threads)); n >= 0) threads += n, anyThreads = true;
+        const double n = Count(At(c, key::Cores));
+        if (n >= 0) cores += n, anyCores = true;
+        if (double t = Count(At(c, key::Threads)); t >= 0 && (!perCore || n >= 0))
+            threads += perCore ? t * n : t, anyThreads = true;
     }
     if (anyCores) row.PhysicalCores = Digits(cores);
     if (anyThreads) row.LogicalCores = Digits(threads);
+    const json& cpu = At(page, key::PageCpu);
+    if (std::string n = Text(At(cpu, key::PagePhysicalCores)); !n.empty()) row.PhysicalCores = n;
+    if (std::string n = Text(At(cpu, key::PageLogicalCores)); !n.empty()) row.LogicalCores = n;
 }
 
 // Physical adapters' addresses, once each: what tells a cloned computer.
@@ -331,7 +340,7 @@ bool ReadInventory(const std::string& reportFile, std::string_view bytes, std::s
     row.Model = First(Text(At(page, key::PageModel)), Text(At(bios, key::Model)));
     row.Serial = First(Text(At(page, key::PageSerial)), Text(At(bios, key::Serial)));
     row.ReportDate = RunDate(doc, harvix);
-    ReadCpus(content, row);
+    ReadCpus(content, page, row);
     if (std::string cpu = Text(At(At(page, key::PageCpu), key::Name)); !cpu.empty()) row.Cpu = cpu;
     ReadMemory(content, page, row);
     ReadDisks(page, row);
