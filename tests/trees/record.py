@@ -10,6 +10,7 @@ import shutil
 import struct
 import sys
 
+sys.dont_write_bytecode = True  # the trees folder holds trees only
 HERE = os.path.dirname(os.path.abspath(__file__))
 EFIVARS = "/sys/firmware/efi/efivars"
 INTEL_FLAGS = ("fpu vme de pse tsc msr pae mce cx8 apic sep mtrr pge mca cmov pat pse36 clflush "
