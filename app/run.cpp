@@ -1,9 +1,11 @@
 #include "app/run.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "inventory/extended.h"
 #include "inventory/modGetInfos.h"
+#include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "report/inventory_json.h"
@@ -25,6 +27,23 @@ JsonStamp StampNow() {
     return {text, HARVIX_VERSION};
 }
 
+// The computer name heads the names of the files the run writes beside the program.
+// A character no Windows file name may hold would place them elsewhere: a separator
+// ("..\\", "../"), a colon (a drive, or a stream of another file), and the characters the file API
+// refuses, which would fail later with a less clear word.
+void RefuseNameOutsideFolder(const std::string& name) {
+    for (char c : name) {
+        const bool control = static_cast<unsigned char>(c) < 0x20;
+        if (!control && std::string_view("\\/:*?\"<>|").find(c) == std::string_view::npos) continue;
+        const std::string shown =
+            control ? "un caractère de contrôle" : "« " + std::string(1, c) + " »";
+        throw HarvixError(
+            "Le nom de l'ordinateur « " + name +
+            " » ne peut pas nommer un fichier du dossier du programme : il contient " + shown +
+            ". Aucun fichier n'a été écrit.");
+    }
+}
+
 }  // namespace
 
 bool IsSilentArgument(const std::string& args) {
@@ -44,6 +63,7 @@ std::string BuildHarvixPath(const std::string& folder, const std::string& separa
 }
 
 std::string RunInventory(const std::string& folder, const std::string& separator) {
+    RefuseNameOutsideFolder(GetComputerName());  // before any path is built
     const std::string ReportPath = BuildReportPath(folder, separator);
     // Held until the inventory file is written: a second run on this report waits for it.
     const std::shared_ptr<void> claim = platform::ClaimReport(ReportPath);

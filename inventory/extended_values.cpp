@@ -24,11 +24,6 @@ int TwoDigits(std::string_view s, std::size_t at) {
     return (s[at] - '0') * 10 + (s[at + 1] - '0');
 }
 
-bool ValidDay(std::string_view ymd) {
-    int month = TwoDigits(ymd, 4), day = TwoDigits(ymd, 6);
-    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
-}
-
 std::vector<std::string_view> Words(std::string_view s) {
     std::vector<std::string_view> words;
     std::size_t i = 0;
@@ -86,9 +81,8 @@ std::optional<CpuSignature> ParseCpuDescription(std::string_view description) {
 }
 
 std::optional<std::string> CimDate(std::string_view cim) {
-    if (cim.size() < 8 || !AllDigits(cim.substr(0, 8)) || !ValidDay(cim)) return std::nullopt;
-    std::string s(cim.substr(0, 8));
-    return s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2);
+    if (cim.size() < 8) return std::nullopt;
+    return CompactDate(cim.substr(0, 8));
 }
 
 std::optional<std::string> CimDateTime(std::string_view cim) {
@@ -104,7 +98,7 @@ std::optional<std::string> IsoDate(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
     std::string digits = std::string(text.substr(0, 4)) + std::string(text.substr(5, 2)) +
                          std::string(text.substr(8, 2));
-    if (!AllDigits(digits) || !ValidDay(digits)) return std::nullopt;
+    if (!CompactDate(digits)) return std::nullopt;
     return std::string(text);
 }
 

@@ -192,6 +192,27 @@ void AppendConversion(std::vector<FormatPiece>& pieces, char letter) {
 
 }  // namespace
 
+bool IsCalendarDate(int year, int month, int day) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::optional<std::string> CompactDate(std::string_view yyyymmdd) {
+    if (yyyymmdd.size() != 8) return std::nullopt;
+    int n[8];
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (yyyymmdd[i] < '0' || yyyymmdd[i] > '9') return std::nullopt;
+        n[i] = yyyymmdd[i] - '0';
+    }
+    if (!IsCalendarDate(n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3], n[4] * 10 + n[5],
+                        n[6] * 10 + n[7]))
+        return std::nullopt;
+    std::string s(yyyymmdd);
+    return s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2);
+}
+
 std::string DateSeparatorOf(std::string_view format) {
     std::vector<FormatPiece> pieces;
     AppendFormat(pieces, format);

@@ -62,6 +62,12 @@ std::optional<long long> ParseWhole(std::string_view text, int base = 10);
 
 // ---- dates ----
 
+// A day of the Gregorian calendar, years 1 to 9999: 31 February or 29 February
+// 2023 is none. Every date read from the system passes here.
+bool IsCalendarDate(int year, int month, int day);
+// "YYYYMMDD" (eight digits, nothing else) as "YYYY-MM-DD" when it is such a day.
+std::optional<std::string> CompactDate(std::string_view yyyymmdd);
+
 // The separator of a strftime date format: the text between its first two
 // conversions, each of which may carry flags, a width and an E or O modifier
 // ("%-d.%-m.%Y" gives "."); %D and %F count as the conversions they stand for.

@@ -1,6 +1,8 @@
 // The uninstall records' rules, apart from the registry that holds them.
 #include "wmi/uninstall.h"
 
+#include <cctype>
+
 #include "platform/encoding.h"
 #include "platform/text.h"
 
@@ -30,18 +32,36 @@ std::string Utf16leToUtf8(const std::string& bytes) {
     return out;
 }
 
-bool IsDigits(std::string_view s) {
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
 // Text of a value, null when absent, of another type, or empty.
 WmiValue TextOrNull(const std::optional<RegistryValue>& v) {
     if (!v) return WmiValue();
     auto text = RegistryText(*v);
     if (!text || TrimOf(*text, kWhiteSpace).empty()) return WmiValue();
     return WmiValue(std::move(*text));
+}
+
+// A REG_DWORD as GLPI's agent reads it: Win32::TieRegistry gives "0x%08X" text.
+std::string AgentHex(std::uint32_t n) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x00000000";
+    for (int i = 9; i >= 2; --i, n >>= 4) text[i] = kDigits[n & 0xF];
+    return text;
+}
+
+// SystemComponent as GLPI's agent tests it (Win32/Softwares.pm): the value is true
+// to Perl and so is hex2dec of it, which reads "0x…" as hex and keeps other text.
+// Perl's false text is "" and "0".
+bool IsSystemComponent(const RegistryValue& v) {
+    if (auto n = RegistryDword(v)) return *n != 0;
+    auto text = RegistryText(v);
+    if (!text || text->empty() || *text == "0") return false;
+    if (!text->starts_with("0x")) return true;
+    for (std::size_t i = 2; i < text->size(); ++i) {  // oct() stops at the first non-digit
+        const char c = (*text)[i];
+        if (!std::isxdigit(static_cast<unsigned char>(c))) break;
+        if (c != '0') return true;
+    }
+    return false;
 }
 
 bool IsUpdateKind(const std::string& releaseType) {
@@ -65,23 +85,23 @@ std::optional<std::uint32_t> RegistryDword(const RegistryValue& v) {
 }
 
 WmiValue UninstallDate(const std::string& text) {
-    if (text.size() != 8 || !IsDigits(text)) return WmiValue();
-    const int month = (text[4] - '0') * 10 + (text[5] - '0');
-    const int day = (text[6] - '0') * 10 + (text[7] - '0');
-    if (month < 1 || month > 12 || day < 1 || day > 31) return WmiValue();
-    return WmiValue(text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2));
+    auto date = CompactDate(text);
+    return date ? WmiValue(std::move(*date)) : WmiValue();
 }
 
 std::optional<UninstallRecord> ReadUninstallRecord(const UninstallValues& values) {
     WmiValue name = TextOrNull(values.DisplayName);
     if (name.IsNull()) return std::nullopt;
-    if (values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u) return std::nullopt;
+    if (values.SystemComponent && IsSystemComponent(*values.SystemComponent)) return std::nullopt;
     if (!TextOrNull(values.ParentKeyName).IsNull()) return std::nullopt;
     WmiValue releaseType = TextOrNull(values.ReleaseType);
     if (releaseType.IsText() && IsUpdateKind(releaseType.Text())) return std::nullopt;
     UninstallRecord record;
     record.Name = name.Text();
     record.Version = TextOrNull(values.DisplayVersion);
+    // A REG_DWORD version goes to GLPI as its agent sends it, so both key one version alike.
+    if (values.DisplayVersion)
+        if (auto n = RegistryDword(*values.DisplayVersion)) record.Version = WmiValue(AgentHex(*n));
     record.Publisher = TextOrNull(values.Publisher);
     WmiValue date = TextOrNull(values.InstallDate);
     record.InstallDate = date.IsText() ? UninstallDate(date.Text()) : WmiValue();

@@ -39,12 +39,15 @@ std::optional<std::string> RegistryText(const RegistryValue& v);
 // A REG_DWORD of exactly 4 bytes; nullopt otherwise.
 std::optional<std::uint32_t> RegistryDword(const RegistryValue& v);
 
-// "YYYYMMDD" (month 01-12, day 01-31) as "YYYY-MM-DD"; null for any other form.
+// "YYYYMMDD" of a day that exists as "YYYY-MM-DD"; null for any other form. GLPI's
+// agent takes no ISO form ("2023-02-14") there either.
 WmiValue UninstallDate(const std::string& text);
 
 // nullopt for what "Programs and Features" does not show: no display name, a system
 // component, an update of another program (ParentKeyName, or a ReleaseType of the
-// updates' kinds, which the "Installed Updates" view lists instead).
+// updates' kinds, which the "Installed Updates" view lists instead). Odd forms are
+// read as GLPI's agent reads them: SystemComponent as a nonzero REG_DWORD or as text
+// Perl takes for true ("1", not "0"), a REG_DWORD DisplayVersion as "0x0000000A".
 std::optional<UninstallRecord> ReadUninstallRecord(const UninstallValues& values);
 
 }  // namespace harvix

@@ -106,6 +106,18 @@ class AsACommand(unittest.TestCase):
             self.assertIn("BLOCKED_report.html", result.stderr.decode())
             self.assertEqual(result.stdout, b"")
 
+    def test_a_computer_name_that_leaves_the_folder_is_refused_and_nothing_is_written(self):
+        outer = program_copy()
+        folder = os.path.join(outer, "programme")
+        os.mkdir(folder)
+        os.rename(os.path.join(outer, "harvix"), os.path.join(folder, "harvix"))
+        for name in ("../evasion", "a/b"):
+            for args in ([], ["/silent"]):
+                result = run(folder, *args, env={"COMPUTERNAME": name})
+                self.assertEqual(result.returncode, 1, (name, args))
+                self.assertIn("Le nom de l'ordinateur « %s »" % name, result.stderr.decode())
+                self.assertEqual((os.listdir(outer), os.listdir(folder)), (["programme"], ["harvix"]))
+
     def test_unset_names_fall_back_to_host_and_account(self):
         folder = program_copy()
         e = {k: v for k, v in os.environ.items() if k not in ("COMPUTERNAME", "USERNAME", "DISPLAY")}

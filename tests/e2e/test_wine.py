@@ -379,6 +379,25 @@ class HarvixUnderWine(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr[-2000:])
         self.assertIn(b"<td>a&#8722;b</td>", read_report(folder)[1])
 
+    def test_a_computer_name_that_leaves_the_folder_is_refused_and_nothing_is_written(self):
+        outer = temp_folder("harvix-evasion-")
+        folder = os.path.join(outer, "programme")
+        os.mkdir(folder)
+        shutil.copy2(EXE, folder)
+        for name in ("..\\evasion", "../evasion", "C:evasion"):
+            with self.subTest(name):
+                # Its failure box is read and closed as a user would; the run's status is the probe's.
+                harvix = self.wine.start(os.path.join(BUILD, "tests", "form1_probe.exe"), "with",
+                                         "COMPUTERNAME=" + name, "--",
+                                         self.wine.windows_path(os.path.join(folder, "Harvix.exe")), "/silent")
+                probe = self.wine.run(os.path.join(BUILD, "tests", "form1_probe.exe"), "msgbox", timeout=120)
+                message = dict(l.split(": ", 1) for l in probe.stdout.decode().splitlines() if ": " in l)
+                self.assertEqual(harvix.wait(timeout=60), 1)
+                # The probe writes a backslash as two.
+                self.assertIn("Le nom de l'ordinateur « %s »" % name.replace("\\", "\\\\"),
+                              message.get("message", ""), message)
+                self.assertEqual((os.listdir(outer), os.listdir(folder)), (["programme"], ["Harvix.exe"]))
+
     def test_silent_from_a_folder_beyond_max_path_a_drive_root_and_a_share(self):
         base = temp_folder("harvix-long-")
         deep = os.path.join(base, "Rapports très longs " + "x" * 90, "y" * 90, "z" * 100)

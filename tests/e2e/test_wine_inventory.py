@@ -7,6 +7,8 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
+import time
 import unittest
 
 from harvix_e2e import NO_SCHEMA, schema_errors, temp_folder
@@ -52,6 +54,12 @@ class HarvixClassesUnderWine(unittest.TestCase):
         cls.env = dict(env, WINEPREFIX=cls.prefix, WINEDEBUG="-all", LANG="C.UTF-8", LC_ALL="C.UTF-8",
                        WINEDLLOVERRIDES="mscoree,mshtml=;tbs=n")
         cls.wine("wineboot", "-i", program="wineboot")
+        # Wine checks a key's DACL but keeps it only in the server's memory, never in its
+        # registry files: one server for the whole class, so that a denied key stays denied.
+        cls.wine("-w", program="wineserver")
+        subprocess.run(["wineserver", "-p"], env=cls.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60, check=True)
+        cls.addClassCleanup(cls.wine, "-k", program="wineserver")
         added = [
             ("HKLM", "Outil64", "/reg:64", [("DisplayName", "REG_SZ", "Outil 64 \u00e9t\u00e9"),
                                              ("DisplayVersion", "REG_SZ", "1.2.3"), ("Publisher", "REG_SZ", "ACME"),
@@ -63,6 +71,15 @@ class HarvixClassesUnderWine(unittest.TestCase):
             ("HKLM", "KB000001", "/reg:64", [("DisplayName", "REG_SZ", "Mise \u00e0 jour de Outil64"),
                                               ("ParentKeyName", "REG_SZ", "Outil64")]),
             ("HKCU", "OutilUtilisateur", "/reg:64", [("DisplayName", "REG_SZ", "Outil utilisateur")]),
+            # Forms the registry allows and GLPI's agent reads its own way.
+            ("HKLM", "DateImpossible", "/reg:64", [("DisplayName", "REG_SZ", "Date impossible"),
+                                                    ("InstallDate", "REG_SZ", "20230231")]),
+            ("HKLM", "FormesRares", "/reg:64", [("DisplayName", "REG_SZ", "Formes rares"),
+                                                 ("InstallDate", "REG_SZ", "2023-02-14"),
+                                                 ("DisplayVersion", "REG_DWORD", "10")]),
+            ("HKLM", "ComposantTexte", "/reg:64", [("DisplayName", "REG_SZ", "Composant texte"),
+                                                    ("SystemComponent", "REG_SZ", "1")]),
+            ("HKLM", "Verrou", "/reg:64", [("DisplayName", "REG_SZ", "Verrouill\u00e9")]),
         ]
         for hive, key, view, values in added:
             for name, kind, data in values:
@@ -80,6 +97,8 @@ class HarvixClassesUnderWine(unittest.TestCase):
         cls.reg("add", SECURE_BOOT + "\\Servicing", "/v", "UEFICA2023Status", "/t", "REG_SZ", "/d", "InProgress", "/f")
         system32 = os.path.join(cls.prefix, "drive_c", "windows", "system32")
         shutil.copy2(os.path.join(TESTS, "tbs.dll"), os.path.join(system32, "tbs.dll"))
+        # Wine's registry honours a key's DACL: one that allows nothing is closed to the run.
+        cls.probe("deny", UNINSTALL + "\\Verrou")
         # HKLM\HARDWARE lives as long as the session, as on Windows: the processor's
         # platform id is set in the probe's own.
         script = os.path.join(cls.prefix, "drive_c", "probe.cmd")
@@ -98,9 +117,20 @@ class HarvixClassesUnderWine(unittest.TestCase):
         shutil.rmtree(cls.prefix, ignore_errors=True)
 
     @classmethod
-    def wine(cls, *args, program="wine"):
+    def wine(cls, *args, program="wine", env=None):
         command = [program, *args] if program != "wine" else ["wine", *args]
-        return subprocess.run(command, env=cls.env, capture_output=True, timeout=600)
+        # Files, not pipes: under a persistent server Wine's services hold a pipe for ever.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(command, env=dict(cls.env, **(env or {})), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=err, timeout=600)
+            out.seek(0), err.seek(0)
+            return subprocess.CompletedProcess(command, result.returncode, out.read(), err.read())
+
+    @classmethod
+    def probe(cls, *args):
+        result = cls.wine(os.path.join(TESTS, "harvix_classes_probe.exe"), *args)
+        assert result.returncode == 0, (args, result.returncode, result.stderr[-2000:])
+        return result
 
     @classmethod
     def reg(cls, *args):
@@ -125,8 +155,7 @@ class HarvixClassesUnderWine(unittest.TestCase):
         folder = temp_folder("harvix-wine-json-")
         try:
             shutil.copy2(os.path.join(BUILD, "Harvix.exe"), folder)
-            result = subprocess.run(["wine", os.path.join(folder, "Harvix.exe"), "/silent"], env=self.env,
-                                    capture_output=True, timeout=600)
+            result = self.wine(os.path.join(folder, "Harvix.exe"), "/silent")
             self.assertEqual(result.returncode, 0, result.stderr[-2000:])
             # Wine names the computer itself, whatever COMPUTERNAME says.
             names = [n for n in os.listdir(folder) if n.endswith("_inventory.json")]
@@ -146,7 +175,8 @@ class HarvixClassesUnderWine(unittest.TestCase):
         programs = {p["name"]: p for p in c["softwares"]}
         self.assertEqual((programs["Outil 64 \u00e9t\u00e9"]["version"], programs["Outil 64 \u00e9t\u00e9"]["arch"],
                           programs["Outil 64 \u00e9t\u00e9"]["install_date"]), ("1.2.3", "x86_64", "2024-01-31"))
-        self.assertEqual(programs["Outil 32"]["arch"], "i386")
+        self.assertEqual(programs["Outil 32"]["arch"], "i586")
+        self.assertNotIn("install_date", programs["Date impossible"])
         self.assertNotIn("Composant syst\u00e8me", programs)
         self.assertNotIn("Mise \u00e0 jour de Outil64", programs)
         # Wine's WMI
@@ -184,12 +214,70 @@ class HarvixClassesUnderWine(unittest.TestCase):
                           "Guid": "Outil64"})
         self.assertEqual((programs["Outil 32"]["Source"], programs["Outil 32"]["Architecture"],
                           programs["Outil 32"]["InstallDate"], programs["Outil 32"]["Version"]),
-                         ("HKLM32", "i386", None, None))
+                         ("HKLM32", "i586", None, None))
         self.assertEqual(programs["Outil 32"]["Guid"], "{0F1E2D3C-0000-4000-8000-000000000032}")
         self.assertEqual((programs["Outil utilisateur"]["Source"], programs["Outil utilisateur"]["Architecture"]),
                          ("HKCU", None))
         self.assertNotIn("Composant syst\u00e8me", programs)
         self.assertNotIn("Mise \u00e0 jour de Outil64", programs)
+        self.assertIsNone(programs["Date impossible"]["InstallDate"])
+        self.assertEqual((programs["Formes rares"]["InstallDate"], programs["Formes rares"]["Version"]),
+                         (None, "0x0000000A"))
+        self.assertNotIn("Composant texte", programs)
+        # The closed key is said, and the rest of its view is read.
+        self.assertNotIn("Verrouill\u00e9", programs)
+        unread = [(u["What"], u["Why"]) for u in self.objects["Harvix_Unread"]]
+        self.assertIn(("Programmes install\u00e9s (HKLM) Verrou", "acc\u00e8s refus\u00e9"), unread)
+
+    def test_a_whole_view_that_cannot_be_opened_is_said(self):
+        self.probe("deny", UNINSTALL)
+        try:
+            objects, errors = probe_objects(self.probe().stdout.decode("utf-8", "replace"))
+        finally:
+            self.probe("allow", UNINSTALL)
+        self.assertEqual(errors, {})
+        sources = {p["Source"] for p in objects["Harvix_Software"]}
+        self.assertEqual(sources, {"HKLM32", "HKCU"})
+        unread = [(u["What"], u["Why"]) for u in objects["Harvix_Unread"]]
+        self.assertIn(("Programmes install\u00e9s (HKLM)", "acc\u00e8s refus\u00e9"), unread)
+
+    def test_a_tpm_that_never_answers_costs_its_limit_and_is_said(self):
+        """TBS stand-ins whose device query, then whose command, never return. The run waits
+        for neither beyond the TPM's limit, and ends."""
+        limit = 5  # kTpmLimit in native_tpm.cpp
+        folder = temp_folder("harvix-wine-tpm-")
+        shutil.copy2(os.path.join(BUILD, "Harvix.exe"), folder)
+
+        def timed_run(hangs):
+            started = time.monotonic()
+            result = self.wine(os.path.join(folder, "Harvix.exe"), "/silent", env={"HARVIX_TBS_HANGS": hangs})
+            elapsed = time.monotonic() - started
+            self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+            written = []  # every file the run wrote beside the report, as text
+            for name in os.listdir(folder):
+                if name != "Harvix.exe" and not name.endswith(".html"):
+                    with open(os.path.join(folder, name), encoding="utf-8") as f:
+                        text = f.read()
+                    try:
+                        text = json.dumps(json.loads(text), ensure_ascii=False)
+                    except ValueError:
+                        pass
+                    written.append(text)
+            return elapsed, "\n".join(written)
+
+        usual, written = timed_run("")
+        # The key closed in setUpClass reaches the run's own record of what it could not read.
+        self.assertIn('"Programmes install\u00e9s (HKLM) Verrou"', written)
+        for hangs, reason in [("Tbsi_GetDeviceInfo", "pas de r\u00e9ponse de TPM Base Services en %d s" % limit),
+                              ("Tbsip_Submit_Command", "pas de r\u00e9ponse du TPM en %d s" % limit)]:
+            with self.subTest(hangs):
+                elapsed, written = timed_run(hangs)
+                print("TPM stuck in %s: %.1f s, %.1f s without" % (hangs, elapsed, usual))
+                self.assertGreaterEqual(elapsed, limit)
+                # The limit on top of a usual run, with room for a loaded machine; the stand-in
+                # itself never returns.
+                self.assertLess(elapsed, limit + 2 * usual + 10)
+                self.assertIn(reason, written)
 
     def test_firmware_tpm_and_system_agree_with_the_registry(self):
         firmware = self.objects["Harvix_Firmware"]

@@ -2,6 +2,8 @@
 // documented forms. The input is up to seven values (DisplayName, DisplayVersion,
 // Publisher, InstallDate, SystemComponent, ParentKeyName, ReleaseType), each as one
 // byte of presence and type, one byte of length, then its raw bytes.
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "fuzz_support.h"
@@ -43,6 +45,22 @@ std::optional<std::string> TextReference(const RegistryValue& v) {
 bool Blank(const std::optional<RegistryValue>& v) {
     auto text = v ? TextReference(*v) : std::nullopt;
     return !text || text->find_first_not_of(" \t\r\n\f\v") == std::string::npos;
+}
+
+// GLPI's agent's test: Perl's truth of the value (a REG_DWORD as "0x%08X"), then of
+// hex2dec of it, which is oct() for "0x..." text.
+bool AgentSystemComponent(const RegistryValue& v) {
+    if (v.Type == 4) return v.Bytes.size() == 4 && v.Bytes != std::string(4, '\0');
+    auto text = TextReference(v);
+    if (!text || *text == "" || *text == "0") return false;
+    if (text->rfind("0x", 0) != 0) return true;
+    const std::size_t digits = text->find_first_not_of("0123456789abcdefABCDEF", 2);
+    return text->substr(2, digits == std::string::npos ? std::string::npos : digits - 2)
+               .find_first_not_of('0') != std::string::npos;
+}
+
+bool LeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
 }  // namespace
@@ -88,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  kind == "update rollup";
     }
     const bool shown = !Blank(values.DisplayName) &&
-                       !(values.SystemComponent && RegistryDword(*values.SystemComponent) == 1u) &&
+                       !(values.SystemComponent && AgentSystemComponent(*values.SystemComponent)) &&
                        Blank(values.ParentKeyName) && !update;
     HARVIX_CHECK(record.has_value() == shown, "kept or left out");
     if (record) HARVIX_CHECK(record->Name == *TextReference(*values.DisplayName), "name");
@@ -99,6 +117,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          d.substr(5, 2) >= "01" && d.substr(5, 2) <= "12" &&
                          d.substr(8, 2) >= "01" && d.substr(8, 2) <= "31",
                      "date " + raw);
+        const int y = std::stoi(d.substr(0, 4)), m = std::stoi(d.substr(5, 2)),
+                  day = std::stoi(d.substr(8, 2));
+        const int days[] = {31, LeapYear(y) ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        HARVIX_CHECK(y >= 1 && day <= days[m - 1], "a day that exists " + raw);
+    }
+    if (record && values.DisplayVersion && values.DisplayVersion->Type == 4 &&
+        values.DisplayVersion->Bytes.size() == 4) {
+        char hex[16];
+        std::uint32_t n = 0;
+        std::memcpy(&n, values.DisplayVersion->Bytes.data(), 4);
+        std::snprintf(hex, sizeof hex, "0x%08X", n);
+        HARVIX_CHECK(record->Version.IsText() && record->Version.Text() == hex, "DWORD version");
     }
     if (record && !values.InstallDate) HARVIX_CHECK(record->InstallDate.IsNull(), "no date");
     return 0;

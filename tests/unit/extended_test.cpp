@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "inventory/extended_values.h"
+#include "platform/text.h"
+#include "wmi/uninstall.h"
 #include "wmi_double.h"
 
 namespace harvix {
@@ -185,11 +187,56 @@ TEST(ExtendedCollectors, ServiceWithoutHarvixClassesLeavesTheirFieldsOut) {
     EXPECT_EQ(r.Unknown.size(), 3u);  // TPM, UEFI, Secure Boot
 }
 
+// The uninstall values' odd forms, read as GLPI's agent reads them.
+TEST(ExtendedValues, UninstallFormsAsGlpisAgentReadsThem) {
+    auto text = [](const std::u16string& s) {
+        std::string bytes;
+        for (char16_t c : s) bytes += {char(c & 0xFF), char(c >> 8)};
+        return RegistryValue{kRegSz, bytes};
+    };
+    auto dword = [](std::uint32_t n) {
+        return RegistryValue{kRegDword,
+                             std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)}};
+    };
+    UninstallValues v;
+    v.DisplayName = text(u"Outil");
+    v.DisplayVersion = dword(10);
+    v.InstallDate = dword(20230214);
+    auto record = ReadUninstallRecord(v);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->Version.Text(), "0x0000000A");
+    EXPECT_TRUE(record->InstallDate.IsNull());
+    // Perl's truth of the text, and of its hex value when it starts with "0x".
+    const std::pair<std::u16string, bool> components[] = {{u"1", true},    {u"0", false},
+                                                          {u"", false},    {u"0x0", false},
+                                                          {u"0x10", true}, {u"oui", true}};
+    for (const auto& [component, hidden] : components) {
+        v.SystemComponent = text(component);
+        EXPECT_EQ(!ReadUninstallRecord(v), hidden) << component.size();
+    }
+    v.SystemComponent = dword(2);
+    EXPECT_FALSE(ReadUninstallRecord(v));
+    v.SystemComponent = dword(0);
+    EXPECT_TRUE(ReadUninstallRecord(v));
+}
+
 TEST(ExtendedValues, DatesCodesAndDescriptions) {
     EXPECT_EQ(CimDate("20230915000000.000000+000"), "2023-09-15");
     EXPECT_EQ(CimDate("2023**15000000.000000+000"), std::nullopt);
     EXPECT_EQ(CimDateTime("20231315000000.000000+000"), std::nullopt);  // month 13
     EXPECT_EQ(CimDateTime("20230915246000.000000+000"), std::nullopt);
+    // One check for every date read (BIOS, system and program install dates):
+    // only days the calendar has.
+    EXPECT_EQ(CimDate("20240229000000.000000+000"), "2024-02-29");
+    EXPECT_EQ(CimDate("20000229000000.000000+000"), "2000-02-29");
+    EXPECT_EQ(CimDate("21000229000000.000000+000"), std::nullopt);
+    EXPECT_EQ(CimDateTime("20230231101500.000000+060"), std::nullopt);
+    EXPECT_EQ(IsoDate("2023-04-31"), std::nullopt);
+    EXPECT_EQ(IsoDate("2023-12-31"), "2023-12-31");
+    EXPECT_FALSE(IsCalendarDate(0, 1, 1));
+    EXPECT_TRUE(UninstallDate("20230231").IsNull());
+    EXPECT_TRUE(UninstallDate("2023-02-14").IsNull());  // GLPI's agent takes no ISO form
+    EXPECT_EQ(UninstallDate("20231130").Text(), "2023-11-30");
     EXPECT_EQ(MemoryTypeName(34), "DDR5");
     EXPECT_EQ(MemoryTypeName(30), "LPDDR4");
     EXPECT_EQ(MemoryTypeName(0), std::nullopt);

@@ -148,6 +148,8 @@ int Window() {
 int MessageBoxProbe() {
     HWND box = WaitFor(L"#32770", L"Harvix", 60);
     if (!box) return Say("error", "no message box"), 2;
+    // A box found as soon as it exists may not hold its text yet.
+    Until(GetTickCount() + 10000, [&] { return !Text(GetDlgItem(box, 0xFFFF)).empty(); });
     Say("message", Utf8(Text(GetDlgItem(box, 0xFFFF))));
     Say("owner", GetWindow(box, GW_OWNER) ? "yes" : "none");
     Say("topmost", GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST ? "yes" : "no");

@@ -26,7 +26,9 @@ WmiValue BiosDate(const Root& root) {
     std::vector<std::string> parts = Split(*line, '/');
     if (parts.size() != 3 || parts[2].size() != 4) return WmiValue();
     auto month = ParseWhole(parts[0]), day = ParseWhole(parts[1]), year = ParseWhole(parts[2]);
-    if (!month || !day || !year || *month < 1 || *month > 12 || *day < 1 || *day > 31)
+    if (!month || !day || !year || *year < 1 || *year > 9999 || *month < 1 || *month > 12 ||
+        *day < 1 || *day > 31 ||
+        !IsCalendarDate(static_cast<int>(*year), static_cast<int>(*month), static_cast<int>(*day)))
         return WmiValue();
     LocalMoment m;
     m.Year = static_cast<int>(*year);

@@ -28,9 +28,12 @@ Instance UnreadNote(const std::string& what, const std::string& why);
 std::optional<RegistryValue> QueryValue(HKEY key, const wchar_t* name);
 std::optional<std::string> QueryText(HKEY key, const wchar_t* name);
 std::optional<std::uint32_t> QueryDword(HKEY key, const wchar_t* name);
-// Opens a key for reading; null when it cannot be opened.
-HKEY OpenKey(HKEY parent, const std::wstring& path, REGSAM extra = 0);
-std::vector<std::wstring> SubkeyNames(HKEY key);
+// Opens a key for reading; null when it cannot be opened, the reason in *status.
+HKEY OpenKey(HKEY parent, const std::wstring& path, REGSAM extra = 0, LONG* status = nullptr);
+// The subkeys' names; *status is ERROR_SUCCESS unless the walk stopped on a failure.
+std::vector<std::wstring> SubkeyNames(HKEY key, LONG* status = nullptr);
+// Why a registry call failed, in the words Harvix_Unread gives.
+std::string RegistryFailure(LONG status);
 // A function of a system DLL looked up at run time, from the system folder only.
 void* SystemFunction(const wchar_t* dll, const char* name);
 

@@ -1,4 +1,6 @@
 // Registry reads for Harvix's own classes: values kept as the registry gives them.
+#include <cstdio>
+
 #include "platform/wide.h"
 #include "wmi/windows/native.h"
 
@@ -47,15 +49,16 @@ std::optional<std::uint32_t> QueryDword(HKEY key, const wchar_t* name) {
     return RegistryDword(*value);
 }
 
-HKEY OpenKey(HKEY parent, const std::wstring& path, REGSAM extra) {
+HKEY OpenKey(HKEY parent, const std::wstring& path, REGSAM extra, LONG* status) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | extra, &key) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+    const LONG rc = RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | extra, &key);
+    if (status) *status = rc;
+    return rc == ERROR_SUCCESS ? key : nullptr;
 }
 
-std::vector<std::wstring> SubkeyNames(HKEY key) {
+std::vector<std::wstring> SubkeyNames(HKEY key, LONG* status) {
     std::vector<std::wstring> names;
+    if (status) *status = ERROR_SUCCESS;
     if (!key) return names;
     for (DWORD i = 0;; ++i) {
         wchar_t name[256];  // a key name is at most 255 characters
@@ -63,9 +66,20 @@ std::vector<std::wstring> SubkeyNames(HKEY key) {
         LONG rc = RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc == ERROR_SUCCESS) names.emplace_back(name, length);
-        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) break;
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+            if (status) *status = rc;
+            break;
+        }
     }
     return names;
+}
+
+std::string RegistryFailure(LONG status) {
+    if (status == ERROR_ACCESS_DENIED) return "accès refusé";
+    char code[16];
+    std::snprintf(code, sizeof code, "%ld", static_cast<long>(status));
+    const std::string text = platform::SystemMessage(static_cast<unsigned long>(status));
+    return std::string("erreur ") + code + (text.empty() ? "" : " : " + text);
 }
 
 void* SystemFunction(const wchar_t* dll, const char* name) {

@@ -30,11 +30,27 @@ UninstallValues ValuesOf(HKEY key) {
 }
 
 void ReadView(const View& view, Answer& answer) {
-    HKEY list = OpenKey(view.Hive, kUninstall, view.Access);
-    if (!list) return;  // no program ever registered there
-    for (const std::wstring& name : SubkeyNames(list)) {
-        HKEY key = OpenKey(list, name, view.Access);
-        if (!key) continue;
+    const std::string where = std::string("Programmes installés (") + view.Source + ")";
+    LONG status = ERROR_SUCCESS;
+    HKEY list = OpenKey(view.Hive, kUninstall, view.Access, &status);
+    if (!list) {
+        // No program ever registered there; any other failure hides a whole list.
+        if (status != ERROR_FILE_NOT_FOUND)
+            answer.Unread.push_back(UnreadNote(where, RegistryFailure(status)));
+        return;
+    }
+    const std::vector<std::wstring> names = SubkeyNames(list, &status);
+    if (status != ERROR_SUCCESS)
+        answer.Unread.push_back(UnreadNote(where, "liste incomplète : " + RegistryFailure(status)));
+    for (const std::wstring& name : names) {
+        HKEY key = OpenKey(list, name, view.Access, &status);
+        if (!key) {
+            // Gone since the walk: nothing to show. Any other failure hides a program.
+            if (status != ERROR_FILE_NOT_FOUND)
+                answer.Unread.push_back(UnreadNote(where + " " + platform::Utf8(name.c_str()),
+                                                   RegistryFailure(status)));
+            continue;
+        }
         auto record = ReadUninstallRecord(ValuesOf(key));
         RegCloseKey(key);
         if (!record) continue;
@@ -56,9 +72,11 @@ void ReadView(const View& view, Answer& answer) {
 Answer SoftwareObjects() {
     Answer answer;
     // The program is built for x64 only, so both views of HKLM exist wherever it runs.
+    // The architectures are GLPI's agent's words (Win32/Softwares.pm), part of the
+    // version key GLPI files each program under.
     const View views[] = {
         {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, "HKLM", "x86_64"},
-        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKLM32", "i386"},
+        {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "HKLM32", "i586"},
         {HKEY_CURRENT_USER, 0, "HKCU", nullptr},
     };
     for (const View& view : views) ReadView(view, answer);

@@ -1,6 +1,8 @@
 // Harvix_Tpm through TPM Base Services, which a standard user may call (Win32_Tpm
 // answers administrators only). tbs.dll is looked up at run time: Tbsi_GetDeviceInfo
-// is Windows 8's.
+// is Windows 8's. Every call is time-limited, as WMI's walks are.
+#include <process.h>
+
 #include <cstdint>
 #include <cstdio>
 
@@ -52,54 +54,130 @@ std::optional<std::string> ManufacturerOf(const BYTE* r, UINT32 size) {
     return id;
 }
 
-// The manufacturer of a TPM 2.0, or the reason it could not be asked.
-WmiValue Manufacturer(Answer& answer) {
-    auto create =
+// TBS functions, looked up on the calling thread (a DLL's load is never left to a
+// thread that may be abandoned while it holds the loader's lock).
+struct Tbs {
+    GetDeviceInfoFn info = nullptr;
+    ContextCreateFn create = nullptr;
+    SubmitFn submit = nullptr;
+    ContextCloseFn close = nullptr;
+};
+
+Tbs LookUpTbs() {
+    Tbs tbs;
+    tbs.info = reinterpret_cast<GetDeviceInfoFn>(SystemFunction(L"tbs.dll", "Tbsi_GetDeviceInfo"));
+    tbs.create =
         reinterpret_cast<ContextCreateFn>(SystemFunction(L"tbs.dll", "Tbsi_Context_Create"));
-    auto submit = reinterpret_cast<SubmitFn>(SystemFunction(L"tbs.dll", "Tbsip_Submit_Command"));
-    auto close =
-        reinterpret_cast<ContextCloseFn>(SystemFunction(L"tbs.dll", "Tbsip_Context_Close"));
-    if (!create || !submit || !close) {
-        answer.Unread.push_back(UnreadNote("Fabricant du TPM", "tbs.dll incomplet"));
-        return WmiValue();
-    }
+    tbs.submit = reinterpret_cast<SubmitFn>(SystemFunction(L"tbs.dll", "Tbsip_Submit_Command"));
+    tbs.close = reinterpret_cast<ContextCloseFn>(SystemFunction(L"tbs.dll", "Tbsip_Context_Close"));
+    return tbs;
+}
+
+// The manufacturer of a TPM 2.0, or the reason it could not be asked.
+struct MakerReading {
+    std::optional<std::string> id;
+    std::string failure;
+};
+
+MakerReading ReadManufacturer(const Tbs& tbs) {
+    if (!tbs.create || !tbs.submit || !tbs.close) return {std::nullopt, "tbs.dll incomplet"};
     const ContextParams2 params{2, 4};
     TbsContext context = nullptr;
-    TbsResult rc = create(&params, &context);
-    if (rc != kTbsSuccess) {
-        answer.Unread.push_back(UnreadNote("Fabricant du TPM", "Tbsi_Context_Create : " + Hex(rc)));
-        return WmiValue();
-    }
+    TbsResult rc = tbs.create(&params, &context);
+    if (rc != kTbsSuccess) return {std::nullopt, "Tbsi_Context_Create : " + Hex(rc)};
     static const BYTE command[22] = {0x80, 0x01, 0, 0, 0, 22, 0, 0, 0x01, 0x7A, 0,
                                      0,    0,    6, 0, 0, 1,  5, 0, 0,    0,    1};
     BYTE response[512];
     UINT32 size = sizeof response;
-    rc = submit(context, 0, 200, command, sizeof command, response, &size);  // locality 0, normal
-    close(context);
-    auto id = rc == kTbsSuccess ? ManufacturerOf(response, size) : std::nullopt;
-    if (id) return WmiValue(*id);
-    answer.Unread.push_back(
-        UnreadNote("Fabricant du TPM", rc == kTbsSuccess ? "réponse du TPM illisible"
-                                                         : "Tbsip_Submit_Command : " + Hex(rc)));
-    return WmiValue();
+    rc = tbs.submit(context, 0, 200, command, sizeof command, response, &size);  // locality 0
+    tbs.close(context);
+    if (rc != kTbsSuccess) return {std::nullopt, "Tbsip_Submit_Command : " + Hex(rc)};
+    auto id = ManufacturerOf(response, size);
+    if (!id) return {std::nullopt, "réponse du TPM illisible"};
+    return {id, ""};
 }
 
 // Windows 7 has no Tbsi_GetDeviceInfo; its TBS speaks to a TPM 1.2 only, so a context
 // of the first version opens exactly when one is there.
-TbsResult Windows7Device(TpmDeviceInfo& device) {
-    auto create =
-        reinterpret_cast<ContextCreateFn>(SystemFunction(L"tbs.dll", "Tbsi_Context_Create"));
-    auto close =
-        reinterpret_cast<ContextCloseFn>(SystemFunction(L"tbs.dll", "Tbsip_Context_Close"));
-    if (!create || !close) return kNoTbs;
+TbsResult Windows7Device(const Tbs& tbs, TpmDeviceInfo& device) {
+    if (!tbs.create || !tbs.close) return kNoTbs;
     const UINT32 params = 1;  // TBS_CONTEXT_PARAMS, TBS_CONTEXT_VERSION_ONE
     TbsContext context = nullptr;
-    const TbsResult rc = create(&params, &context);
+    const TbsResult rc = tbs.create(&params, &context);
     if (rc == kTbsSuccess) {
-        close(context);
+        tbs.close(context);
         device.tpmVersion = 1;
     }
     return rc;
+}
+
+struct DeviceReading {
+    TbsResult rc = kNoTbs;
+    TpmDeviceInfo device{};
+};
+
+DeviceReading ReadDevice(const Tbs& tbs) {
+    DeviceReading r;
+    r.rc = tbs.info ? tbs.info(sizeof r.device, &r.device) : Windows7Device(tbs, r.device);
+    return r;
+}
+
+// TBS is a local service that answers in milliseconds. The TPM behind it gets 4 s
+// to be ready for a command and 20 ms for a short one such as TPM2_GetCapability
+// (TPM2_TIMEOUT_B, TPM2_DURATION_SHORT in Linux's include/linux/tpm.h). 5 s for the
+// whole TPM covers that; a TBS that never answers costs no more.
+constexpr ULONGLONG kTpmLimitMs = 5000;
+
+// call() on a thread of its own, waited for until the deadline (GetTickCount64);
+// nullopt when it has not returned by then. That thread is then abandoned: it
+// shares only its board, freed by whichever of the two lets go last, and holds
+// nothing of the run's. Win32 threads, so no clock of the C++ library is imported.
+template <class Result, class Call>
+class Limited {
+  public:
+    static std::optional<Result> Run(Call call, ULONGLONG deadline) {
+        auto* board = new Board{std::move(call), Result{}, 2};
+        HANDLE thread =
+            reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Work, board, 0, nullptr));
+        if (!thread) {  // no thread to spare: asked here, unbounded as before
+            Result r = board->call();
+            delete board;
+            return r;
+        }
+        const ULONGLONG now = GetTickCount64();
+        const DWORD wait = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        std::optional<Result> result;
+        if (WaitForSingleObject(thread, wait) == WAIT_OBJECT_0) result = board->result;
+        CloseHandle(thread);
+        Release(board);
+        return result;
+    }
+
+  private:
+    struct Board {
+        Call call;
+        Result result;
+        LONG owners;
+    };
+    static void Release(Board* board) {
+        if (InterlockedDecrement(&board->owners) == 0) delete board;
+    }
+    static unsigned __stdcall Work(void* p) {
+        auto* board = static_cast<Board*>(p);
+        board->result = board->call();
+        Release(board);
+        return 0;
+    }
+};
+
+template <class Result, class Call>
+std::optional<Result> WithinLimit(Call call, ULONGLONG deadline) {
+    return Limited<Result, Call>::Run(std::move(call), deadline);
+}
+
+std::string NoAnswer(const char* who) {
+    return std::string("pas de réponse ") + who + " en " + std::to_string(kTpmLimitMs / 1000) +
+           " s";
 }
 
 }  // namespace
@@ -107,23 +185,34 @@ TbsResult Windows7Device(TpmDeviceInfo& device) {
 Answer TpmObjects() {
     Answer answer;
     Instance tpm;
-    auto info = reinterpret_cast<GetDeviceInfoFn>(SystemFunction(L"tbs.dll", "Tbsi_GetDeviceInfo"));
-    TpmDeviceInfo device{};
-    const TbsResult rc = info ? info(sizeof device, &device) : Windows7Device(device);
-    const char* call = info ? "Tbsi_GetDeviceInfo : " : "Tbsi_Context_Create : ";
+    const Tbs tbs = LookUpTbs();
+    const ULONGLONG deadline = GetTickCount64() + kTpmLimitMs;
+    const auto reading = WithinLimit<DeviceReading>([tbs] { return ReadDevice(tbs); }, deadline);
+    const char* call = tbs.info ? "Tbsi_GetDeviceInfo : " : "Tbsi_Context_Create : ";
     WmiValue present, version, maker;
-    if (rc == kNoTbs) {
+    if (!reading) {
+        answer.Unread.push_back(UnreadNote("TPM", NoAnswer("de TPM Base Services")));
+    } else if (reading->rc == kNoTbs) {
         answer.Unread.push_back(UnreadNote("TPM", "TPM Base Services absents (tbs.dll)"));
-    } else if (rc == kTpmNotFound) {
+    } else if (reading->rc == kTpmNotFound) {
         present = WmiValue(0);
-    } else if (rc != kTbsSuccess) {
-        answer.Unread.push_back(UnreadNote("TPM", call + Hex(rc)));
+    } else if (reading->rc != kTbsSuccess) {
+        answer.Unread.push_back(UnreadNote("TPM", call + Hex(reading->rc)));
     } else {
         present = WmiValue(-1);
-        if (device.tpmVersion == 2) version = WmiValue("2.0");
-        if (device.tpmVersion == 1) version = WmiValue("1.2");
+        const UINT32 spec = reading->device.tpmVersion;
+        if (spec == 2) version = WmiValue("2.0");
+        if (spec == 1) version = WmiValue("1.2");
         // A 1.2 TPM answers another command set; its maker stays unknown.
-        if (device.tpmVersion == 2) maker = Manufacturer(answer);
+        if (spec == 2) {
+            auto m = WithinLimit<MakerReading>([tbs] { return ReadManufacturer(tbs); }, deadline);
+            if (!m)
+                answer.Unread.push_back(UnreadNote("Fabricant du TPM", NoAnswer("du TPM")));
+            else if (m->id)
+                maker = WmiValue(*m->id);
+            else
+                answer.Unread.push_back(UnreadNote("Fabricant du TPM", m->failure));
+        }
     }
     tpm.Set("Present", present);
     tpm.Set("SpecVersion", version);
