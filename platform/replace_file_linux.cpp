@@ -8,6 +8,7 @@
 
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace harvix::platform {
 
@@ -39,7 +40,7 @@ LocalDateTime Now() {
 
 void ReplaceFileWith(const std::string& path, const std::string& bytes) {
     // Beside the target, so that the rename stays on one file system.
-    const std::string temp = path + ".tmp-" + std::to_string(getpid());
+    const std::string temp = TemporaryBeside(path, static_cast<unsigned long>(getpid()));
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) Fail(path, errno);
     bool written = WriteAll(fd, bytes) && fsync(fd) == 0;

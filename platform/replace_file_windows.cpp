@@ -5,6 +5,7 @@
 
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "platform/wide.h"
 
 namespace harvix::platform {
@@ -41,7 +42,7 @@ void ReplaceFileWith(const std::string& path, const std::string& bytes) {
     // Beside the target, so that the move stays on one volume.
     const std::wstring target = LongPathForm(Wide(path));
     const std::wstring temp =
-        LongPathForm(Wide(path + ".tmp-" + std::to_string(GetCurrentProcessId())));
+        LongPathForm(Wide(TemporaryBeside(path, GetCurrentProcessId())));
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) Fail(path, GetLastError());

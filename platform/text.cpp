@@ -222,4 +222,11 @@ std::string DateSeparatorOf(std::string_view format) {
     return first[1].text;
 }
 
+std::string TemporaryBeside(const std::string& path, unsigned long pid) {
+    const std::size_t name = path.find_last_of("/\\") + 1;  // npos + 1 is 0
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= name) dot = path.size();
+    return path.substr(0, dot) + ".tmp-" + std::to_string(pid);
+}
+
 }  // namespace harvix

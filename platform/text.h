@@ -74,4 +74,11 @@ std::optional<std::string> CompactDate(std::string_view yyyymmdd);
 // "/" when the format has no such text.
 std::string DateSeparatorOf(std::string_view format);
 
+// ---- files ----
+
+// The temporary file a whole-file write goes through, beside the target: its
+// extension replaced ("PC_inventory.tmp-42"), so that a file left by a killed run is
+// taken by no import that goes by ".json" anywhere in a name.
+std::string TemporaryBeside(const std::string& path, unsigned long pid);
+
 }  // namespace harvix

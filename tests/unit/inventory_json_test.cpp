@@ -11,6 +11,7 @@
 
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "test_support.h"
 
 namespace harvix {
@@ -237,6 +238,10 @@ TEST(ReplaceFileWith, ReplacesWholeOrLeavesTheOldFile) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     fs::remove_all(dir);
+    // GLPI's import from file takes any name holding ".json": a killed run's leftover must not.
+    EXPECT_EQ(TemporaryBeside("\\\\srv\\inv.2026\\PC_inventory.json", 42),
+              "\\\\srv\\inv.2026\\PC_inventory.tmp-42");
+    EXPECT_EQ(TemporaryBeside("/srv/inv.d/PC", 7), "/srv/inv.d/PC.tmp-7");
 }
 
 }  // namespace
