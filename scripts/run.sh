@@ -11,6 +11,7 @@ cmake --build build-run -j"$(nproc)" >/dev/null
 ./build-run/harvix /silent
 name="${COMPUTERNAME:-$(hostname -s)}"
 echo "Report: $(pwd)/build-run/${name}_report.html"
-echo "Inventory file: $(pwd)/build-run/${name}_inventory.json"
+echo "Inventory file: $(pwd)/build-run/${name}_inventory.json (GLPI's format)"
+echo "Harvix's file:  $(pwd)/build-run/${name}_harvix.txt"
 echo "Run it again:   $(pwd)/build-run/harvix /silent"
 echo "On the PATH:    cmake --install $(pwd)/build-run   (harvix and harvix-index in /usr/local/bin)"
