@@ -54,6 +54,13 @@ class HarvixClassesUnderWine(unittest.TestCase):
         cls.env = dict(env, WINEPREFIX=cls.prefix, WINEDEBUG="-all", LANG="C.UTF-8", LC_ALL="C.UTF-8",
                        WINEDLLOVERRIDES="mscoree,mshtml=;tbs=n")
         cls.wine("wineboot", "-i", program="wineboot")
+        # A floppy and a CD drive, on folders of the prefix; Wine reads their kinds when its
+        # server starts, hence before the one the class keeps.
+        for letter, kind in WINE_DRIVES.items():
+            target = os.path.join(cls.prefix, "drive_" + kind)
+            os.mkdir(target)
+            os.symlink(target, os.path.join(cls.prefix, "dosdevices", letter))
+            cls.reg("add", "HKLM\\Software\\Wine\\Drives", "/v", letter, "/t", "REG_SZ", "/d", kind, "/f")
         # Wine checks a key's DACL but keeps it only in the server's memory, never in its
         # registry files: one server for the whole class, so that a denied key stays denied.
         cls.wine("-w", program="wineserver")
@@ -87,13 +94,6 @@ class HarvixClassesUnderWine(unittest.TestCase):
         cls.reg("add", SECURE_BOOT + "\\State", "/v", "UEFISecureBootEnabled", "/t", "REG_DWORD", "/d", "1", "/f")
         cls.reg("add", CURRENT_VERSION, "/v", "DisplayVersion", "/t", "REG_SZ", "/d", "23H2", "/f", "/reg:64")
         cls.reg("add", CURRENT_VERSION, "/v", "UBR", "/t", "REG_DWORD", "/d", "4317", "/f", "/reg:64")
-        # A floppy and a CD drive, on folders of the prefix; Wine reads their kinds when it starts.
-        for letter, kind in WINE_DRIVES.items():
-            target = os.path.join(cls.prefix, "drive_" + kind)
-            os.mkdir(target)
-            os.symlink(target, os.path.join(cls.prefix, "dosdevices", letter))
-            cls.reg("add", "HKLM\\Software\\Wine\\Drives", "/v", letter, "/t", "REG_SZ", "/d", kind, "/f")
-        cls.wine("-w", program="wineserver")
         cls.reg("add", SECURE_BOOT + "\\Servicing", "/v", "UEFICA2023Status", "/t", "REG_SZ", "/d", "InProgress", "/f")
         system32 = os.path.join(cls.prefix, "drive_c", "windows", "system32")
         shutil.copy2(os.path.join(TESTS, "tbs.dll"), os.path.join(system32, "tbs.dll"))
