@@ -13,6 +13,7 @@ logs=$(mktemp -d -t harvix-test.XXXXXX)
 # Every temporary file of the suite goes in one folder, removed at the end: a test
 # killed at its time limit cleans up nothing itself. Never across a mount left behind.
 scratch=$(mktemp -d -t harvix-tmp.XXXXXX)
+chmod 1777 "$scratch"  # as /tmp: tests run some programs as an ordinary user
 trap 'rm -rf --one-file-system "$logs" "$scratch"' EXIT
 export TMPDIR=$scratch
 
