@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -37,13 +40,32 @@ inline void UnsetEnv(const char* name) {
 #endif
 }
 
+// The folders made below, removed when the test program ends: a failed assertion
+// returns before a test's own cleanup.
+inline std::vector<std::string>& TempDirsToRemove() {
+    static std::vector<std::string> dirs;
+    return dirs;
+}
+
 // A fresh folder under the system's temporary folder.
 inline std::string MakeTempDir(const char* prefix) {
+    // The list first, so that it outlives the handler that empties it.
+    static const bool removedAtExit = (TempDirsToRemove(), std::atexit([] {
+                                           for (const std::string& dir : TempDirsToRemove()) {
+                                               std::error_code ignored;
+                                               std::filesystem::remove_all(dir, ignored);
+                                           }
+                                       }),
+                                       true);
+    (void)removedAtExit;
     std::random_device rd;
     for (;;) {
         auto dir =
             std::filesystem::temp_directory_path() / (std::string(prefix) + std::to_string(rd()));
-        if (std::filesystem::create_directory(dir)) return dir.string();
+        if (std::filesystem::create_directory(dir)) {
+            TempDirsToRemove().push_back(dir.string());
+            return dir.string();
+        }
     }
 }
 
