@@ -80,7 +80,8 @@ TEST(IndexFlags, SerialNumbersAgeFullnessAndChanges) {
     EXPECT_EQ(SerialProblem(""), "Numéro de série absent");
     EXPECT_EQ(SerialProblem(" N/A "), "Numéro de série absent");
     for (const char* s : {"To be filled by O.E.M.", "Default string", "0", "000000",
-                          "System Serial Number", "DEFAULT STRING", "Chassis  Serial Number", "<OUT OF SPEC>"})
+                          "System Serial Number", "DEFAULT STRING", "Chassis  Serial Number",
+                          "<BAD INDEX>"})
         EXPECT_EQ(SerialProblem(s), "Numéro de série générique") << s;
     EXPECT_EQ(SerialProblem("PF1XYZ12"), "");
 

@@ -200,11 +200,11 @@ Answer TpmObjects() {
         answer.Unread.push_back(UnreadNote("TPM", call + Hex(reading->rc)));
     } else {
         present = WmiValue(-1);
-        const UINT32 spec = reading->device.tpmVersion;
-        if (spec == 2) version = WmiValue("2.0");
-        if (spec == 1) version = WmiValue("1.2");
+        const UINT32 family = reading->device.tpmVersion;
+        if (family == 2) version = WmiValue("2.0");
+        if (family == 1) version = WmiValue("1.2");
         // A 1.2 TPM answers another command set; its maker stays unknown.
-        if (spec == 2) {
+        if (family == 2) {
             auto m = WithinLimit<MakerReading>([tbs] { return ReadManufacturer(tbs); }, deadline);
             if (!m)
                 answer.Unread.push_back(UnreadNote("Fabricant du TPM", NoAnswer("du TPM")));
