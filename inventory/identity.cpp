@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <optional>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -46,11 +46,6 @@ std::uint64_t Hash(std::string_view text) {
     return h ^ (h >> 33);
 }
 
-std::optional<std::string> Usable(const std::optional<std::string>& text) {
-    if (!text || IsPlaceholderIdentity(*text)) return std::nullopt;
-    return Trim(*text);
-}
-
 }  // namespace
 
 bool IsPlaceholderIdentity(std::string_view text) {
@@ -72,9 +67,8 @@ std::string StableDeviceId(const GeneralInfos& general, const ExtendedInfos& ext
     std::string key;
     if (ext.Identity.Uuid && !IsPlaceholderUuid(*ext.Identity.Uuid))
         key += "uuid=" + AsciiLower(Trim(*ext.Identity.Uuid)) + ";";
-    std::optional<std::string> serial =
-        general.SerialNumber.empty() ? std::nullopt : Usable(general.SerialNumber);
-    if (serial) key += "serial=" + *serial + ";";
+    if (!IsPlaceholderIdentity(general.SerialNumber))
+        key += "serial=" + Trim(general.SerialNumber) + ";";
     if (key.empty()) {
         std::vector<std::string> macs;
         for (const NetworkAdapter& a : ext.Networks)

@@ -40,7 +40,8 @@ json Hardware(const GeneralInfos& general, const ExtendedInfos& ext) {
     Put(j, "name", general.ComputerName);
     Put(j, "workgroup", general.Domain);
     Put(j, "lastloggeduser", general.UserName);
-    if (ext.Identity.Uuid && !IsPlaceholderUuid(*ext.Identity.Uuid)) Put(j, "uuid", ext.Identity.Uuid);
+    if (ext.Identity.Uuid && !IsPlaceholderUuid(*ext.Identity.Uuid))
+        Put(j, "uuid", ext.Identity.Uuid);
     Put(j, "chassis_type", ext.Identity.ChassisType);
     Put(j, "vmsystem", ext.Identity.VirtualMachine);
     Put(j, "memory", MiB(ext.Identity.TotalMemoryBytes));
